@@ -75,5 +75,6 @@ std::vector<std::string> ListFolders(const std::string& folder);
 std::vector<std::string> ListXmlFiles(const std::string& folder);
 
 // Reads the whole file at `path` as raw bytes (NULs included, line ends untouched) into
-// `bytes`. False, with `bytes` emptied, when it cannot be opened or read (a folder included).
+// `bytes`. False, with `bytes` emptied, when it cannot be opened or read or is no ordinary
+// file (a folder, pipe or device).
 bool ReadRequestFile(const std::string& path, std::string& bytes);
