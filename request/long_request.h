@@ -19,8 +19,8 @@ int BuildLongRequest(std::string& out, const std::string& ip, const std::string&
 // Puts serverAddress in place of the CDATA value inside the first serverAddress element of
 // the request's body and sets Content-Length to the new body size. Only that element is
 // changed. False, request untouched, when serverAddress is empty, the request has no header
-// end or Content-Length line, there is no serverAddress element, or its CDATA is missing or
-// unterminated inside it.
+// end or Content-Length line, the body has no closed serverAddress element, or no complete
+// CDATA section lies inside that element.
 bool SubstituteServerAddress(std::string& request, const std::string& serverAddress);
 
 // Reads protocolFile and builds the request for the long connection into `request`. Unless
