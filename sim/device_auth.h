@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include "sim/simulator_options.h"
+
+// The realm every challenge of the simulated device names.
+inline constexpr const char kSimRealm[] = "Tessaly Device";
+
+// Seconds a Digest nonce stays valid after it was issued.
+inline constexpr int kSimNonceLifetimeSeconds = 300;
+
+// Nonces remembered at most; the oldest is forgotten first.
+inline constexpr int kSimNonceLimit = 1024;
+
+// The device's check of HTTP credentials: Basic, Digest (RFC 7616, MD5, qop "auth") or
+// either. Digest nonces are issued by challenge(), expire after kSimNonceLifetimeSeconds, and
+// each nonce count may be used once (a replayed or lower nc is refused).
+class DeviceAuth {
+  public:
+    DeviceAuth(SimAuthMode mode, QString user, QString password);
+
+    // Outcome of a check.
+    enum class Verdict {
+        Accepted,
+        Refused,  // missing, malformed or wrong credentials
+        Stale,    // right Digest credentials for a nonce that expired or is unknown
+    };
+
+    // Checks the Authorization header value of a request with this method and request target
+    // (the path as sent, for the Digest "uri"). An empty header is Refused.
+    Verdict check(const QByteArray& method, const QByteArray& target,
+                  const QByteArray& authorization);
+
+    // The WWW-Authenticate values for a 401 answer, one per accepted scheme (Digest first);
+    // each Digest challenge carries a fresh nonce, with stale=true when asked.
+    QList<QByteArray> challenges(bool stale = false);
+
+    // The password accepted from now on (ModifyPassword). Any bytes, even empty.
+    void setPassword(const QString& password) { password_ = password; }
+    const QString& password() const { return password_; }
+    const QString& user() const { return user_; }
+
+    // Number of nonces remembered now (never above kSimNonceLimit).
+    int nonceCount() const { return int(nonces_.size()); }
+
+  private:
+    struct NonceState {
+        qint64 issuedMs = 0;
+        quint32 lastCount = 0;  // highest nc accepted so far (0: none)
+        quint64 order = 0;      // issue order, to forget the oldest first
+    };
+
+    Verdict checkBasic(const QByteArray& credentials) const;
+    Verdict checkDigest(const QByteArray& method, const QByteArray& target,
+                        const QByteArray& params);
+    QByteArray issueNonce();
+
+    SimAuthMode mode_;
+    QString user_;
+    QString password_;
+    QByteArray opaque_;
+    QElapsedTimer clock_;
+    QHash<QByteArray, NonceState> nonces_;
+    quint64 issued_ = 0;
+};
+
+// Parses the parameter list of a Digest Authorization value (after "Digest "): comma
+// separated name=value pairs, values quoted (with backslash escapes) or bare tokens. Names
+// are lower-cased. A malformed list gives the pairs read before the fault.
+QHash<QByteArray, QByteArray> ParseDigestParams(const QByteArray& params);
+
+// Lower-case hexadecimal MD5 of the bytes.
+QByteArray Md5Hex(const QByteArray& bytes);
+
+// The Digest "response" for qop "auth": MD5(HA1:nonce:nc:cnonce:qop:HA2) with
+// HA1 = MD5(user:realm:password) and HA2 = MD5(method:uri).
+QByteArray DigestResponse(const QByteArray& user, const QByteArray& realm,
+                          const QByteArray& password, const QByteArray& method,
+                          const QByteArray& uri, const QByteArray& nonce, const QByteArray& nc,
+                          const QByteArray& cnonce, const QByteArray& qop);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "sim/simulator_options.h"
+
+class DeviceAuth;
+class DeviceInterfaces;
+class ShortPortServer;
+
+// A network video device on 127.0.0.1 for trying and testing the tool without a camera: the
+// short port answers the HTTP/XML interface as docs/device-protocol.md describes. Runs in the
+// event loop of the thread it lives in (the GUI thread for a demo, or a QThread of its own,
+// see SimulatorThread); every member must be called from that thread.
+class DeviceSimulator : public QObject {
+    Q_OBJECT
+  public:
+    using Options = SimulatorOptions;
+
+    explicit DeviceSimulator(Options options = {}, QObject* parent = nullptr);
+    ~DeviceSimulator() override;
+
+    // Starts listening on 127.0.0.1 (the ports of the options, or free ones). False, with the
+    // reason in *error when given, when a port cannot be had; a second call does nothing and
+    // returns whether the first succeeded.
+    bool start(QString* error = nullptr);
+
+    // True after a successful start.
+    bool isListening() const { return listening_; }
+
+    // The short port listened on; 0 before a successful start.
+    quint16 shortPort() const { return shortPort_; }
+
+    // The password the device accepts now (changed by ModifyPassword).
+    QString password() const;
+
+    // Short-port requests answered so far, whatever their status.
+    int shortRequestCount() const;
+
+    // The options the device was made with.
+    const Options& options() const { return options_; }
+
+  private:
+    Options options_;
+    std::unique_ptr<DeviceAuth> auth_;
+    std::unique_ptr<DeviceInterfaces> interfaces_;
+    ShortPortServer* shortServer_ = nullptr;  // child of this
+    quint16 shortPort_ = 0;
+    bool started_ = false;
+    bool listening_ = false;
+};
