@@ -164,10 +164,3 @@ TEST(BuiltinInterfaces, BodiesHaveNoTrailingLineEnd) {
     }
     EXPECT_EQ(withBody, 13);
 }
-
-TEST(BuiltinInterfaces, Defaults) {
-    EXPECT_STREQ(kDefaultUser, "admin");
-    EXPECT_STREQ(kDefaultPassword, "739184");
-    EXPECT_STREQ(kDefaultLongPort, "8080");
-    EXPECT_STREQ(kDefaultShortPort, "80");
-}
