@@ -119,7 +119,6 @@ class CXmlDocument {
     void SetTagLengths(int i, int startLength, int endLength);
     void SetEndTagLength(int i, int endLength);
     void ResetPos();
-    std::string TagName(int i) const;
 
     std::string m_strDoc;
     std::string m_strError;

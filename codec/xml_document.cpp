@@ -1,0 +1,143 @@
+#include "codec/xml_document.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kSegBits = 16;
+constexpr int kSegSize = 1 << kSegBits;  // records per full segment
+
+const ElemRecord kNoRecord{};
+
+}  // namespace
+
+CXmlDocument::CXmlDocument(const char* text, int length) {
+    SetDoc(text, length);
+}
+
+CXmlDocument::~CXmlDocument() = default;
+CXmlDocument::CXmlDocument(CXmlDocument&&) noexcept = default;
+CXmlDocument& CXmlDocument::operator=(CXmlDocument&&) noexcept = default;
+
+void CXmlDocument::SetDoc(const char* text, int length) {
+    if (text == nullptr || length <= 0) {
+        m_strDoc.clear();
+    } else {
+        m_strDoc.assign(text, static_cast<size_t>(length));
+    }
+    m_strError.clear();
+    ParseDoc();
+}
+
+bool CXmlDocument::IsWellFormed() const {
+    if (m_nPosCapacity == 0) {
+        return false;
+    }
+    const ElemRecord& doc = Rec(0);
+    return !(doc.nFlags & ElemRecord::kIllFormed) && doc.iFirstChild != 0 &&
+           Rec(doc.iFirstChild).iNext == 0;
+}
+
+const ElemRecord& CXmlDocument::Elem(int i) const {
+    if (i < 0 || i >= m_iPosFree || i >= m_nPosCapacity) {
+        return kNoRecord;
+    }
+    return Rec(i);
+}
+
+int CXmlDocument::StartTagLength(int i) const {
+    const ElemRecord& r = Elem(i);
+    const uint32_t packed = r.PackedStartTagLength();
+    if (packed != ElemRecord::kStartTagMax) {
+        return static_cast<int>(packed);
+    }
+    const auto it = m_longStartTags.find(i);
+    return it == m_longStartTags.end() ? 0 : it->second;
+}
+
+int CXmlDocument::EndTagLength(int i) const {
+    const ElemRecord& r = Elem(i);
+    const uint32_t packed = r.PackedEndTagLength();
+    if (packed != ElemRecord::kEndTagMax) {
+        return static_cast<int>(packed);
+    }
+    const auto it = m_longEndTags.find(i);
+    return it == m_longEndTags.end() ? 0 : it->second;
+}
+
+void CXmlDocument::SetTagLengths(int i, int startLength, int endLength) {
+    uint32_t start = static_cast<uint32_t>(startLength);
+    if (start >= ElemRecord::kStartTagMax) {
+        m_longStartTags[i] = startLength;
+        start = ElemRecord::kStartTagMax;
+    }
+    Rec(i).nTagLengths = start;
+    SetEndTagLength(i, endLength);
+}
+
+void CXmlDocument::SetEndTagLength(int i, int endLength) {
+    uint32_t end = static_cast<uint32_t>(endLength);
+    if (end >= ElemRecord::kEndTagMax) {
+        m_longEndTags[i] = endLength;
+        end = ElemRecord::kEndTagMax;
+    }
+    ElemRecord& r = Rec(i);
+    r.nTagLengths = (r.nTagLengths & ElemRecord::kStartTagMax) | (end << ElemRecord::kEndTagShift);
+}
+
+void CXmlDocument::ResetPos() {
+    m_iPos[0] = m_iPos[1] = m_iPos[2] = 0;
+    m_nNodeType = 0;
+}
+
+int CXmlDocument::NewPos() {
+    if (m_iPosFree == m_nPosCapacity) {
+        GrowPosArray(0);
+    }
+    const int i = m_iPosFree++;
+    Rec(i) = ElemRecord{};
+    return i;
+}
+
+void CXmlDocument::GrowPosArray(int size) {
+    if (size == 0) {
+        size = m_iPosFree + m_iPosFree / 2;
+    }
+    if (m_nPosCapacity >= size) {
+        return;
+    }
+    // Segment of the last existing record (-1 when there is none).
+    const int lastSeg = m_nPosCapacity > 0 ? (m_nPosCapacity - 1) >> kSegBits : -1;
+    int newLastSeg = (size - 1) >> kSegBits;
+    if (newLastSeg > lastSeg + 1) {
+        // Never more than one new segment per step.
+        newLastSeg = lastSeg + 1;
+        size = (newLastSeg + 1) << kSegBits;
+    }
+    if (m_nSegSlots <= newLastSeg) {
+        const int slots = newLastSeg * 2 + 4;
+        auto table = std::make_unique<std::unique_ptr<ElemRecord[]>[]>(slots);
+        for (int s = 0; s < m_nSegSlots; ++s) {
+            table[s] = std::move(m_pSegs[s]);
+        }
+        m_pSegs = std::move(table);
+        m_nSegSlots = slots;
+    }
+    if (lastSeg >= 0 && newLastSeg > lastSeg) {
+        // The existing last segment becomes full before a further one starts.
+        const int used = m_nPosCapacity - (lastSeg << kSegBits);
+        if (used < kSegSize) {
+            auto full = std::make_unique<ElemRecord[]>(kSegSize);
+            std::copy_n(m_pSegs[lastSeg].get(), used, full.get());
+            m_pSegs[lastSeg] = std::move(full);
+        }
+    }
+    const int segFirst = newLastSeg << kSegBits;
+    auto block = std::make_unique<ElemRecord[]>(size - segFirst);
+    if (newLastSeg == lastSeg) {
+        std::copy_n(m_pSegs[lastSeg].get(), m_nPosCapacity - segFirst, block.get());
+    }
+    m_pSegs[newLastSeg] = std::move(block);
+    m_nPosCapacity = size;
+}

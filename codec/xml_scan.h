@@ -1,0 +1,68 @@
+#pragma once
+
+// Byte-level helpers shared by the XML parser and navigation. Internal to codec/.
+
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace xml_scan {
+
+// Space, tab, LF or CR.
+inline bool IsSpace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// A byte that may begin an element name: "A"-"Z", "_", ":" and every byte from "a" (0x61) up.
+inline bool IsNameStart(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x61;
+}
+
+// A document name (docName) matches a given name when the given name starts with it and
+// then ends or goes on with space, "=", "/", "[" or "]". Case-sensitive.
+inline bool NameMatches(std::string_view docName, std::string_view given) {
+    if (given.size() < docName.size() ||
+        std::memcmp(given.data(), docName.data(), docName.size()) != 0) {
+        return false;
+    }
+    if (given.size() == docName.size()) {
+        return true;
+    }
+    const char c = given[docName.size()];
+    return c == ' ' || c == '=' || c == '/' || c == '[' || c == ']';
+}
+
+// First "<" or ">" in [p, end), or end.
+inline const char* FindAngle(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)));
+        if (mask != 0) {
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '<' && *p != '>') {
+        ++p;
+    }
+    return p;
+}
+
+// First c in [p, end), or end.
+inline const char* FindByte(const char* p, const char* end, char c) {
+    if (p >= end) {
+        return end;
+    }
+    const void* hit = std::memchr(p, c, static_cast<size_t>(end - p));
+    return hit ? static_cast<const char*>(hit) : end;
+}
+
+}  // namespace xml_scan
