@@ -235,7 +235,7 @@ TEST(CatalogueShort, UnknownProgramFolderIsNotTheRoot) {
 
 // ---- lookups
 
-TEST(CatalogueLookup, FindIsExactAndFindByPrefixRespectsSegments) {
+TEST(CatalogueLookup, FindIsExactAndFindByPrefixStopsAtSegments) {
     TempFolder tmp;
     tmp.WriteFile("protocol_short/M/GetImage.xml", "");
     tmp.WriteFile("protocol_short/M/_empty.xml", "");
