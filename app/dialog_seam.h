@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// The one place where the window opens message boxes and the file dialog. In normal runs it
+// shows them modally; in answer mode (tests) nothing pops up: box texts are recorded and the
+// file dialog returns the answer set beforehand.
+class DialogSeam {
+  public:
+    // Shows a modal box with the text and an OK button (in answer mode: records the text).
+    static void information(QWidget* parent, const QString& text);
+
+    // Asks for a file to open with the given name filter, e.g. "(*.xml)". Returns the chosen
+    // full path, or an empty text when the user cancels (in answer mode: the next answer,
+    // which is consumed; empty when none was set).
+    static QString openFile(QWidget* parent, const QString& filter);
+
+    // Switches answer mode on or off; switching clears recorded texts and pending answers.
+    static void setAnswerMode(bool on);
+
+    // The path that the next openFile returns in answer mode; an empty path means "cancel".
+    static void setNextOpenFile(const QString& path);
+
+    // Texts of the boxes shown in answer mode since the last clear, oldest first.
+    static QStringList shownTexts();
+
+    // Forgets the recorded texts.
+    static void clearShown();
+};

@@ -1,0 +1,14 @@
+#include "app/dorvik_lurvane_app.h"
+
+#include "app/dorvik_lurvane_dlg.h"
+
+CDorvik_LurvaneApp::CDorvik_LurvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Tessaly"));
+    setApplicationVersion(QStringLiteral("3.0.0.6"));
+}
+
+int CDorvik_LurvaneApp::InitInstance() {
+    CDorvik_LurvaneDlg dlg;
+    dlg.exec();
+    return 0;
+}

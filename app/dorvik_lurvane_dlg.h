@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+#include <thread>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/program_folder.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class LatestTextRelay;
+
+// The one window of the tool. It owns the catalogue, the stored parts of the last short-mode
+// request and the long connection; its handlers read the controls, call the core and show the
+// outcome. Controls carry their numeric ids as object names (see app/control_ids.h).
+class CDorvik_LurvaneDlg : public QDialog {
+    Q_OBJECT
+  public:
+    // Builds the window and runs its first-time set-up. Request folders, the traffic log and
+    // the picture folder are taken from programFolder (an empty folder finds no request files).
+    explicit CDorvik_LurvaneDlg(const std::string& programFolder = GetProgramFolder(),
+                                QWidget* parent = nullptr);
+    // Runs OnDestroy if it has not run yet: waits for a short transfer and the receive thread.
+    ~CDorvik_LurvaneDlg() override;
+
+    // Data exchange. true (read): m_nConnMode := index of the checked radio (-1 for none) and
+    // m_strModule := the combo's text. false (write): checks the radio of m_nConnMode (none for
+    // other values) and chooses the combo entry whose text is m_strModule (an empty text
+    // chooses nothing; an unknown text keeps the choice).
+    void UpdateData(bool bSaveAndValidate);
+
+    // Disables the IP, user name, password and both port fields and restores the captions of
+    // both "change" toggles.
+    void LockConnectionFields();
+
+    // The bytes that "Long connect send" transmits: the request the tool put into the editor,
+    // byte for byte, while the user has not edited it since; after an edit, the editor's text
+    // as UTF-8 with every line end as CR LF.
+    std::string RequestEditorBytes() const;
+
+    // Shows bytes in the request editor (decoded for display) and remembers them as its
+    // request bytes until the user edits the editor.
+    void SetRequestEditorBytes(const std::string& bytes);
+
+    // Closes the long connection and waits for its receive thread. Safe in any state.
+    void DisconnectLong();
+
+    // Current values read by the handlers; for inspection.
+    int ConnMode() const { return m_nConnMode; }
+    const std::string& Module() const { return m_strModule; }
+    const std::string& Interface() const { return m_strInterface; }
+    const std::string& PairInterface() const { return m_strPairInterface; }
+    const std::string& Body() const { return m_strBody; }
+    const std::string& ProtocolFile() const { return m_strProtocolFile; }
+    const std::string& ProgramFolder() const { return m_strProgramFolder; }
+    const Catalogue& GetCatalogue() const { return m_catalogue; }
+    // True from the start of a short or paired send until its outcome has been shown.
+    bool ShortSendInProgress() const { return m_bShortBusy; }
+
+  public slots:
+    void OnCbnSelchangeModule();
+    void OnClickInterfaceList();
+    void OnShortSend();
+    void OnPairSend();
+    void OnLongSend();
+    void OnSelectProtocol();
+    void OnBnClickedLongConnect();
+    void OnBnClickedShortConnect();
+    void OnBnClickedChangeAccount();
+    void OnBnClickedChangePort();
+    void OnEnChangeIp();
+    void OnEnChangeAccount();
+
+  signals:
+    // Emitted on the window's thread once the outcome of a short or paired send is shown.
+    void shortSendFinished();
+
+  private:
+    void CreateControls();
+    void OnInitDialog();
+    void OnDestroy();
+    void BuildCatalogue();
+    void ClickInShortMode(const std::string& itemText);
+    void ClickInLongMode(const std::string& itemText);
+    void PrepareLongRequest(const std::string& name);
+    std::string ServerAddressCopy() const;
+    void StartShortTransfer(bool pair, std::string path, std::string body);
+    void FinishShortTransfer(bool pair, int ok, const std::string& response,
+                             const std::string& path);
+    void SetShortBusy(bool busy);
+    void SetPairPaneEnabled(bool enabled);
+    std::string ControlText(int id) const;
+
+    // Controls.
+    QComboBox* m_comboModule = nullptr;           // 1000
+    QPlainTextEdit* m_editResult = nullptr;       // 1001
+    QPushButton* m_btnShortSend = nullptr;        // 1002
+    QTableWidget* m_listInterface = nullptr;      // 1004
+    QLineEdit* m_editIp = nullptr;                // 1007
+    QPlainTextEdit* m_editRequest = nullptr;      // 1008
+    QPlainTextEdit* m_editPairRequest = nullptr;  // 1009
+    QPushButton* m_btnPairSend = nullptr;         // 1010
+    QPlainTextEdit* m_editPairResult = nullptr;   // 1011
+    QLineEdit* m_editUser = nullptr;              // 1016
+    QLineEdit* m_editPassword = nullptr;          // 1017
+    QPushButton* m_btnLongSend = nullptr;         // 1020
+    QPushButton* m_btnSelectProtocol = nullptr;   // 1021
+    QRadioButton* m_radioLong = nullptr;          // 1023
+    QLineEdit* m_editLongPort = nullptr;          // 1024
+    QPushButton* m_btnChangeAccount = nullptr;    // 1025
+    QRadioButton* m_radioShort = nullptr;         // 1026
+    QLineEdit* m_editShortPort = nullptr;         // 1028
+    QPushButton* m_btnChangePort = nullptr;       // 1030
+    QButtonGroup* m_groupMode = nullptr;
+    QLabel* m_labelStatus = nullptr;  // "Sending request..." while a post runs
+
+    // State.
+    std::string m_strProgramFolder;
+    Catalogue m_catalogue;
+    std::string m_strHost;
+    std::string m_strAuth;
+    std::string m_strInterface;
+    std::string m_strPairInterface;
+    std::string m_strBody;
+    std::string m_strIp;
+    std::string m_strProtocolFile;
+    int m_nConnMode = 0;
+    std::string m_strModule;
+
+    // The request editor's bytes as the tool put them there, valid while m_bEditorPristine.
+    std::string m_strEditorRequest;
+    bool m_bEditorPristine = true;
+    bool m_bSettingEditor = false;
+
+    // The short connection's transfer thread and its state (window thread only).
+    std::thread m_shortThread;
+    bool m_bShortBusy = false;
+    bool m_bPairPaneEnabled = false;  // what the paired pane shows once no post runs
+
+    bool m_bDestroyed = false;
+    LatestTextRelay* m_relay = nullptr;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <mutex>
+#include <string>
+
+// Carries texts from a worker thread to the thread of this object without ever waiting for
+// it. Texts that arrive while a delivery is pending replace each other: only the newest is
+// delivered. Post may be called from any thread; delivered is emitted on this object's thread.
+class LatestTextRelay : public QObject {
+    Q_OBJECT
+  public:
+    explicit LatestTextRelay(QObject* parent = nullptr);
+
+    // Keeps the bytes as the newest text and posts one queued delivery unless one is pending.
+    // Never blocks beyond a short hold of the relay's own mutex.
+    void Post(std::string bytes);
+
+    // Number of deliveries so far (texts that were replaced before delivery are not counted).
+    int Deliveries() const { return m_nDeliveries; }
+
+  signals:
+    // The newest text, decoded from UTF-8 for display.
+    void delivered(const QString& text);
+
+  private:
+    void Deliver();
+
+    std::mutex m_mutex;
+    std::string m_strLatest;  // guarded by m_mutex
+    bool m_bPending = false;  // guarded by m_mutex
+    int m_nDeliveries = 0;    // this object's thread only
+};
