@@ -1,0 +1,112 @@
+#include "receive/event_decoder.h"
+
+#include <climits>
+
+#include "codec/xml_document.h"
+
+int g_nPictureId = 1;
+
+std::string DrawPictureNumber() {
+    const int number = g_nPictureId;
+    g_nPictureId = number == INT_MAX ? INT_MIN : number + 1;
+    return "id" + std::to_string(number);
+}
+
+int ParseItemCount(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
+                               text[i] == '\r' || text[i] == '\v' || text[i] == '\f')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX) {
+            value = INT_MAX;  // a count this large only means "every item"
+        }
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+namespace {
+
+void File(const PictureArchive& archive, DecodeResult& result, const std::string& base64,
+          const char* kind, const std::string& number) {
+    std::string path = SavePicture(archive, base64, result.smartType, kind, number);
+    if (!path.empty()) {
+        result.pictures.push_back(std::move(path));
+    }
+}
+
+// One face-match picture: <element>/ImageData/Base64Data, leaving every level entered.
+void FileMatchPicture(CXmlDocument& doc, const PictureArchive& archive, DecodeResult& result,
+                      const char* element, const char* kind, const std::string& number) {
+    if (!doc.FindElem(element)) {
+        return;
+    }
+    doc.IntoElem();
+    if (doc.FindElem("ImageData")) {
+        doc.IntoElem();
+        if (doc.FindElem("Base64Data")) {
+            File(archive, result, doc.GetData(), kind, number);
+        }
+        doc.OutOfElem();
+    }
+    doc.OutOfElem();
+}
+
+}  // namespace
+
+DecodeResult DecodeEvent(const PictureArchive& archive, const char* body, int length) {
+    DecodeResult result;
+    CXmlDocument doc(body, length < 0 ? 0 : length);
+    if (!doc.FindElem("config")) {
+        return result;
+    }
+    doc.IntoElem();
+    if (doc.FindElem("smartType")) {
+        result.smartType = doc.GetData();
+    }
+
+    if (result.smartType == "VFD_MATCH") {
+        const std::string number = DrawPictureNumber();
+        FileMatchPicture(doc, archive, result, "snapData", "snap", number);
+        FileMatchPicture(doc, archive, result, "albumData", "album", number);
+        FileMatchPicture(doc, archive, result, "sourceData", "src", number);
+        return result;
+    }
+
+    if (doc.FindElem("sourceDataInfo")) {
+        doc.IntoElem();
+        if (doc.FindElem("sourceBase64Data")) {
+            const std::string base64 = doc.GetData();
+            File(archive, result, base64, "src", DrawPictureNumber());
+        }
+        doc.OutOfElem();
+    }
+    if (!doc.FindElem("listInfo")) {
+        return result;
+    }
+    const int count = ParseItemCount(doc.GetAttrib("count"));
+    doc.IntoElem();
+    // Once no further item is found none will be: stop there rather than count on.
+    for (int i = 0; i < count && doc.FindElem("item"); ++i) {
+        doc.IntoElem();
+        if (doc.FindElem("targetImageData")) {
+            doc.IntoElem();
+            if (doc.FindElem("targetBase64Data") && doc.GetAttrib("type") == "string") {
+                const std::string base64 = doc.GetData();
+                File(archive, result, base64, "target", DrawPictureNumber());
+            }
+            doc.OutOfElem();
+        }
+        doc.OutOfElem();
+    }
+    doc.OutOfElem();
+    return result;
+}

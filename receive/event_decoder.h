@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "receive/picture_archive.h"
+
+// The picture number counter: 1 at start, never reset. Drawn only on the receive thread.
+extern int g_nPictureId;
+
+// Returns "id<N>" with the counter's value N and increases the counter (wrapping past the
+// largest int instead of overflowing).
+std::string DrawPictureNumber();
+
+// What one event gave.
+struct DecodeResult {
+    std::string smartType;              // text of config/smartType; empty when absent
+    std::vector<std::string> pictures;  // paths of the files written, in filing order
+};
+
+// Walks the pushed document body[0, length) (length >= 0, body[length] a NUL as the thread makes)
+// and files its pictures: for "VFD_MATCH" the snap, album and src pictures under one number
+// drawn first; for other smart types the sourceDataInfo picture and the targets of the first
+// "count" items of listInfo (a target only when its "type" is "string"), a number each. A
+// document without a top-level config files nothing and draws no number.
+DecodeResult DecodeEvent(const PictureArchive& archive, const char* body, int length);
+
+// Item count from the "count" attribute: white space skipped, optional sign, digits up to the
+// first non-digit; 0 when none; clamped to the int range.
+int ParseItemCount(const std::string& text);

@@ -1,0 +1,100 @@
+#include "receive/picture_archive.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <new>
+
+#include "codec/base64.h"
+
+const char kPicFolderNote[] = "\n\nCreateDirectory pic fail!\n\n";
+const char kSmartTypeFolderNote[] = "\n\nCreateDirectory PEA fail!\n\n";
+
+namespace {
+
+// Makes the folder; one that exists already is no failure.
+bool MakeFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) == 0) {
+        return true;
+    }
+    struct stat info {};
+    return errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void Note(TrafficLog* log, const char* note) {
+    if (log != nullptr) {
+        log->Append(note, std::strlen(note));
+    }
+}
+
+std::string FilingTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[128];
+    if (localtime_r(&now, &local) == nullptr) {
+        return std::string();
+    }
+    const std::size_t length = std::strftime(text, sizeof(text), "%Y-%m-%d-%H-%M-%S", &local);
+    return std::string(text, length);
+}
+
+}  // namespace
+
+std::string SafeFolderName(const std::string& smartType) {
+    if (smartType == ".") {
+        return "_";
+    }
+    if (smartType == "..") {
+        return "__";
+    }
+    std::string name = smartType;
+    for (char& c : name) {
+        if (c == '/' || c == '\\' || c == '\0') {
+            c = '_';
+        }
+    }
+    return name;
+}
+
+std::string SavePicture(const PictureArchive& archive, const std::string& base64,
+                        const std::string& smartType, const std::string& kind,
+                        const std::string& number) {
+    if (base64.empty()) {
+        return std::string();
+    }
+    const int textLength = static_cast<int>(base64.size());
+    std::unique_ptr<unsigned char[]> bytes(
+        new (std::nothrow) unsigned char[Base64DecodedSize(textLength)]);
+    if (!bytes) {
+        return std::string();
+    }
+    const int count = Base64Decode(base64.data(), textLength, bytes.get());
+    const std::string time = FilingTime();
+
+    std::string path = archive.programFolder + "/pic";
+    if (!MakeFolder(path)) {
+        Note(archive.log, kPicFolderNote);
+    }
+    const std::string folder = SafeFolderName(smartType);
+    if (!folder.empty()) {
+        path += "/" + folder;
+        if (!MakeFolder(path)) {
+            Note(archive.log, kSmartTypeFolderNote);
+        }
+    }
+    path += "/" + time + "_" + kind + "_" + number + ".jpg";
+
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return std::string();
+    }
+    const bool written = count <= 0 || std::fwrite(bytes.get(), 1, static_cast<std::size_t>(count),
+                                                   file) == static_cast<std::size_t>(count);
+    const bool closed = std::fclose(file) == 0;
+    return written && closed ? path : std::string();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// What a message on the long connection turned out to be.
+enum class MessageKind {
+    Other,     // begins with neither "POST" nor "HTTP": logged only, never shown
+    Response,  // begins with "HTTP": an answer to a request sent on the long connection
+    Event,     // begins with "POST": an event pushed by the device
+};
+
+// What the receive thread did with one message.
+struct MessageReport {
+    MessageKind kind = MessageKind::Other;
+    std::size_t length = 0;             // bytes of the message (headers and body)
+    bool complete = false;              // false when the connection ended before its last byte
+    bool decoded = false;               // an event body was handed to the decoder
+    std::string smartType;              // the event's smart type; empty when none or not decoded
+    std::vector<std::string> pictures;  // paths of the picture files written for the event
+};
+
+// Receives what the receive thread hands out. Called on the receive thread, which must never
+// wait for the window's thread: implementations return at once (queue, do not block).
+class ReceiveObserver {
+  public:
+    virtual ~ReceiveObserver() = default;
+    // The text for the response box: a message's bytes up to its first NUL. Called for
+    // responses and events (complete or given up), never for other data.
+    virtual void OnResponseText(std::string text) = 0;
+    // One report per message, after OnResponseText; also for other data. Default: nothing.
+    virtual void OnMessage(const MessageReport& report) { (void)report; }
+    // One socket read: bytes asked for and recv's result (0 peer closed, < 0 error).
+    // Default: nothing.
+    virtual void OnRead(std::size_t asked, long result) {
+        (void)asked;
+        (void)result;
+    }
+};

@@ -1,0 +1,225 @@
+#include "receive/receive_thread.h"
+
+#include <pthread.h>
+#include <sys/socket.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "receive/event_decoder.h"
+#include "receive/message_framing.h"
+
+namespace {
+
+// The thread's receive buffer: allocated once, grown for a larger message, never shrunk and
+// never zeroed (texts are cut at the first NUL by memchr over the bytes held).
+class ReceiveBuffer {
+  public:
+    bool Allocate(std::size_t capacity) {
+        data_.reset(new (std::nothrow) char[capacity]);
+        capacity_ = data_ ? capacity : 0;
+        return data_ != nullptr;
+    }
+    // Makes room for `capacity` bytes keeping the first `held`. False when memory is short.
+    bool Reserve(std::size_t capacity, std::size_t held) {
+        if (capacity <= capacity_) {
+            return true;
+        }
+        std::unique_ptr<char[]> larger(new (std::nothrow) char[capacity]);
+        if (!larger) {
+            return false;
+        }
+        std::memcpy(larger.get(), data_.get(), held);
+        data_ = std::move(larger);
+        capacity_ = capacity;
+        return true;
+    }
+    char* Data() { return data_.get(); }
+    std::size_t Capacity() const { return capacity_; }
+
+  private:
+    std::unique_ptr<char[]> data_;
+    std::size_t capacity_ = 0;
+};
+
+std::size_t TextLength(const char* data, std::size_t size) {
+    const void* nul = size == 0 ? nullptr : std::memchr(data, '\0', size);
+    return nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
+}
+
+// Shows, records and decodes the message data[0, length).
+void HandOut(const ReceiveContext& context, const char* data, std::size_t length,
+             const MessageFrame& frame, bool complete) {
+    MessageReport report;
+    report.kind = frame.kind;
+    report.length = length;
+    report.complete = complete;
+    const std::size_t textLength = TextLength(data, length);
+    if (frame.kind != MessageKind::Other && context.observer != nullptr) {
+        context.observer->OnResponseText(std::string(data, textLength));
+    }
+    if (complete && frame.kind == MessageKind::Response && context.serverAddress != nullptr) {
+        std::string address;
+        if (FindServerAddress(data, textLength, address)) {
+            context.serverAddress->Set(std::move(address));
+        }
+    }
+    if (complete && frame.decodable) {
+        std::unique_ptr<char[]> body(new (std::nothrow) char[frame.bodyLength + 1]);
+        if (body) {
+            std::memcpy(body.get(), data + frame.bodyStart, frame.bodyLength);
+            body[frame.bodyLength] = '\0';
+            const PictureArchive archive{context.programFolder, context.log};
+            DecodeResult result =
+                DecodeEvent(archive, body.get(), static_cast<int>(frame.bodyLength));
+            report.decoded = true;
+            report.smartType = std::move(result.smartType);
+            report.pictures = std::move(result.pictures);
+        }
+    }
+    if (context.observer != nullptr) {
+        context.observer->OnMessage(report);
+    }
+}
+
+}  // namespace
+
+long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size) {
+    ssize_t received;
+    do {
+        received = recv(socket, buffer, size, 0);
+    } while (received < 0 && errno == EINTR);
+    if (received > 0 && log.Open() && buffer[0] != '\0') {
+        log.Append(buffer, static_cast<std::size_t>(received));
+    }
+    return static_cast<long>(received);
+}
+
+int RecvThreadProc(ReceiveSession& session) {
+    const ReceiveContext& context = session.context;
+    ReceiveBuffer buffer;
+    if (!buffer.Allocate(kReceiveBufferSize)) {
+        session.peerClosed.store(true);
+        session.stop.WaitForStop();
+        return 0;
+    }
+    auto read = [&](std::size_t at, std::size_t ask) {
+        const long n = RecvAndLog(*context.log, session.socket, buffer.Data() + at, ask);
+        if (context.observer != nullptr) {
+            context.observer->OnRead(ask, n);
+        }
+        if (n <= 0) {
+            session.peerClosed.store(true);
+        }
+        return n;
+    };
+
+    std::size_t held = 0;  // bytes at the buffer's start: the current message and what follows
+    while (session.stop.Receiving()) {
+        if (session.peerClosed.load()) {
+            // Nothing more will arrive: sleep until the window disconnects.
+            session.stop.WaitForStop();
+            break;
+        }
+        if (held == 0) {
+            const long n = read(0, kReceiveBufferSize);
+            if (n <= 0) {
+                continue;
+            }
+            if (buffer.Data()[0] == '\0') {
+                session.stop.WaitForStopFor(std::chrono::milliseconds(50));
+                continue;
+            }
+            held = static_cast<std::size_t>(n);
+        }
+
+        MessageFrame frame = FrameMessage(buffer.Data(), held);
+        bool complete = true;
+        while (frame.state == MessageFrame::State::NeedMore) {
+            const std::size_t ask = frame.want != 0 ? frame.want : buffer.Capacity() - held;
+            if (frame.want != 0 && !buffer.Reserve(held + ask + 1, held)) {
+                complete = false;
+                break;
+            }
+            const long n = read(held, ask);
+            if (n <= 0) {
+                complete = false;
+                break;
+            }
+            held += static_cast<std::size_t>(n);
+            frame = FrameMessage(buffer.Data(), held);
+        }
+        if (complete && frame.total > buffer.Capacity() && !buffer.Reserve(frame.total + 1, held)) {
+            complete = false;
+        }
+        // Completion: every read asks for exactly the bytes still missing.
+        while (complete && held < frame.total) {
+            const long n = read(held, frame.total - held);
+            if (n <= 0) {
+                complete = false;
+                break;
+            }
+            held += static_cast<std::size_t>(n);
+        }
+        const std::size_t end = complete ? frame.total : held;
+        HandOut(context, buffer.Data(), end, frame, complete);
+        // Bytes after the message's end start the next one.
+        held -= end;
+        if (held > 0) {
+            std::memmove(buffer.Data(), buffer.Data() + end, held);
+        }
+    }
+    return 0;
+}
+
+ReceiveThread::ReceiveThread(const ReceiveContext& context) {
+    session_.context = context;
+}
+
+ReceiveThread::~ReceiveThread() {
+    Stop();
+}
+
+bool ReceiveThread::Start(int socket) {
+    if (thread_.joinable() || session_.context.log == nullptr) {
+        return false;
+    }
+    session_.socket = socket;
+    session_.peerClosed.store(false);
+    session_.stop.Arm();
+    try {
+        thread_ = std::thread([this] { RecvThreadProc(session_); });
+    } catch (...) {
+        session_.stop.Request();
+        return false;
+    }
+    return true;
+}
+
+void ReceiveThread::Stop() {
+    session_.stop.Request();
+    if (!thread_.joinable()) {
+        return;
+    }
+    if (session_.socket >= 0) {
+        shutdown(session_.socket, SHUT_RDWR);
+    }
+    thread_.join();
+}
+
+long long ReceiveThread::CpuTimeNanoseconds() const {
+    if (!thread_.joinable()) {
+        return -1;
+    }
+    clockid_t clock;
+    timespec now{};
+    if (pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &now) != 0) {
+        return -1;
+    }
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}

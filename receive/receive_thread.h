@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+#include <thread>
+
+#include "receive/receive_observer.h"
+#include "receive/server_address.h"
+#include "receive/stop_signal.h"
+#include "receive/traffic_log.h"
+
+// What the receive thread borrows from the window. The pointers must outlive the thread.
+struct ReceiveContext {
+    std::string programFolder;               // the folder that holds "pic"
+    TrafficLog* log = nullptr;               // required; opened by the first read with data
+    ServerAddress* serverAddress = nullptr;  // null: addresses in responses are not recorded
+    ReceiveObserver* observer = nullptr;     // null: nothing is shown or reported
+};
+
+// State shared between the receive thread and the thread that starts and stops it.
+struct ReceiveSession {
+    int socket = -1;  // connected stream socket, read by the thread
+    ReceiveContext context;
+    StopSignal stop;                      // the receiving flag
+    std::atomic<bool> peerClosed{false};  // set when a read returned 0 or failed
+};
+
+// One read of at most `size` bytes (size > 0) from `socket` into `buffer` (interrupted calls
+// are repeated). On data the log is opened if needed and, unless the first byte is NUL, the
+// bytes are appended exactly. Returns recv's result: > 0 bytes, 0 peer closed, < 0 error.
+long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size);
+
+// The receive loop: reads, logs, frames, shows, records the server address and decodes events
+// until the stop flag is cleared. After the peer closed or a read failed it reads no more and
+// sleeps until the flag is cleared. Returns 0. Never throws.
+int RecvThreadProc(ReceiveSession& session);
+
+// Runs RecvThreadProc on its own thread.
+class ReceiveThread {
+  public:
+    // Copies the context; nothing starts yet.
+    explicit ReceiveThread(const ReceiveContext& context);
+    // Stops the thread if it runs.
+    ~ReceiveThread();
+
+    ReceiveThread(const ReceiveThread&) = delete;
+    ReceiveThread& operator=(const ReceiveThread&) = delete;
+
+    // Starts reading `socket`. False when a thread runs already or none could be started.
+    bool Start(int socket);
+    // Clears the flag, shuts the socket down (waking a blocked read) and waits for the thread
+    // to end, without a time limit. Does not close the socket. Harmless when not running.
+    void Stop();
+    // True from a successful Start until Stop.
+    bool Running() const { return thread_.joinable(); }
+    // True when the running thread saw the peer close or a read fail.
+    bool PeerClosed() const { return session_.peerClosed.load(); }
+    // Processor time the running thread has used, in nanoseconds; -1 when not running.
+    long long CpuTimeNanoseconds() const;
+
+  private:
+    ReceiveSession session_;
+    std::thread thread_;
+};
