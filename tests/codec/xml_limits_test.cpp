@@ -1,0 +1,231 @@
+// Large, deep and hostile documents: growth of the element array, tags longer than the
+// packed word, a million nesting levels, cut and random texts.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codec/xml_document.h"
+#include "xml_test_util.h"
+
+TEST(XmlLimits, GrowthPastOneSegment) {
+    const int count = 70000;
+    std::string text = "<r>";
+    for (int k = 0; k < count; ++k)
+        text += "<e>" + std::to_string(k) + "</e>";
+    text += "</r>";
+    CXmlDocument doc = Doc(text);
+    EXPECT_TRUE(doc.IsWellFormed());
+    ASSERT_EQ(doc.ElemCount(), count + 2);
+    EXPECT_GE(doc.Capacity(), doc.ElemCount());
+    // Records in the first segment were not lost when the second one started.
+    const std::vector<int> kids = Children(doc, 1);
+    ASSERT_EQ(static_cast<int>(kids.size()), count);
+    for (int k = 0; k < count; ++k) {
+        ASSERT_EQ(kids[k], k + 2);
+        const ElemRecord& e = doc.Elem(kids[k]);
+        ASSERT_EQ(text.compare(e.nStart, 3, "<e>"), 0) << k;
+        ASSERT_EQ(e.nLength, 7 + static_cast<int>(std::to_string(k).size())) << k;
+    }
+    EXPECT_EQ(doc.Elem(2).iPrev, count + 1);
+    ASSERT_TRUE(doc.FindElem("r"));
+    ASSERT_TRUE(doc.IntoElem());
+    int found = 0;
+    std::string last;
+    while (doc.FindElem("e")) {
+        ++found;
+        last = doc.GetData();
+    }
+    EXPECT_EQ(found, count);
+    EXPECT_EQ(last, std::to_string(count - 1));
+}
+
+TEST(XmlLimits, SeveralSegmentsFromASmallStart) {
+    // Self-closing elements of 4 bytes: the first estimate (length / 64 + 8) is far too
+    // small, so the array grows many times and over several segments.
+    const int count = 200000;
+    std::string text = "<r>";
+    for (int k = 0; k < count; ++k)
+        text += "<e/>";
+    text += "</r>";
+    const CXmlDocument doc = Doc(text);
+    EXPECT_TRUE(doc.IsWellFormed());
+    ASSERT_EQ(doc.ElemCount(), count + 2);
+    for (int i = 2; i < count + 2; ++i) {
+        ASSERT_EQ(doc.Elem(i).nStart, 3 + 4 * (i - 2)) << i;
+        ASSERT_EQ(doc.Elem(i).iParent, 1) << i;
+        ASSERT_EQ(doc.Elem(i).iNext, i + 1 < count + 2 ? i + 1 : 0) << i;
+    }
+    EXPECT_EQ(doc.Elem(count + 2).nStart, 0);  // out of range: a zeroed record
+    EXPECT_EQ(doc.Elem(-1).nLength, 0);
+}
+
+TEST(XmlLimits, TagsLongerThanThePackedWord) {
+    const std::string value(5 * 1024 * 1024, 'v');
+    const std::string startTag = "<a x='" + value + "' y='2'>";
+    const std::string endTag = "</a" + std::string(3000, ' ') + ">";
+    const std::string text = "<r>" + startTag + "data" + endTag + "<b/></r>";
+    CXmlDocument doc = Doc(text);
+    EXPECT_TRUE(doc.IsWellFormed()) << doc.GetError();
+    ASSERT_EQ(doc.ElemCount(), 4);
+    EXPECT_EQ(doc.StartTagLength(2), static_cast<int>(startTag.size()));
+    EXPECT_EQ(doc.EndTagLength(2), static_cast<int>(endTag.size()));
+    EXPECT_EQ(doc.Elem(2).nLength, static_cast<int>(startTag.size() + 4 + endTag.size()));
+    ASSERT_TRUE(doc.FindElem("r"));
+    ASSERT_TRUE(doc.IntoElem());
+    ASSERT_TRUE(doc.FindElem("a"));
+    EXPECT_EQ(doc.GetData(), "data");
+    EXPECT_EQ(doc.GetAttrib("y"), "2");
+    EXPECT_EQ(doc.GetAttrib("x").size(), value.size());
+    ASSERT_TRUE(doc.FindElem("b"));
+    // Just below the limits the packed word holds the lengths itself.
+    const std::string nearStart = "<a x='" + std::string(ElemRecord::kStartTagMax - 9, 'v') + "'>";
+    ASSERT_EQ(nearStart.size(), ElemRecord::kStartTagMax - 1);
+    const std::string nearEnd = "</a" + std::string(ElemRecord::kEndTagMax - 5, ' ') + ">";
+    const CXmlDocument near = Doc(nearStart + nearEnd);
+    EXPECT_EQ(near.Elem(1).PackedStartTagLength(), ElemRecord::kStartTagMax - 1);
+    EXPECT_EQ(near.Elem(1).PackedEndTagLength(), ElemRecord::kEndTagMax - 1);
+    EXPECT_EQ(near.EndTagLength(1), static_cast<int>(nearEnd.size()));
+}
+
+TEST(XmlLimits, AMillionLevelsWellFormed) {
+    const int depth = 1000000;
+    std::string text;
+    text.reserve(depth * 7);
+    for (int k = 0; k < depth; ++k)
+        text += "<a>";
+    for (int k = 0; k < depth; ++k)
+        text += "</a>";
+    CXmlDocument doc = Doc(text);
+    EXPECT_TRUE(doc.IsWellFormed());
+    ASSERT_EQ(doc.ElemCount(), depth + 1);
+    EXPECT_EQ(doc.Elem(depth).iParent, depth - 1);
+    EXPECT_EQ(doc.Elem(depth).nStart, 3 * (depth - 1));
+    EXPECT_EQ(doc.Elem(depth).nLength, 7);
+    EXPECT_EQ(doc.Elem(1).nLength, static_cast<int>(text.size()));
+    EXPECT_EQ(doc.Elem(100).Level(), 99);
+    EXPECT_EQ(doc.Elem(depth).Level(), 65535);  // saturated
+    for (int k = 0; k < depth; ++k) {
+        ASSERT_TRUE(doc.FindElem("a")) << k;
+        ASSERT_TRUE(doc.IntoElem()) << k;
+    }
+    EXPECT_FALSE(doc.FindElem());
+}
+
+TEST(XmlLimits, AMillionUnclosedLevels) {
+    const int depth = 1000000;
+    std::string text;
+    for (int k = 0; k < depth; ++k)
+        text += "<a>";
+    const CXmlDocument doc = Doc(text);
+    EXPECT_EQ(doc.GetError(), "Root element has sibling");
+    // Every element became a top-level sibling, in document order.
+    int count = 0;
+    for (int c = doc.Elem(0).iFirstChild; c != 0; c = doc.Elem(c).iNext) {
+        ASSERT_EQ(c, count + 1);
+        ASSERT_EQ(doc.Elem(c).iParent, 0);
+        ASSERT_TRUE(doc.Elem(c).Has(ElemRecord::kNotEnded));
+        ++count;
+    }
+    EXPECT_EQ(count, depth);
+    EXPECT_EQ(doc.Elem(1).iPrev, depth);
+}
+
+TEST(XmlLimits, DeepMismatchClosesManyLevelsAtOnce) {
+    const int depth = 300000;
+    std::string text = "<r>";
+    for (int k = 0; k < depth; ++k)
+        text += "<a><b/>";
+    text += "</r>";
+    const CXmlDocument doc = Doc(text);
+    EXPECT_FALSE(doc.IsWellFormed());
+    EXPECT_EQ(static_cast<int>(Children(doc, 1).size()), 2 * depth);
+    ExpectConsistentTree(doc);
+}
+
+TEST(XmlLimits, EveryCutOfAnEventBody) {
+    const std::string text =
+        "<?xml version=\"1.0\"?>\n<!-- pushed -->\n"
+        "<config version=\"1.7\" xmlns=\"http://x\">\n"
+        "  <smartType type=\"openAlramObj\">VFD_MATCH</smartType>\n"
+        "  <currentTime type=\"tint64\">1700000000</currentTime>\n"
+        "  <listInfo count='2'><item><data><![CDATA[QUJD]]></data></item>"
+        "<item><data>REVG&#x41;</data><empty/></item></listInfo>\n"
+        "</config>\n";
+    for (size_t n = 0; n <= text.size(); ++n) {
+        CXmlDocument doc = Doc(text.substr(0, n));
+        ExpectConsistentTree(doc);
+        // Navigation over whatever was built.
+        while (doc.FindElem()) {
+            doc.GetData();
+            doc.GetAttrib("type");
+            if (doc.IntoElem()) {
+                while (doc.FindElem("item")) {
+                    doc.GetData();
+                }
+                doc.OutOfElem();
+            }
+        }
+        if (n == text.size()) {
+            EXPECT_TRUE(doc.IsWellFormed()) << doc.GetError();
+        }
+    }
+}
+
+TEST(XmlLimits, RandomMarkupKeepsTheTreeConsistent) {
+    const std::vector<std::string> pieces = {"<a>",
+                                             "</a>",
+                                             "<b x='1'>",
+                                             "</b>",
+                                             "<c/>",
+                                             "<!--",
+                                             "-->",
+                                             "'",
+                                             "\"",
+                                             "<![CDATA[",
+                                             "]]>",
+                                             "text",
+                                             "<",
+                                             ">",
+                                             "&amp;",
+                                             "&#65;",
+                                             "<?p?>",
+                                             "<!DOCTYPE d [",
+                                             "]>",
+                                             "<!ENTITY",
+                                             " ",
+                                             "/",
+                                             "=",
+                                             "\n",
+                                             std::string(1, '\0'),
+                                             "<1",
+                                             "</",
+                                             "<!x"};
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int n = static_cast<int>(rng() % 30);
+        for (int k = 0; k < n; ++k)
+            text += pieces[rng() % pieces.size()];
+        CXmlDocument doc = Doc(text);
+        ExpectConsistentTree(doc);
+        if (::testing::Test::HasFailure()) {
+            ADD_FAILURE() << "document: " << text;
+            return;
+        }
+        // Walk everything depth-first with the navigation calls.
+        int steps = 0;
+        for (;;) {
+            if (doc.FindElem()) {
+                doc.GetData();
+                doc.GetAttrib("x");
+                doc.IntoElem();
+            } else if (!doc.OutOfElem()) {
+                break;
+            }
+            ASSERT_LT(++steps, 10000) << text;
+        }
+    }
+}
