@@ -11,18 +11,15 @@ bool IsPrefixOf(std::string_view start, std::string_view word) {
     return start.size() <= word.size() && word.substr(0, start.size()) == start;
 }
 
-// Offset just past the blank line that ends the head ("\r\n\r\n" or "\n\n"), or kNotFound.
+// Offset just past the first blank line ("\r\n\r\n" or "\n\n") of text, or kNotFound.
 std::size_t HeadEnd(std::string_view text) {
     const std::size_t crlf = text.find("\r\n\r\n");
-    const std::size_t lf = text.find("\n\n");
-    std::size_t end = kNotFound;
-    if (crlf != kNotFound) {
-        end = crlf + 4;
+    // A "\n\n" counts only before the first "\r\n\r\n": no need to scan a whole body for it.
+    const std::size_t lf = text.substr(0, crlf == kNotFound ? text.size() : crlf).find("\n\n");
+    if (lf != kNotFound) {
+        return lf + 2;
     }
-    if (lf != kNotFound && lf + 2 < end) {
-        end = lf + 2;
-    }
-    return end;
+    return crlf == kNotFound ? kNotFound : crlf + 4;
 }
 
 // A message whose length is not known: it ends with the bytes held.
@@ -43,8 +40,8 @@ MessageFrame NeedMore(MessageKind kind, std::size_t want) {
 }
 
 MessageFrame FrameEvent(const char* data, std::size_t size, std::string_view text) {
-    const std::size_t headEnd = HeadEnd(text);
     std::size_t xml = text.find("<?xml");
+    const std::size_t headEnd = HeadEnd(xml == kNotFound ? text : text.substr(0, xml));
     if (headEnd == kNotFound && xml == kNotFound) {
         if (text.size() == size && size < kMaxHeadLength) {
             return NeedMore(MessageKind::Event, 0);

@@ -11,7 +11,7 @@ constexpr std::size_t kReceiveBufferSize = 614400;
 // Largest Content-Length that is read and decoded; a larger one is shown and logged only.
 constexpr std::uint64_t kMaxContentLength = 64ull * 1024 * 1024;
 // A message head (start line and headers) longer than this without its end is not waited for.
-constexpr std::size_t kMaxHeadLength = 65536;
+constexpr std::size_t kMaxHeadLength = 16384;
 
 // How the bytes at the start of the receive buffer are framed into one message.
 struct MessageFrame {

@@ -51,8 +51,8 @@ std::size_t TextLength(const char* data, std::size_t size) {
     return nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
 }
 
-// Shows, records and decodes the message data[0, length).
-void HandOut(const ReceiveContext& context, const char* data, std::size_t length,
+// Shows, records and decodes the message data[0, length); data[length] must be writable.
+void HandOut(const ReceiveContext& context, char* data, std::size_t length,
              const MessageFrame& frame, bool complete) {
     MessageReport report;
     report.kind = frame.kind;
@@ -69,17 +69,17 @@ void HandOut(const ReceiveContext& context, const char* data, std::size_t length
         }
     }
     if (complete && frame.decodable) {
-        std::unique_ptr<char[]> body(new (std::nothrow) char[frame.bodyLength + 1]);
-        if (body) {
-            std::memcpy(body.get(), data + frame.bodyStart, frame.bodyLength);
-            body[frame.bodyLength] = '\0';
-            const PictureArchive archive{context.programFolder, context.log};
-            DecodeResult result =
-                DecodeEvent(archive, body.get(), static_cast<int>(frame.bodyLength));
-            report.decoded = true;
-            report.smartType = std::move(result.smartType);
-            report.pictures = std::move(result.pictures);
-        }
+        // The decoder reads a NUL-terminated body: end it in place for the call (the buffer
+        // always has a byte after the message) instead of copying it.
+        char* body = data + frame.bodyStart;
+        const char after = body[frame.bodyLength];
+        body[frame.bodyLength] = '\0';
+        const PictureArchive archive{context.programFolder, context.log};
+        DecodeResult result = DecodeEvent(archive, body, static_cast<int>(frame.bodyLength));
+        body[frame.bodyLength] = after;
+        report.decoded = true;
+        report.smartType = std::move(result.smartType);
+        report.pictures = std::move(result.pictures);
     }
     if (context.observer != nullptr) {
         context.observer->OnMessage(report);
@@ -140,20 +140,36 @@ int RecvThreadProc(ReceiveSession& session) {
         MessageFrame frame = FrameMessage(buffer.Data(), held);
         bool complete = true;
         while (frame.state == MessageFrame::State::NeedMore) {
-            const std::size_t ask = frame.want != 0 ? frame.want : buffer.Capacity() - held;
-            if (frame.want != 0 && !buffer.Reserve(held + ask + 1, held)) {
-                complete = false;
-                break;
+            if (frame.want != 0) {
+                // The head is known: take the bytes it promises before framing again.
+                const std::size_t until = held + frame.want;
+                if (!buffer.Reserve(until + 1, held)) {
+                    complete = false;
+                    break;
+                }
+                while (complete && held < until) {
+                    const long n = read(held, until - held);
+                    if (n <= 0) {
+                        complete = false;
+                    } else {
+                        held += static_cast<std::size_t>(n);
+                    }
+                }
+                if (!complete) {
+                    break;
+                }
+            } else {
+                const long n = read(held, buffer.Capacity() - held);
+                if (n <= 0) {
+                    complete = false;
+                    break;
+                }
+                held += static_cast<std::size_t>(n);
             }
-            const long n = read(held, ask);
-            if (n <= 0) {
-                complete = false;
-                break;
-            }
-            held += static_cast<std::size_t>(n);
             frame = FrameMessage(buffer.Data(), held);
         }
-        if (complete && frame.total > buffer.Capacity() && !buffer.Reserve(frame.total + 1, held)) {
+        if (complete && frame.total >= buffer.Capacity() &&
+            !buffer.Reserve(frame.total + 1, held)) {
             complete = false;
         }
         // Completion: every read asks for exactly the bytes still missing.

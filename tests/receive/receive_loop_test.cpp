@@ -295,6 +295,22 @@ TEST_F(ReceiveLoop, PostWithoutXmlOrLengthIsShownNotDecoded) {
     }
 }
 
+TEST_F(ReceiveLoop, BodyWithoutXmlIsFramedByItsLength) {
+    const std::string head = "POST /x HTTP/1.1\r\nContent-Length: 30\r\n\r\n";
+    const std::string body(30, 'b');
+    Send(head + body.substr(0, 5), 1);
+    const std::string event = EventMessage(FaceMatchBody(ToBase64("framed"), "", ""));
+    Send(body.substr(5) + event, 2);
+    ASSERT_TRUE(observer_.WaitForReports(2));
+    EXPECT_EQ(observer_.Reads()[1].first, 25u);
+    const auto reports = observer_.Reports();
+    EXPECT_FALSE(reports[0].decoded);
+    EXPECT_EQ(reports[0].length, head.size() + body.size());
+    ASSERT_EQ(reports[1].pictures.size(), 1u);
+    EXPECT_EQ(ReadFile(reports[1].pictures[0]), "framed");
+    EXPECT_EQ(observer_.Texts(), (std::vector<std::string>{head + body, event}));
+}
+
 TEST_F(ReceiveLoop, PeerClosingMidBodyGivesTheMessageUpAndSleeps) {
     const std::string event = EventMessage(FaceMatchBody(ToBase64("never"), "", ""));
     const std::string part = event.substr(0, event.size() - 20);
