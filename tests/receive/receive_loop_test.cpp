@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -140,6 +141,19 @@ TEST_F(ReceiveLoop, EventLargerThanTheBufferArrivesWhole) {
     EXPECT_EQ(ReadFile(reports[1].pictures[0]), "after");
     EXPECT_EQ(observer_.Texts(), (std::vector<std::string>{big, small}));
     EXPECT_EQ(StopAndReadLog(), big + small);
+}
+
+TEST_F(ReceiveLoop, FolderNotesFollowTheEventInTheLog) {
+    std::FILE* blocker = std::fopen((folder_.Path() + "/pic").c_str(), "w");
+    ASSERT_NE(blocker, nullptr);
+    std::fclose(blocker);
+    const std::string event = EventMessage(TargetsBody("PEA", ToBase64("lost"), {}, "0"));
+    Send(event, 1);
+    ASSERT_TRUE(observer_.WaitForReports(1));
+    EXPECT_TRUE(observer_.Reports()[0].pictures.empty());
+    EXPECT_EQ(StopAndReadLog(), event +
+                                    "\n\nCreateDirectory pic fail!\n\n"
+                                    "\n\nCreateDirectory PEA fail!\n\n");
 }
 
 TEST_F(ReceiveLoop, TwoEventsInOneReadAreBothDecoded) {
