@@ -1,0 +1,274 @@
+#include "cli/cli_arguments.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#ifndef TESSALY_VERSION
+#define TESSALY_VERSION "0"
+#endif
+
+namespace {
+
+// Which commands take an option; common options are taken by all of them.
+struct OptionRule {
+    const char* name;
+    bool common;
+    CliCommand only;  // the one command that takes it when not common
+};
+
+constexpr OptionRule kOptions[] = {
+    {"ip", true, CliCommand::None},         {"user", true, CliCommand::None},
+    {"password", true, CliCommand::None},   {"long-port", true, CliCommand::None},
+    {"short-port", true, CliCommand::None}, {"home", true, CliCommand::None},
+    {"mode", false, CliCommand::Catalogue}, {"body-file", false, CliCommand::Send},
+    {"then", false, CliCommand::Listen},    {"seconds", false, CliCommand::Listen},
+};
+
+const OptionRule* FindOption(const std::string& name) {
+    for (const OptionRule& rule : kOptions) {
+        if (name == rule.name)
+            return &rule;
+    }
+    return nullptr;
+}
+
+CliCommand CommandNamed(const std::string& word) {
+    if (word == "catalogue")
+        return CliCommand::Catalogue;
+    if (word == "preview")
+        return CliCommand::Preview;
+    if (word == "send")
+        return CliCommand::Send;
+    if (word == "listen")
+        return CliCommand::Listen;
+    return CliCommand::None;
+}
+
+// A decimal number of digits only, within [low, high].
+bool ReadNumber(const std::string& text, long low, long high, long& value) {
+    if (text.empty() || text.size() > 9)
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    value = std::strtol(text.c_str(), nullptr, 10);
+    return value >= low && value <= high;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+struct PendingOption {
+    const OptionRule* rule;
+    std::string value;
+};
+
+}  // namespace
+
+CliArguments ParseCliArguments(const std::vector<std::string>& args,
+                               const std::string& defaultHome) {
+    CliArguments out;
+    out.settings.home = defaultHome;
+    std::vector<PendingOption> options;
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (!optionsEnded && arg == "-h") {
+                out.help = true;
+                continue;
+            }
+            if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+                out.error = "unknown option " + arg;
+                return out;
+            }
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg.substr(2);
+        std::string value;
+        bool hasValue = false;
+        if (const size_t eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            hasValue = true;
+        }
+        if (name == "help" || name == "version") {
+            if (hasValue) {
+                out.error = "--" + name + " takes no value";
+                return out;
+            }
+            (name == "help" ? out.help : out.version) = true;
+            continue;
+        }
+        const OptionRule* rule = FindOption(name);
+        if (rule == nullptr) {
+            out.error = "unknown option --" + name;
+            return out;
+        }
+        if (!hasValue) {
+            if (i + 1 >= args.size()) {
+                out.error = "--" + name + " needs a value";
+                return out;
+            }
+            value = args[++i];
+        }
+        options.push_back({rule, value});
+    }
+
+    if (out.help || out.version)
+        return out;
+    if (positional.empty()) {
+        out.error = "no command given (catalogue, preview, send or listen)";
+        return out;
+    }
+    const CliCommand command = CommandNamed(positional.front());
+    if (command == CliCommand::None) {
+        out.error = "unknown command " + positional.front();
+        return out;
+    }
+    positional.erase(positional.begin());
+
+    for (const PendingOption& option : options) {
+        const std::string name = option.rule->name;
+        const std::string& value = option.value;
+        if (!option.rule->common && option.rule->only != command) {
+            out.error = "--" + name + " does not belong to this command";
+            return out;
+        }
+        long number = 0;
+        if (name == "ip") {
+            if (value.empty()) {
+                out.error = "--ip needs an address";
+                return out;
+            }
+            out.settings.ip = value;
+        } else if (name == "user") {
+            out.settings.user = value;
+        } else if (name == "password") {
+            out.settings.password = value;
+        } else if (name == "long-port" || name == "short-port") {
+            if (!ReadNumber(value, 1, 65535, number)) {
+                out.error =
+                    "--" + name + " needs a port number from 1 to 65535, not \"" + value + "\"";
+                return out;
+            }
+            (name == "long-port" ? out.settings.longPort : out.settings.shortPort) =
+                std::to_string(number);
+        } else if (name == "home") {
+            out.settings.home = value;
+        } else if (name == "mode") {
+            if (value == "short") {
+                out.mode = kConnShort;
+            } else if (value == "long") {
+                out.mode = kConnLong;
+            } else {
+                out.error = "--mode must be short or long, not \"" + value + "\"";
+                return out;
+            }
+        } else if (name == "body-file") {
+            if (out.hasBodyFile) {
+                out.error = "--body-file given twice";
+                return out;
+            }
+            out.hasBodyFile = true;
+            out.bodyFile = value;
+        } else if (name == "then") {
+            if (value.empty()) {
+                out.error = "--then needs a request file";
+                return out;
+            }
+            out.files.push_back(value);  // the first file is put in front below
+        } else if (name == "seconds") {
+            if (!ReadNumber(value, 1, 86400 * 366, number)) {
+                out.error =
+                    "--seconds needs a whole number of seconds from 1 up, not \"" + value + "\"";
+                return out;
+            }
+            out.seconds = static_cast<int>(number);
+        }
+    }
+
+    const size_t wanted = command == CliCommand::Catalogue ? 0 : 1;
+    if (positional.size() < wanted) {
+        out.error = command == CliCommand::Listen ? "listen needs a request FILE"
+                                                  : "this command needs an INTERFACE";
+        return out;
+    }
+    if (positional.size() > wanted) {
+        out.error = "unexpected argument " + positional[wanted];
+        return out;
+    }
+    if (command == CliCommand::Listen) {
+        if (positional.front().empty()) {
+            out.error = "listen needs a request FILE";
+            return out;
+        }
+        out.files.insert(out.files.begin(), positional.front());
+    } else if (wanted == 1) {
+        out.interfaceName = positional.front();
+    }
+    if (!IsFolder(out.settings.home)) {
+        out.error = "the home folder \"" + out.settings.home + "\" is not a folder";
+        return out;
+    }
+    out.command = command;
+    return out;
+}
+
+std::string CliUsage() {
+    return "Usage: tessaly-cli [options] COMMAND [arguments]\n"
+           "\n"
+           "Scripted device checks with the core of the Tessaly window; no display needed.\n"
+           "\n"
+           "Commands:\n"
+           "  catalogue [--mode short|long]   the modules and, under each, its interfaces\n"
+           "                                  (short) or request files (long, the default)\n"
+           "  preview INTERFACE               the short-mode request shown after a click\n"
+           "  send INTERFACE [--body-file F]  a short send; prints the answer body. INTERFACE\n"
+           "                                  is a catalogue name or the writing partner of\n"
+           "                                  one (e.g. SetImageConfig); F replaces the body\n"
+           "  listen FILE [--then FILE]... [--seconds N]\n"
+           "                                  subscribes on the long port with the request\n"
+           "                                  file FILE, waits for its answer, sends each\n"
+           "                                  follow-up, then receives until N seconds have\n"
+           "                                  passed or Ctrl-C; one line per message\n"
+           "\n"
+           "Options:\n"
+           "  --ip ADDRESS        device address (default " +
+           std::string(kCliDefaultIp) +
+           ")\n"
+           "  --user NAME         user name (default " +
+           std::string(kDefaultUser) +
+           ")\n"
+           "  --password TEXT     password (default " +
+           std::string(kDefaultPassword) +
+           ")\n"
+           "  --long-port N       port of the long connection (default " +
+           std::string(kDefaultLongPort) +
+           ")\n"
+           "  --short-port N      port of the short connection (default " +
+           std::string(kDefaultShortPort) +
+           ")\n"
+           "  --home DIR          folder of protocol_short, protocol_long, ApiLog.txt and pic\n"
+           "                      (default: the program's folder)\n"
+           "  --help, --version\n"
+           "\n"
+           "Exit status: 0 done, 1 a transfer, connection or file failed, 2 wrong usage.\n";
+}
+
+std::string CliVersionText() {
+    return std::string("tessaly-cli ") + TESSALY_VERSION + "\n";
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalogue/builtin_interfaces.h"
+#include "catalogue/catalogue.h"
+
+// The address the window's IP field shows at start-up; the default of --ip.
+inline constexpr const char* kCliDefaultIp = "192.168.1.100";
+
+// Exit statuses of tessaly-cli.
+inline constexpr int kExitOk = 0;      // done
+inline constexpr int kExitFailed = 1;  // a transfer, connection or file failed
+inline constexpr int kExitUsage = 2;   // the command line is wrong
+
+// What tessaly-cli is asked to do.
+enum class CliCommand { None, Catalogue, Preview, Send, Listen };
+
+// The connection settings, as the window's fields hold them, and the folder that stands for
+// the program folder.
+struct CliSettings {
+    std::string ip = kCliDefaultIp;             // never empty after a successful parse
+    std::string user = kDefaultUser;            // may be empty
+    std::string password = kDefaultPassword;    // may be empty
+    std::string longPort = kDefaultLongPort;    // decimal 1..65535
+    std::string shortPort = kDefaultShortPort;  // decimal 1..65535
+    std::string home;                           // request folders, ApiLog.txt and pic
+};
+
+// The parsed command line.
+struct CliArguments {
+    CliCommand command = CliCommand::None;  // None with help, version or an error
+    CliSettings settings;
+    int mode = kConnLong;            // catalogue: kConnLong (the window's start mode) or kConnShort
+    std::string interfaceName;       // preview, send: the interface as given (may be empty)
+    bool hasBodyFile = false;        // send: --body-file was given
+    std::string bodyFile;            // send: the file whose bytes replace the stored body
+    std::vector<std::string> files;  // listen: FILE, then every --then FILE in order
+    int seconds = -1;                // listen: receive time; -1 means until interrupted
+    bool help = false;               // --help: print the usage and stop
+    bool version = false;            // --version: print the version and stop
+    std::string error;               // not empty: what is wrong with the command line
+};
+
+// Reads the arguments that follow the program name. Options may stand before or after the
+// command, as "--name value" or "--name=value"; "--" makes every later argument positional.
+// An option that the command does not take, an unknown option, a missing or bad value, a
+// missing or extra positional argument, or a --home that is no folder sets `error`.
+// `defaultHome` is used when --home is absent (it is not checked).
+CliArguments ParseCliArguments(const std::vector<std::string>& args,
+                               const std::string& defaultHome);
+
+// The explanation of every command and option, ending in a line end.
+std::string CliUsage();
+
+// "tessaly-cli <version>" and a line end.
+std::string CliVersionText();

@@ -1,0 +1,150 @@
+// The listen command: a subscription on the long connection, as the window makes it.
+#include <algorithm>
+#include <string>
+
+#include "cli/cli_commands.h"
+#include "cli/listen_report.h"
+#include "receive/server_address.h"
+#include "receive/traffic_log.h"
+#include "request/long_connection.h"
+#include "request/long_request.h"
+
+namespace {
+
+// How often the listening thread looks at the connection and prints what arrived.
+constexpr std::chrono::milliseconds kTick{50};
+
+using Clock = std::chrono::steady_clock;
+
+// The waiting side of a listen run: prints the queued lines, and tells when to stop.
+class Waiter {
+  public:
+    Waiter(const CliArguments& args, ListenReport& report, std::ostream& out,
+           const InterruptWait& interrupted)
+        : report_(report),
+          out_(out),
+          interrupted_(interrupted),
+          bounded_(args.seconds > 0),
+          deadline_(Clock::now() + std::chrono::seconds(bounded_ ? args.seconds : 0)) {}
+
+    // Prints the lines that arrived, then waits one tick. False when the time is up or an
+    // interruption came (then Interrupted() is true).
+    bool Tick() {
+        PrintLines();
+        std::chrono::milliseconds wait = kTick;
+        if (bounded_) {
+            const auto left = deadline_ - Clock::now();
+            if (left <= Clock::duration::zero())
+                return false;
+            wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(left));
+        }
+        if (interrupted_ && interrupted_(wait)) {
+            wasInterrupted_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    void PrintLines() {
+        const std::vector<std::string> lines = report_.TakeLines();
+        for (const std::string& line : lines)
+            out_ << line << '\n';
+        if (!lines.empty())
+            out_.flush();
+    }
+
+    bool Interrupted() const { return wasInterrupted_; }
+
+  private:
+    ListenReport& report_;
+    std::ostream& out_;
+    const InterruptWait& interrupted_;
+    bool bounded_;
+    Clock::time_point deadline_;
+    bool wasInterrupted_ = false;
+};
+
+void CannotRead(const std::string& file, std::ostream& err) {
+    err << "tessaly-cli: cannot read the request file \"" << file
+        << "\" (missing, unreadable or empty)\n";
+}
+
+// Sends every file in turn, each after the answer to the one before. kExitOk when all were
+// answered or the run was interrupted.
+int SendFiles(const CliArguments& args, LongConnection& connection, ServerAddress& serverAddress,
+              ListenReport& report, Waiter& waiter, std::ostream& err) {
+    const CliSettings& s = args.settings;
+    for (const std::string& file : args.files) {
+        std::string request;
+        if (PrepareLongRequest(file, s.ip, SubscriptionInterfaceName(file), s.user, s.password,
+                               serverAddress.Get(), request) != 0) {
+            CannotRead(file, err);
+            return kExitFailed;
+        }
+        const int answered = report.Responses();
+        const LongSendOutcome outcome =
+            connection.LongSend(s.ip, s.user, s.password, s.longPort, request);
+        if (outcome.connectTried && outcome.connect != ConnectResult::Ok) {
+            const std::string message = ConnectResultMessage(outcome.connect);
+            err << "tessaly-cli: " << (message.empty() ? "cannot create a socket" : message) << " ("
+                << s.ip << ":" << s.longPort << ")\n";
+            return kExitFailed;
+        }
+        if (outcome.send != SendResult::Ok) {
+            err << "tessaly-cli: " << SendResultMessage(outcome.send) << " (\"" << file << "\")\n";
+            return kExitFailed;
+        }
+        while (report.Responses() <= answered && !connection.NeedConnect() && waiter.Tick()) {
+        }
+        if (waiter.Interrupted())
+            return kExitOk;
+        if (report.Responses() <= answered) {
+            err << "tessaly-cli: no answer to \"" << file << "\""
+                << (connection.NeedConnect() ? ": the device closed the connection\n"
+                                             : " in time\n");
+            return kExitFailed;
+        }
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
+              const InterruptWait& interrupted) {
+    const CliSettings& s = args.settings;
+    // Nothing goes out while any of the files is unusable.
+    for (const std::string& file : args.files) {
+        std::string data;
+        if (ReadProtocolFile(file, data) != 0) {
+            CannotRead(file, err);
+            return kExitFailed;
+        }
+    }
+
+    TrafficLog log(s.home);
+    ServerAddress serverAddress;
+    ListenReport report;
+    Waiter waiter(args, report, out, interrupted);
+    ReceiveContext context;
+    context.programFolder = s.home;
+    context.log = &log;
+    context.serverAddress = &serverAddress;
+    context.observer = &report;
+
+    int status = kExitOk;
+    {
+        LongConnection connection(context);
+        status = SendFiles(args, connection, serverAddress, report, waiter, err);
+        if (status == kExitOk && !waiter.Interrupted()) {
+            while (!connection.NeedConnect() && waiter.Tick()) {
+            }
+            if (connection.NeedConnect() && !waiter.Interrupted())
+                err << "tessaly-cli: the device closed the connection\n";
+        }
+        connection.Disconnect();
+    }
+    waiter.PrintLines();
+    log.Close();
+    return status;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "receive/receive_observer.h"
+
+// One line for a received message, without a line end:
+//   "response length=<n>", "event length=<n> smartType=<type> pictures=<k>[ <path>]...",
+//   "other length=<n>", each followed by " incomplete" when the connection ended first.
+std::string FormatMessageLine(const MessageReport& report);
+
+// Collects what the receive thread reports, for the listening thread to print. Never blocks
+// the receive thread beyond a short hold of its lock.
+class ListenReport : public ReceiveObserver {
+  public:
+    void OnResponseText(std::string text) override { (void)text; }
+    // Queues the message's line; counts responses.
+    void OnMessage(const MessageReport& report) override;
+
+    // The lines queued since the last call, oldest first.
+    std::vector<std::string> TakeLines();
+    // Responses received so far.
+    int Responses() const;
+
+  private:
+    mutable std::mutex lock_;
+    std::deque<std::string> lines_;
+    int responses_ = 0;
+};

@@ -1,0 +1,53 @@
+// tessaly-cli: the catalogue, short requests and long-connection subscriptions of the window,
+// from the command line.
+#include <curl/curl.h>
+#include <signal.h>
+
+#include <iostream>
+#include <thread>
+
+#include "catalogue/program_folder.h"
+#include "cli/cli_commands.h"
+
+namespace {
+
+// Blocks Ctrl-C and SIGTERM in this thread and every thread started after it, and returns a
+// wait that takes them synchronously, so that an interrupted listen can disconnect and close
+// its log before the program ends.
+InterruptWait TakeInterruptsSynchronously() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return [set](std::chrono::milliseconds wait) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+        timespec timeout{};
+        timeout.tv_sec = static_cast<time_t>(seconds.count());
+        timeout.tv_nsec = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count());
+        const int signal = sigtimedwait(&set, nullptr, &timeout);
+        return signal == SIGINT || signal == SIGTERM;
+    };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const CliArguments parsed = ParseCliArguments(args, GetProgramFolder());
+
+    // Only listen waits for Ctrl-C itself; everywhere else it ends the program at once.
+    InterruptWait interrupted = [](std::chrono::milliseconds wait) {
+        std::this_thread::sleep_for(wait);
+        return false;
+    };
+    if (parsed.command == CliCommand::Listen)
+        interrupted = TakeInterruptsSynchronously();
+
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const int status = RunCommand(parsed, std::cout, std::cerr, interrupted);
+    std::cout.flush();
+    curl_global_cleanup();
+    return status;
+}
