@@ -100,6 +100,8 @@ int CXmlDocument::NewPos() {
     return i;
 }
 
+// Segments are not zero-filled: NewPos clears each record as it hands it out, and records
+// at or past the next free index are never read.
 void CXmlDocument::GrowPosArray(int size) {
     if (size == 0) {
         size = m_iPosFree + m_iPosFree / 2;
@@ -128,13 +130,13 @@ void CXmlDocument::GrowPosArray(int size) {
         // The existing last segment becomes full before a further one starts.
         const int used = m_nPosCapacity - (lastSeg << kSegBits);
         if (used < kSegSize) {
-            auto full = std::make_unique<ElemRecord[]>(kSegSize);
+            auto full = std::make_unique_for_overwrite<ElemRecord[]>(kSegSize);
             std::copy_n(m_pSegs[lastSeg].get(), used, full.get());
             m_pSegs[lastSeg] = std::move(full);
         }
     }
     const int segFirst = newLastSeg << kSegBits;
-    auto block = std::make_unique<ElemRecord[]>(size - segFirst);
+    auto block = std::make_unique_for_overwrite<ElemRecord[]>(size - segFirst);
     if (newLastSeg == lastSeg) {
         std::copy_n(m_pSegs[lastSeg].get(), m_nPosCapacity - segFirst, block.get());
     }

@@ -4,7 +4,8 @@
 
 // One element of a parsed document: where its tags lie in the document text and how it is
 // linked to its parent and siblings. Record 0 stands for the document itself. Eight 32-bit
-// fields; indices are element indices, 0 meaning none.
+// fields; indices are element indices, 0 meaning none. A plain aggregate: ElemRecord{} is all
+// zero, a default-initialised one is not initialised (the element array relies on that).
 struct ElemRecord {
     // Bits of nFlags. The nesting level occupies bits 0 to 15.
     static constexpr uint32_t kLevelMask = 0xFFFFu;
@@ -20,15 +21,15 @@ struct ElemRecord {
     static constexpr uint32_t kEndTagMax = 0x3FFu;
     static constexpr int kEndTagShift = 22;
 
-    int32_t nStart = 0;        // offset of the start tag's "<"
-    int32_t nLength = 0;       // "<" of start tag to ">" of end tag; start tag alone if empty
-                               // or not ended; the document length in record 0
-    uint32_t nTagLengths = 0;  // packed start- and end-tag lengths; 0 in record 0
-    uint32_t nFlags = 0;       // level (bits 0-15, saturating at 65535) and the flags above
-    int32_t iParent = 0;       // parent element; 0 for top-level elements
-    int32_t iFirstChild = 0;   // first child element; in record 0 the root element
-    int32_t iNext = 0;         // next sibling; 0 for the last
-    int32_t iPrev = 0;         // previous sibling; for a first child, the last child so far
+    int32_t nStart;        // offset of the start tag's "<"
+    int32_t nLength;       // "<" of start tag to ">" of end tag; start tag alone if empty
+                           // or not ended; the document length in record 0
+    uint32_t nTagLengths;  // packed start- and end-tag lengths; 0 in record 0
+    uint32_t nFlags;       // level (bits 0-15, saturating at 65535) and the flags above
+    int32_t iParent;       // parent element; 0 for top-level elements
+    int32_t iFirstChild;   // first child element; in record 0 the root element
+    int32_t iNext;         // next sibling; 0 for the last
+    int32_t iPrev;         // previous sibling; for a first child, the last child so far
 
     // Nesting level at creation (0 for the root element); saturates at 65535.
     int Level() const { return static_cast<int>(nFlags & kLevelMask); }
