@@ -2,9 +2,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -367,6 +369,52 @@ TEST_F(ReceiveLoop, StopWakesABlockedRead) {
     // Nothing arrived: the log was never opened.
     EXPECT_FALSE(log_.IsOpen());
     EXPECT_FALSE(Exists(folder_.Path() + "/ApiLog.txt"));
+}
+
+TEST_F(ReceiveLoop, MessagesDoNotDependOnHowReadsFall) {
+    std::vector<std::string> messages;
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 24; ++i) {
+        const std::string picture = "picture " + std::to_string(i) + std::string(i * 37, 'p');
+        pictures.push_back(picture);
+        switch (i % 3) {
+            case 0:
+                messages.push_back(EventMessage(FaceMatchBody(ToBase64(picture), "", "")));
+                break;
+            case 1:
+                messages.push_back(ResponseMessage("<config><serverAddress><![CDATA[S" +
+                                                   std::to_string(i) + "]]></serverAddress>"));
+                break;
+            default:
+                messages.push_back(EventMessage(TargetsBody("PEA", "", {ToBase64(picture)}, "1")));
+        }
+    }
+    std::string stream;
+    for (const std::string& message : messages) {
+        stream += message;
+    }
+    std::mt19937 random(20261206);
+    std::size_t at = 0;
+    while (at < stream.size()) {
+        const std::size_t chunk = std::min<std::size_t>(1 + random() % 700, stream.size() - at);
+        ASSERT_TRUE(WriteAll(peer_, stream.substr(at, chunk)));
+        at += chunk;
+        if (random() % 4 == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ASSERT_TRUE(observer_.WaitForReports(messages.size()));
+    EXPECT_EQ(observer_.Texts(), messages);
+    const auto reports = observer_.Reports();
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        EXPECT_EQ(reports[i].length, messages[i].size()) << i;
+        if (i % 3 != 1) {
+            ASSERT_EQ(reports[i].pictures.size(), 1u) << i;
+            EXPECT_EQ(ReadFile(reports[i].pictures[0]), pictures[i]) << i;
+        }
+    }
+    EXPECT_EQ(address_.Get(), "S22");
+    EXPECT_EQ(StopAndReadLog(), stream);
 }
 
 TEST(ReceiveLoopLog, UnopenableLogStillShowsAndDecodes) {
