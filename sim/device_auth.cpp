@@ -103,6 +103,11 @@ DeviceAuth::Verdict DeviceAuth::check(const QByteArray& method, const QByteArray
     return Verdict::Refused;
 }
 
+bool DeviceAuth::acceptsBasic(const QByteArray& authorization) const {
+    const auto [scheme, rest] = SplitScheme(authorization);
+    return scheme == "basic" && checkBasic(rest) == Verdict::Accepted;
+}
+
 DeviceAuth::Verdict DeviceAuth::checkBasic(const QByteArray& credentials) const {
     const auto decoded = QByteArray::fromBase64Encoding(
         credentials, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);

@@ -37,6 +37,10 @@ class DeviceAuth {
     Verdict check(const QByteArray& method, const QByteArray& target,
                   const QByteArray& authorization);
 
+    // True when the Authorization value is Basic with the right user and password, whatever
+    // the mode (the long port's requests carry Basic only).
+    bool acceptsBasic(const QByteArray& authorization) const;
+
     // The WWW-Authenticate values for a 401 answer, one per accepted scheme (Digest first);
     // each Digest challenge carries a fresh nonce, with stale=true when asked.
     QList<QByteArray> challenges(bool stale = false);

@@ -145,6 +145,23 @@ QList<SimInterface> BuildTable() {
     t << Get("GetNetPppoeConfig", "SetNetPppoeConfig",
              Lines({"<pppoe>", "\t<switch type=\"boolean\">false</switch>",
                     "\t<userName type=\"string\"><![CDATA[]]></userName>", "</pppoe>"}));
+    // Interfaces of the request files shipped in protocol_short.
+    t << Get("GetSmartConfig", "SetSmartConfig",
+             Lines({"<faceDetection type=\"boolean\">true</faceDetection>",
+                    "<faceMatch type=\"boolean\">true</faceMatch>",
+                    "<perimeter type=\"boolean\">true</perimeter>",
+                    "<sensitivity type=\"uint32\">50</sensitivity>"}));
+    t << Get("GetFaceAlbum", "",
+             Lines({"<personList type=\"list\" count=\"2\">",
+                    "\t<item id=\"1\"><personName type=\"string\"><![CDATA[张伟]]></personName>"
+                    "<sex type=\"string\">male</sex></item>",
+                    "\t<item id=\"2\"><personName type=\"string\"><![CDATA[王芳]]></personName>"
+                    "<sex type=\"string\">female</sex></item>",
+                    "</personList>"}));
+    t << Get("GetSmartStatus", "",
+             Lines({"<faceDetection type=\"string\">running</faceDetection>",
+                    "<faceMatch type=\"string\">running</faceMatch>",
+                    "<perimeter type=\"string\">running</perimeter>"}));
 
     // The Set partner of every Get that has one.
     const qsizetype gets = t.size();
@@ -153,10 +170,11 @@ QList<SimInterface> BuildTable() {
             t << SimInterface{t[i].partner, SimInterfaceKind::Set, t[i].name, {}};
         }
     }
-    for (const char* action : {"RequestKeyFrame", "PtzAddPreset", "PtzDeletePreset",
-                               "PtzModifyPresetPosition", "PtzModifyPresetName", "PtzGotoPreset",
-                               "PtzAddCruise", "PtzDeleteCruise", "PtzModifyCruise", "PtzRunCruise",
-                               "PtzStopCruise", "PtzControl", "ManualAlarmOut", "Reboot"}) {
+    for (const char* action :
+         {"RequestKeyFrame", "PtzAddPreset", "PtzDeletePreset", "PtzModifyPresetPosition",
+          "PtzModifyPresetName", "PtzGotoPreset", "PtzAddCruise", "PtzDeleteCruise",
+          "PtzModifyCruise", "PtzRunCruise", "PtzStopCruise", "PtzControl", "ManualAlarmOut",
+          "Reboot", "RestoreDefault"}) {
         t << SimInterface{action, SimInterfaceKind::Action, {}, {}};
     }
     t << SimInterface{"ModifyPassword", SimInterfaceKind::ModifyPassword, {}, {}};
@@ -246,6 +264,8 @@ SimAnswer DeviceInterfaces::handle(const QByteArray& path, const QByteArray& bod
             if (!body.trimmed().isEmpty() && !IsWellFormedXml(body)) {
                 return Failure(400, "The body is not XML");
             }
+            if (iface->name == "RestoreDefault")
+                stored_.clear();  // the password stays
             return XmlAnswer(200, ConfigDocument({}));
 
         case SimInterfaceKind::ModifyPassword: {

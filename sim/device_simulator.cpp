@@ -1,19 +1,31 @@
 #include "sim/device_simulator.h"
 
 #include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include "sim/device_auth.h"
 #include "sim/device_interfaces.h"
+#include "sim/long_session.h"
 #include "sim/short_port_server.h"
+#include "sim/traffic_recorder.h"
 
 DeviceSimulator::DeviceSimulator(Options options, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
       auth_(std::make_unique<DeviceAuth>(options_.auth, options_.user, options_.password)),
-      interfaces_(std::make_unique<DeviceInterfaces>()) {}
+      interfaces_(std::make_unique<DeviceInterfaces>()),
+      longContext_(std::make_unique<LongPortContext>()) {
+    longContext_->options = &options_;
+    longContext_->auth = auth_.get();
+}
 
 DeviceSimulator::~DeviceSimulator() {
-    delete shortServer_;  // before the state it borrows
+    // The servers and sessions go before the state they borrow.
+    for (LongSession* session : findChildren<LongSession*>())
+        delete session;
+    delete longServer_;
+    delete shortServer_;
 }
 
 bool DeviceSimulator::start(QString* error) {
@@ -28,8 +40,49 @@ bool DeviceSimulator::start(QString* error) {
         }
         return false;
     }
+
+    if (!options_.recordFolder.isEmpty()) {
+        recorder_ = std::make_unique<TrafficRecorder>(options_.recordFolder);
+        if (!recorder_->isOpen()) {
+            if (error != nullptr)
+                *error = recorder_->error();
+            return false;
+        }
+        longContext_->recorder = recorder_.get();
+    }
+
+    longServer_ = new QTcpServer(this);
+    if (!longServer_->listen(QHostAddress::LocalHost, options_.longPort)) {
+        if (error != nullptr) {
+            *error = QStringLiteral("cannot listen on 127.0.0.1:%1").arg(options_.longPort);
+        }
+        return false;
+    }
+    longPort_ = longServer_->serverPort();
+    longContext_->port = longPort_;
+    connect(longServer_, &QTcpServer::newConnection, this, &DeviceSimulator::acceptLongConnections);
     listening_ = true;
     return true;
+}
+
+void DeviceSimulator::acceptLongConnections() {
+    while (QTcpSocket* socket = longServer_->nextPendingConnection()) {
+        auto* session = new LongSession(socket, longContext_.get(), this);
+        connect(session, &LongSession::eventPushed, this,
+                [this](int sequence, const QString& smartType) {
+                    ++eventsPushed_;
+                    emit eventPushed(sequence, smartType);
+                });
+    }
+}
+
+int DeviceSimulator::longConnectionCount() const {
+    int open = 0;
+    for (const LongSession* session : findChildren<LongSession*>(Qt::FindDirectChildrenOnly)) {
+        if (session->isConnected())
+            ++open;
+    }
+    return open;
 }
 
 QString DeviceSimulator::password() const {

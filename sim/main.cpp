@@ -33,6 +33,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     out << "short-port " << simulator.shortPort() << "\n";
+    out << "long-port " << simulator.longPort() << "\n";
     out.flush();
     return QGuiApplication::exec();
 }

@@ -103,9 +103,13 @@ bool RootContent(const QByteArray& doc, QByteArray* content) {
     }
 }
 
-QByteArray ElementText(const QByteArray& doc, const QStringList& path) {
+namespace {
+
+// The texts of the elements at path, at most limit of them (0: all).
+QList<QByteArray> TextsAt(const QByteArray& doc, const QStringList& path, int limit) {
+    QList<QByteArray> out;
     if (path.isEmpty() || !IsWellFormedXml(doc))
-        return {};
+        return out;
     QXmlStreamReader reader(doc);
     int matched = 0;  // leading names of path matched by the open elements
     int depth = 0;
@@ -113,24 +117,39 @@ QByteArray ElementText(const QByteArray& doc, const QStringList& path) {
         const auto token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             ++depth;
-            if (depth == matched + 1 && reader.name() == path[matched]) {
+            if (depth != matched + 1 || reader.name() != path[matched])
+                continue;
+            if (matched + 1 < path.size()) {
                 ++matched;
-                if (matched == path.size()) {
-                    const QString text =
-                        reader.readElementText(QXmlStreamReader::IncludeChildElements);
-                    QByteArray bytes = text.toUtf8();
-                    if (bytes.isNull())
-                        bytes = QByteArray("");
-                    return bytes;
-                }
+                continue;
             }
+            // The whole path matched: read the text, which also consumes the end tag.
+            QByteArray bytes =
+                reader.readElementText(QXmlStreamReader::IncludeChildElements).toUtf8();
+            if (bytes.isNull())
+                bytes = QByteArray("");
+            out.append(bytes);
+            --depth;
+            if (limit > 0 && out.size() >= limit)
+                return out;
         } else if (token == QXmlStreamReader::EndElement) {
             if (depth == matched)
                 --matched;
             --depth;
         }
     }
-    return {};
+    return out;
+}
+
+}  // namespace
+
+QByteArray ElementText(const QByteArray& doc, const QStringList& path) {
+    const QList<QByteArray> texts = TextsAt(doc, path, 1);
+    return texts.isEmpty() ? QByteArray() : texts.first();
+}
+
+QList<QByteArray> ElementTexts(const QByteArray& doc, const QStringList& path) {
+    return TextsAt(doc, path, 0);
 }
 
 QByteArray XmlEscape(const QByteArray& text) {

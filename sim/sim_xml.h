@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QStringList>
 
 // Small XML helpers of the simulated device. Documents are UTF-8 bytes and are never
@@ -26,6 +27,11 @@ bool RootContent(const QByteArray& doc, QByteArray* content);
 // path of local names from the root (the root's own name first). Null when the document is
 // not well-formed or the path does not exist; empty for an empty element.
 QByteArray ElementText(const QByteArray& doc, const QStringList& path);
+
+// The texts of every element reached by the path, in document order (so the path
+// {"config", "list", "item"} gives the text of each item). Empty when the document is not
+// well-formed or nothing matches.
+QList<QByteArray> ElementTexts(const QByteArray& doc, const QStringList& path);
 
 // The text escaped for use between tags or in a quoted attribute (& < > " ').
 QByteArray XmlEscape(const QByteArray& text);

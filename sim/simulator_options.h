@@ -36,7 +36,8 @@ struct SimulatorOptions {
     int pictureBytes = 0;           // > 0: every picture padded to at least this many bytes
     bool base64LineBreaks = false;  // CR LF after every 76 Base64 characters
     SimWriteMode writeMode = SimWriteMode::Whole;
-    int pieceBytes = 1000;  // write size for SimWriteMode::Pieces (at least 1)
+    int pieceBytes = 1000;    // write size for SimWriteMode::Pieces (at least 1)
+    int pieceIntervalMs = 0;  // Pieces: pause between two writes (0: none)
 
     QString recordFolder;  // not empty: long-sent.bin and pictures/ are written there
 };

@@ -36,6 +36,7 @@ bool SimulatorThread::start(QString* error) {
             simulator_ = new DeviceSimulator(options_);
             ok_ = simulator_->start(&reason);
             shortPort_ = simulator_->shortPort();
+            longPort_ = simulator_->longPort();
         },
         Qt::BlockingQueuedConnection);
     if (!ok_ && error != nullptr)

@@ -23,6 +23,7 @@ class SimulatorThread {
 
     // The ports the simulator listens on; 0 before a successful start.
     quint16 shortPort() const { return shortPort_; }
+    quint16 longPort() const { return longPort_; }
 
     // Runs fn with the simulator in the simulator's thread and returns when it is done.
     // Does nothing before a successful start.
@@ -34,6 +35,7 @@ class SimulatorThread {
     QObject* context_ = nullptr;            // lives in thread_
     DeviceSimulator* simulator_ = nullptr;  // lives in thread_
     quint16 shortPort_ = 0;
+    quint16 longPort_ = 0;
     bool started_ = false;
     bool ok_ = false;
 };

@@ -228,6 +228,66 @@ class SimPartsTest : public QObject {
         QCOMPARE(d.options.password, QString(kDefaultPassword));
         QCOMPARE(d.options.auth, SimAuthMode::Any);
 
+        const SimCommandLine l = ParseSimCommandLine({"tessaly-devsim",
+                                                      "--long-port",
+                                                      "40001",
+                                                      "--rate",
+                                                      "0.5",
+                                                      "--count",
+                                                      "7",
+                                                      "--kinds",
+                                                      "PEA, VEHICLE",
+                                                      "--targets",
+                                                      "0",
+                                                      "--picture-size",
+                                                      "320X200",
+                                                      "--picture-bytes",
+                                                      "400K",
+                                                      "--base64-breaks",
+                                                      "--write",
+                                                      "pieces",
+                                                      "--piece-bytes",
+                                                      "2k",
+                                                      "--piece-interval",
+                                                      "15",
+                                                      "--record",
+                                                      "/tmp/rec"});
+        QVERIFY2(l.error.isEmpty(), qPrintable(l.error));
+        QCOMPARE(l.options.longPort, quint16(40001));
+        QCOMPARE(l.options.eventRate, 0.5);
+        QCOMPARE(l.options.eventCount, 7);
+        QCOMPARE(l.options.kinds, QStringList({"PEA", "VEHICLE"}));
+        QCOMPARE(l.options.targetCount, 0);
+        QCOMPARE(l.options.pictureWidth, 320);
+        QCOMPARE(l.options.pictureHeight, 200);
+        QCOMPARE(l.options.pictureBytes, 400 * 1024);
+        QVERIFY(l.options.base64LineBreaks);
+        QCOMPARE(l.options.writeMode, SimWriteMode::Pieces);
+        QCOMPARE(l.options.pieceBytes, 2048);
+        QCOMPARE(l.options.pieceIntervalMs, 15);
+        QCOMPARE(l.options.recordFolder, QString("/tmp/rec"));
+        QVERIFY(!d.options.base64LineBreaks);
+        QCOMPARE(d.options.writeMode, SimWriteMode::Whole);
+        QCOMPARE(d.options.kinds, QStringList({"VFD_MATCH", "PEA"}));
+        QVERIFY(d.options.recordFolder.isEmpty());
+        QCOMPARE(ParseSimCommandLine({"p", "--write", "PAIRS"}).options.writeMode,
+                 SimWriteMode::Pairs);
+        QCOMPARE(ParseSimCommandLine({"p", "--picture-bytes", "2M"}).options.pictureBytes,
+                 2 * 1024 * 1024);
+        for (const QStringList& bad : QList<QStringList>{{"--rate", "-1"},
+                                                         {"--count", "many"},
+                                                         {"--kinds", ","},
+                                                         {"--kinds", "A/B"},
+                                                         {"--picture-size", "640"},
+                                                         {"--picture-size", "8x8"},
+                                                         {"--picture-bytes", "1G"},
+                                                         {"--write", "halves"},
+                                                         {"--piece-bytes", "0"},
+                                                         {"--long-port", "-5"}}) {
+            QVERIFY2(!ParseSimCommandLine(QStringList{"p"} + bad).error.isEmpty(),
+                     qPrintable(bad.join(' ')));
+        }
+
         QVERIFY(ParseSimCommandLine({"p", "--help"}).help);
         QVERIFY(!ParseSimCommandLine({"p", "--auth", "ntlm"}).error.isEmpty());
         QVERIFY(!ParseSimCommandLine({"p", "--short-port", "65536"}).error.isEmpty());
@@ -235,7 +295,10 @@ class SimPartsTest : public QObject {
         QVERIFY(!ParseSimCommandLine({"p", "--bogus"}).error.isEmpty());
         QVERIFY(!ParseSimCommandLine({"p", "stray"}).error.isEmpty());
         const QString help = ParseSimCommandLine({"p"}).helpText;
-        for (const char* option : {"--short-port", "--user", "--password", "--auth", "--help"}) {
+        for (const char* option :
+             {"--short-port", "--user", "--password", "--auth", "--help", "--long-port", "--rate",
+              "--count", "--kinds", "--targets", "--picture-size", "--picture-bytes",
+              "--base64-breaks", "--write", "--piece-bytes", "--piece-interval", "--record"}) {
             QVERIFY2(help.contains(option), option);
         }
     }
