@@ -122,7 +122,9 @@ int RecvThreadProc(ReceiveSession& session) {
     while (session.stop.Receiving()) {
         if (session.peerClosed.load()) {
             // Nothing more will arrive: sleep until the window disconnects.
-            session.stop.WaitForStop();
+            if (!session.endAtPeerClose) {
+                session.stop.WaitForStop();
+            }
             break;
         }
         if (held == 0) {

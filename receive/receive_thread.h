@@ -24,6 +24,7 @@ struct ReceiveSession {
     ReceiveContext context;
     StopSignal stop;                      // the receiving flag
     std::atomic<bool> peerClosed{false};  // set when a read returned 0 or failed
+    bool endAtPeerClose = false;          // drivers on one thread: return once the peer closed
 };
 
 // One read of at most `size` bytes (size > 0) from `socket` into `buffer` (interrupted calls
@@ -33,7 +34,7 @@ long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size);
 
 // The receive loop: reads, logs, frames, shows, records the server address and decodes events
 // until the stop flag is cleared. After the peer closed or a read failed it reads no more and
-// sleeps until the flag is cleared. Returns 0. Never throws.
+// sleeps until the flag is cleared (returns at once with endAtPeerClose). Returns 0.
 int RecvThreadProc(ReceiveSession& session);
 
 // Runs RecvThreadProc on its own thread.

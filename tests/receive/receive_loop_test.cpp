@@ -417,6 +417,39 @@ TEST_F(ReceiveLoop, MessagesDoNotDependOnHowReadsFall) {
     EXPECT_EQ(StopAndReadLog(), stream);
 }
 
+TEST(ReceiveLoopDriver, RunsOnTheCallersThreadUntilThePeerCloses) {
+    TempFolder folder;
+    TrafficLog log(folder.Path());
+    ServerAddress address;
+    RecordingObserver observer;
+    ReceiveSession session;
+    session.context = ReceiveContext{folder.Path(), &log, &address, &observer};
+    session.endAtPeerClose = true;
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    session.socket = ends[0];
+    const std::string stream = ResponseMessage("<serverAddress><![CDATA[http://127.0.0.1:2/S]]>") +
+                               EventMessage(FaceMatchBody(ToBase64("driven"), "", "")) +
+                               "POST /cut HTTP/1.1\r\n";
+    ASSERT_TRUE(WriteAll(ends[1], stream));
+    shutdown(ends[1], SHUT_WR);
+    session.stop.Arm();
+    EXPECT_EQ(RecvThreadProc(session), 0);
+    close(ends[0]);
+    close(ends[1]);
+    log.Close();
+
+    EXPECT_TRUE(session.peerClosed.load());
+    EXPECT_EQ(address.Get(), "http://127.0.0.1:2/S");
+    const auto reports = observer.Reports();
+    ASSERT_EQ(reports.size(), 3u);
+    ASSERT_EQ(reports[1].pictures.size(), 1u);
+    EXPECT_EQ(ReadFile(reports[1].pictures[0]), "driven");
+    EXPECT_FALSE(reports[2].complete);
+    EXPECT_EQ(observer.Texts().back(), "POST /cut HTTP/1.1\r\n");
+    EXPECT_EQ(ReadFile(folder.Path() + "/ApiLog.txt"), stream);
+}
+
 TEST(ReceiveLoopLog, UnopenableLogStillShowsAndDecodes) {
     TempFolder folder;
     TrafficLog log(folder.Path() + "/missing");
