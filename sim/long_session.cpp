@@ -57,6 +57,10 @@ bool LongSession::isPushing() const {
 }
 
 void LongSession::onReadyRead() {
+    if (closing_) {
+        socket_->readAll();  // the connection is being closed: input is dropped
+        return;
+    }
     parser_.feed(socket_->readAll());
     LongRequest request;
     for (;;) {
@@ -64,9 +68,11 @@ void LongSession::onReadyRead() {
         if (state == LongRequestParser::State::NeedMore)
             return;
         if (state == LongRequestParser::State::Malformed) {
-            answer(400, ConfigDocument({}, "failed", 400, "Malformed request"), kSimXmlContentType);
+            // Events already queued go out whole, then the answer, then the connection closes
+            // (see pump).
             stopPushing();
-            socket_->disconnectFromHost();  // after the queued bytes are written
+            closing_ = true;
+            answer(400, ConfigDocument({}, "failed", 400, "Malformed request"), kSimXmlContentType);
             return;
         }
         handle(request);
@@ -219,6 +225,9 @@ void LongSession::pump() {
         if (context_->options->writeMode == SimWriteMode::Pieces && interval > 0) {
             pieceTimer_.start(interval);
         }
+    }
+    if (closing_ && pending_.isEmpty() && socket_->state() == QAbstractSocket::ConnectedState) {
+        socket_->disconnectFromHost();  // Qt still writes what it holds before closing
     }
 }
 

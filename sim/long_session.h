@@ -83,6 +83,7 @@ class LongSession : public QObject {
     int pushed_ = 0;
     bool waitingForDrain_ = false;
     bool connected_ = true;
+    bool closing_ = false;       // a request could not be read: the connection is closing
     QList<QByteArray> pending_;  // writes not yet handed to the socket, in order
     qint64 pendingBytes_ = 0;
 };
