@@ -16,12 +16,16 @@
 #include "app/request_text.h"
 #include "catalogue/builtin_interfaces.h"
 #include "request/http_post.h"
+#include "request/long_connection.h"
 #include "request/long_request.h"
 #include "request/short_request.h"
 
 namespace {
 // The fixed private address the IP field shows at start-up.
 const char* const kDefaultIp = "192.168.1.100";
+
+// Least time the window keeps for itself between two texts of the receive thread.
+constexpr int kResultRestMs = 250;
 
 const QString kChangeAccountCaption = QStringLiteral("Change IP/username/password");
 const QString kChangePortCaption = QStringLiteral("Change Port");
@@ -32,9 +36,16 @@ const QString kShortSendFailText =
 }  // namespace
 
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
-    : QDialog(parent), m_strProgramFolder(programFolder) {
+    : QDialog(parent), m_strProgramFolder(programFolder), m_log(programFolder) {
     CreateControls();
-    m_relay = new LatestTextRelay(this);
+    m_relay = new LatestTextRelay(this, kResultRestMs);
+    m_observer = std::make_unique<RelayObserver>(m_relay);
+    ReceiveContext context;
+    context.programFolder = m_strProgramFolder;
+    context.log = &m_log;
+    context.serverAddress = &m_serverAddress;
+    context.observer = m_observer.get();
+    m_long = std::make_unique<LongConnection>(context);
     connect(m_relay, &LatestTextRelay::delivered, m_editResult, &QPlainTextEdit::setPlainText);
 
     connect(m_comboModule, &QComboBox::activated, this, &CDorvik_LurvaneDlg::OnCbnSelchangeModule);

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_folder.h"
+#include "receive/receive_observer.h"
+#include "receive/server_address.h"
+#include "receive/traffic_log.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -16,6 +20,7 @@ class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class LatestTextRelay;
+class LongConnection;
 
 // The one window of the tool. It owns the catalogue, the stored parts of the last short-mode
 // request and the long connection; its handlers read the controls, call the core and show the
@@ -49,8 +54,15 @@ class CDorvik_LurvaneDlg : public QDialog {
     // request bytes until the user edits the editor.
     void SetRequestEditorBytes(const std::string& bytes);
 
+    // Checks user name, password and IP, connects to the long port and starts the receive
+    // thread; a failure shows its message box and moves the focus to the field at fault.
+    void ConnectLong();
+
     // Closes the long connection and waits for its receive thread. Safe in any state.
     void DisconnectLong();
+
+    // True while the long connection is open.
+    bool LongConnected() const;
 
     // Current values read by the handlers; for inspection.
     int ConnMode() const { return m_nConnMode; }
@@ -146,4 +158,22 @@ class CDorvik_LurvaneDlg : public QDialog {
 
     bool m_bDestroyed = false;
     LatestTextRelay* m_relay = nullptr;
+
+    // The receive thread's results reach the window through this observer: the response box
+    // text goes to m_relay, which never waits for the window's thread.
+    class RelayObserver : public ReceiveObserver {
+      public:
+        explicit RelayObserver(LatestTextRelay* relay) : m_relay(relay) {}
+        void OnResponseText(std::string text) override;
+
+      private:
+        LatestTextRelay* m_relay;
+    };
+
+    // The long connection and what its receive thread borrows; the connection is declared
+    // last so that it goes first.
+    TrafficLog m_log;
+    ServerAddress m_serverAddress;
+    std::unique_ptr<RelayObserver> m_observer;
+    std::unique_ptr<LongConnection> m_long;
 };

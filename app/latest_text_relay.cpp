@@ -1,8 +1,11 @@
 #include "app/latest_text_relay.h"
 
+#include <QTimer>
+
 #include "app/request_text.h"
 
-LatestTextRelay::LatestTextRelay(QObject* parent) : QObject(parent) {}
+LatestTextRelay::LatestTextRelay(QObject* parent, int restMs)
+    : QObject(parent), m_nRestMs(restMs) {}
 
 void LatestTextRelay::Post(std::string bytes) {
     bool post = false;
@@ -19,6 +22,11 @@ void LatestTextRelay::Post(std::string bytes) {
 }
 
 void LatestTextRelay::Deliver() {
+    if (m_nRestMs > 0 && m_sinceDelivery.isValid() && m_sinceDelivery.elapsed() < m_nRestMs) {
+        // Still pending: the newest text at the end of the rest is delivered then.
+        QTimer::singleShot(m_nRestMs - m_sinceDelivery.elapsed(), this, &LatestTextRelay::Deliver);
+        return;
+    }
     std::string text;
     {
         std::lock_guard<std::mutex> hold(m_mutex);
@@ -27,4 +35,5 @@ void LatestTextRelay::Deliver() {
     }
     ++m_nDeliveries;
     emit delivered(BytesForDisplay(text));
+    m_sinceDelivery.start();
 }

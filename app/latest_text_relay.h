@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <mutex>
@@ -8,10 +9,13 @@
 // Carries texts from a worker thread to the thread of this object without ever waiting for
 // it. Texts that arrive while a delivery is pending replace each other: only the newest is
 // delivered. Post may be called from any thread; delivered is emitted on this object's thread.
+// Between the end of one delivery and the next, the receiving thread keeps at least the rest
+// interval for its own work (showing a megabyte of text takes a good part of a second).
 class LatestTextRelay : public QObject {
     Q_OBJECT
   public:
-    explicit LatestTextRelay(QObject* parent = nullptr);
+    // restMs: least time between the end of a delivery and the start of the next (0: none).
+    explicit LatestTextRelay(QObject* parent = nullptr, int restMs = 0);
 
     // Keeps the bytes as the newest text and posts one queued delivery unless one is pending.
     // Never blocks beyond a short hold of the relay's own mutex.
@@ -31,4 +35,6 @@ class LatestTextRelay : public QObject {
     std::string m_strLatest;  // guarded by m_mutex
     bool m_bPending = false;  // guarded by m_mutex
     int m_nDeliveries = 0;    // this object's thread only
+    const int m_nRestMs;
+    QElapsedTimer m_sinceDelivery;  // this object's thread only
 };

@@ -18,6 +18,7 @@ class RequestTextTest : public QObject {
     void displayDecodesUtf8();
     void relayDeliversOnlyTheNewestText();
     void relayNeverWaitsForABusyReceiver();
+    void relayRestsBetweenDeliveries();
 };
 
 void RequestTextTest::lineEndsBecomeCrLf() {
@@ -84,6 +85,24 @@ void RequestTextTest::relayNeverWaitsForABusyReceiver() {
     QCOMPARE(done.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     QTRY_COMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toString().right(2), QStringLiteral("19"));
+}
+
+void RequestTextTest::relayRestsBetweenDeliveries() {
+    LatestTextRelay relay(nullptr, 300);
+    QSignalSpy spy(&relay, &LatestTextRelay::delivered);
+    relay.Post("first");
+    QTRY_COMPARE(spy.count(), 1);
+    QElapsedTimer timer;
+    timer.start();
+    relay.Post("second");
+    relay.Post("third");
+    QTest::qWait(100);
+    QCOMPARE(spy.count(), 1);  // resting
+    QTRY_COMPARE(spy.count(), 2);
+    QVERIFY(timer.elapsed() >= 250);
+    QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("third"));
+    QTest::qWait(400);
+    QCOMPARE(spy.count(), 2);  // nothing left over
 }
 
 QTEST_MAIN(RequestTextTest)
