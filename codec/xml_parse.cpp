@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "codec/xml_document.h"
@@ -279,6 +280,52 @@ class MarkupScanner {
     int m_pos;
 };
 
+// Counts the open start tags by the end-tag names that would match them (the name itself
+// and each prefix of it followed by "=", "[", "]", space or "/"), keyed by hash. Lets an end
+// tag that matches no open element be told in constant time instead of a walk over every
+// open level. A hash collision only costs that walk.
+class OpenNameIndex {
+  public:
+    void Add(std::string_view startName) { ForEachKey(startName, +1); }
+    void Remove(std::string_view startName) { ForEachKey(startName, -1); }
+    bool MayMatch(std::string_view endName) const {
+        return m_counts.find(Key(Hash(endName), endName.size())) != m_counts.end();
+    }
+
+  private:
+    static constexpr uint64_t kBasis = 14695981039346656037ull;
+    static constexpr uint64_t kPrime = 1099511628211ull;
+    static uint64_t Step(uint64_t h, char c) {
+        return (h ^ static_cast<unsigned char>(c)) * kPrime;
+    }
+    static uint64_t Hash(std::string_view s) {
+        uint64_t h = kBasis;
+        for (const char c : s) {
+            h = Step(h, c);
+        }
+        return h;
+    }
+    static uint64_t Key(uint64_t h, size_t length) { return Step(h ^ (length << 17), '\0'); }
+    void ForEachKey(std::string_view name, int delta) {
+        uint64_t h = kBasis;
+        for (size_t k = 0; k < name.size(); ++k) {
+            const char c = name[k];
+            if (c == '=' || c == '[' || c == ']' || c == ' ' || c == '/') {
+                Bump(Key(h, k), delta);
+            }
+            h = Step(h, c);
+        }
+        Bump(Key(h, name.size()), delta);
+    }
+    void Bump(uint64_t key, int delta) {
+        auto it = m_counts.try_emplace(key, 0).first;
+        if ((it->second += delta) <= 0) {
+            m_counts.erase(it);
+        }
+    }
+    std::unordered_map<uint64_t, int> m_counts;
+};
+
 }  // namespace
 
 int CXmlDocument::ParseNode(Token& token, NodeRecord& node) {
@@ -354,6 +401,8 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
         int nNameLength;
     };
     std::vector<OpenTag> open;
+    OpenNameIndex index;   // built at the first end tag that does not close the innermost
+    bool indexed = false;  // element, kept up to date from then on
     NodeRecord node;
     const std::string_view doc(m_strDoc);
     auto nameOf = [&](const OpenTag& tag) { return doc.substr(tag.nNameStart, tag.nNameLength); };
@@ -401,15 +450,29 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
             } else {
                 iParent = i;
                 open.push_back({i, node.nNameStart, node.nNameLength});
+                if (indexed) {
+                    index.Add(nameOf(open.back()));
+                }
             }
             continue;
         }
         if (type == kNodeEndTag) {
             const std::string_view name = doc.substr(token.nFirst, token.nLast - token.nFirst + 1);
-            for (int k = static_cast<int>(open.size()) - 1; k >= 0; --k) {
-                if (NameMatches(name, nameOf(open[k]))) {
-                    matched = k;
-                    break;
+            const int depth = static_cast<int>(open.size());
+            if (depth > 0 && NameMatches(name, nameOf(open.back()))) {
+                matched = depth - 1;
+            } else if (depth > 1) {
+                if (!indexed) {
+                    for (const OpenTag& tag : open) {
+                        index.Add(nameOf(tag));
+                    }
+                    indexed = true;
+                }
+                for (int k = index.MayMatch(name) ? depth - 2 : -1; k >= 0; --k) {
+                    if (NameMatches(name, nameOf(open[k]))) {
+                        matched = k;
+                        break;
+                    }
                 }
             }
             if (matched < 0) {
@@ -484,12 +547,20 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
                 }
                 iInner = e;
             }
+            if (indexed && type != kNodeEndOfDoc) {
+                for (int k = keep; k < depth; ++k) {
+                    index.Remove(nameOf(open[k]));
+                }
+            }
             open.resize(keep);
         }
         if (type == kNodeEndOfDoc) {
             break;
         }
         // The matched element is closed.
+        if (indexed) {
+            index.Remove(nameOf(open.back()));
+        }
         open.pop_back();
         iParent = open.empty() ? iContainer : open.back().iElem;
     }

@@ -229,3 +229,43 @@ TEST(XmlLimits, RandomMarkupKeepsTheTreeConsistent) {
         }
     }
 }
+
+TEST(XmlLimits, ManyStrayEndTagsBelowManyOpenLevels) {
+    // Each stray end tag must not cost a walk over every open level.
+    const int depth = 200000;
+    std::string text = "<w>";
+    for (int k = 0; k < depth; ++k)
+        text += "<a>";
+    for (int k = 0; k < depth; ++k)
+        text += "</b>";
+    for (int k = 0; k < depth; ++k)
+        text += "</a[1]>";
+    text += "</w>";
+    const CXmlDocument doc = Doc(text);
+    EXPECT_EQ(doc.GetError(),
+              "No start tag for end tag 'b' at offset " + std::to_string(3 + 3 * depth));
+    EXPECT_EQ(doc.ElemCount(), depth + 2);
+    // "a[1]" names no open element ("a" is the shorter name): all stay open until </w>.
+    EXPECT_TRUE(doc.Elem(depth + 1).Has(ElemRecord::kNotEnded));
+    EXPECT_TRUE(doc.Elem(2).Has(ElemRecord::kNotEnded));
+    EXPECT_FALSE(doc.Elem(1).Has(ElemRecord::kNotEnded));
+    EXPECT_EQ(doc.Elem(1).nLength, static_cast<int>(text.size()));
+    EXPECT_EQ(static_cast<int>(Children(doc, 1).size()), depth);
+}
+
+TEST(XmlLimits, EndTagsClosingOuterLevelsOneByOne) {
+    // Every end tag closes the element two levels up, skipping the innermost.
+    const int pairs = 100000;
+    std::string text = "<r>";
+    for (int k = 0; k < pairs; ++k)
+        text += "<a><b>";
+    for (int k = 0; k < pairs; ++k)
+        text += "</a>";
+    text += "</r>";
+    const CXmlDocument doc = Doc(text);
+    EXPECT_EQ(doc.GetError(), "End tag 'a' at offset " + std::to_string(3 + 6 * pairs + 1) +
+                                  " does not match start tag 'b' at offset " +
+                                  std::to_string(3 + 6 * pairs - 3));
+    EXPECT_FALSE(doc.Elem(1).Has(ElemRecord::kNotEnded));
+    ExpectConsistentTree(doc);
+}

@@ -149,3 +149,32 @@ TEST(XmlParseErrors, TruncatedEventBodyKeepsItsElements) {
     EXPECT_EQ(doc.Elem(2).nLength, 8);  // a itself was ended
     ExpectConsistentTree(doc);
 }
+
+TEST(XmlParseErrors, OuterMatchByNamePrefix) {
+    const CXmlDocument doc = Doc("<r=1><a><b></r>");
+    EXPECT_EQ(doc.GetError(), "End tag 'r' at offset 12 does not match start tag 'b' at offset 8");
+    EXPECT_EQ(doc.Elem(1).nLength, 15);
+    EXPECT_EQ(Children(doc, 1), (std::vector<int>{2, 3}));
+    ExpectConsistentTree(doc);
+}
+
+TEST(XmlParseErrors, LaterMismatchesAfterAnEarlierOne) {
+    // d=1 x=2 y=3 p=4 q=5 s=6 t=7; </x> skips y, then </p> skips s and q.
+    const CXmlDocument doc = Doc("<d><x><y></x><p><q><s></p><t></u></t></d>");
+    EXPECT_EQ(doc.GetError(), "End tag 'x' at offset 10 does not match start tag 'y' at offset 6");
+    EXPECT_FALSE(doc.Elem(2).Has(ElemRecord::kNotEnded));
+    EXPECT_TRUE(doc.Elem(3).Has(ElemRecord::kNotEnded));
+    EXPECT_FALSE(doc.Elem(4).Has(ElemRecord::kNotEnded));
+    EXPECT_EQ(doc.Elem(4).nLength, 13);
+    EXPECT_TRUE(doc.Elem(5).Has(ElemRecord::kNotEnded));
+    EXPECT_TRUE(doc.Elem(6).Has(ElemRecord::kNotEnded));
+    EXPECT_EQ(Children(doc, 1), (std::vector<int>{2, 4, 7}));
+    EXPECT_EQ(Children(doc, 2), (std::vector<int>{3}));
+    EXPECT_EQ(Children(doc, 4), (std::vector<int>{5, 6}));
+    // </u> matches nothing; t is still closed by its own end tag.
+    EXPECT_FALSE(doc.Elem(7).Has(ElemRecord::kNotEnded));
+    EXPECT_TRUE(doc.Elem(7).Has(ElemRecord::kErrorInside));
+    EXPECT_EQ(doc.Elem(7).nLength, 11);
+    EXPECT_FALSE(doc.Elem(1).Has(ElemRecord::kNotEnded));
+    ExpectConsistentTree(doc);
+}
