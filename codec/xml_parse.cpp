@@ -27,8 +27,15 @@ std::string Unterminated(const char* kind, int offset) {
 // Scans markup nodes (those beginning with "<") for ParseNode.
 class MarkupScanner {
   public:
-    MarkupScanner(Token& token, NodeRecord& node)
-        : m_token(token), m_node(node), m_d(token.pText), m_end(token.nEnd), m_pos(token.nNext) {}
+    // inDocType: the node is nested in a document type declaration, where "[" and "D" after
+    // "<!" mean nothing special.
+    MarkupScanner(Token& token, NodeRecord& node, bool inDocType = false)
+        : m_token(token),
+          m_node(node),
+          m_d(token.pText),
+          m_end(token.nEnd),
+          m_pos(token.nNext),
+          m_inDocType(inDocType) {}
 
     int Scan() {
         const int pos = m_pos;
@@ -140,6 +147,9 @@ class MarkupScanner {
         if (p >= m_end) {
             return Unfinished("tag");
         }
+        if (m_inDocType && (m_d[p] == '[' || m_d[p] == 'D')) {
+            return ErrorNode(p, Incorrect("! tag", m_pos));
+        }
         switch (m_d[p]) {
             case '-': {
                 if (p + 1 >= m_end) {
@@ -176,9 +186,8 @@ class MarkupScanner {
     }
 
     // A document type declaration: runs to the first ">" outside quotes that does not end a
-    // nested node. Nested declarations are counted rather than recursed into.
+    // nested node. Nested nodes never nest further, so there is no recursion.
     int DocType(int q) {
-        int depth = 1;
         bool single = false;
         bool dbl = false;
         while (q < m_end) {
@@ -187,25 +196,16 @@ class MarkupScanner {
                 dbl = !dbl;
             } else if (c == '\'' && !dbl) {
                 single = !single;
-            } else if (!single && !dbl) {
-                if (c == '>') {
-                    if (--depth == 0) {
-                        return Finish(CXmlDocument::kNodeDocType, q + 1);
-                    }
-                } else if (c == '<') {
-                    if (q + 2 < m_end && m_d[q + 1] == '!' && m_d[q + 2] == 'D') {
-                        ++depth;
-                        q += 3;
-                        continue;
-                    }
-                    // Any other nested node ends at its own terminator.
-                    Token nested = m_token;
-                    nested.nNext = q;
-                    NodeRecord scratch;
-                    MarkupScanner(nested, scratch).Scan();
-                    q = nested.nNext;
-                    continue;
-                }
+            } else if (c == '>' && !single && !dbl) {
+                return Finish(CXmlDocument::kNodeDocType, q + 1);
+            } else if (c == '<' && !single && !dbl) {
+                // A nested node ends at its own terminator.
+                Token nested = m_token;
+                nested.nNext = q;
+                NodeRecord scratch;
+                MarkupScanner(nested, scratch, true).Scan();
+                q = nested.nNext;
+                continue;
             }
             ++q;
         }
@@ -278,6 +278,7 @@ class MarkupScanner {
     const char* m_d;
     int m_end;
     int m_pos;
+    bool m_inDocType;
 };
 
 // Counts the open start tags by the end-tag names that would match them (the name itself

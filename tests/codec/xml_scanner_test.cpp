@@ -68,8 +68,12 @@ TEST(XmlScanner, NodeTypes) {
               (std::vector<int>{D::kNodeDocType}));
     EXPECT_EQ(Types("<!ELEMENT a ANY><!ATTLIST a b CDATA '>'><!NOTATION n SYSTEM 'x'>"),
               (std::vector<int>{D::kNodeDocType, D::kNodeDocType, D::kNodeDocType}));
+    // Inside a declaration "<![" and "<!D" start nothing: the inner "<!DOCTYPE b [" is
+    // stepped over up to the next "<", and the first ">" after the entity ends the whole.
     EXPECT_EQ(Types("<!DOCTYPE a [<!DOCTYPE b [<!ENTITY c '>'>]>]><a/>"),
-              (std::vector<int>{D::kNodeDocType, D::kNodeElement}));
+              (std::vector<int>{D::kNodeDocType, D::kNodeText, D::kNodeElement}));
+    EXPECT_EQ(Types("<!DOCTYPE a [<![CDATA[>]]>]>"),
+              (std::vector<int>{D::kNodeDocType, D::kNodeText}));
 }
 
 TEST(XmlScanner, TextEndsAfterAGreaterThan) {
