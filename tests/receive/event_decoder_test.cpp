@@ -17,7 +17,7 @@ struct Filed {
     std::string content;
 };
 
-class DecodeEventTest : public ::testing::Test {
+class ReceiveDecodeEvent : public ::testing::Test {
   protected:
     DecodeResult Decode(const std::string& body) {
         return DecodeEvent(archive_, body.c_str(), static_cast<int>(body.size()));
@@ -47,7 +47,7 @@ class DecodeEventTest : public ::testing::Test {
     PictureArchive archive_{folder_.Path(), nullptr};
 };
 
-TEST_F(DecodeEventTest, FaceMatchFilesThreePicturesUnderOneNumber) {
+TEST_F(ReceiveDecodeEvent, FaceMatchFilesThreePicturesUnderOneNumber) {
     const int n = g_nPictureId;
     const DecodeResult result =
         Decode(FaceMatchBody(ToBase64("SNAP"), ToBase64("ALBUM"), ToBase64("SOURCE")));
@@ -72,7 +72,7 @@ TEST_F(DecodeEventTest, FaceMatchFilesThreePicturesUnderOneNumber) {
               std::string::npos);
 }
 
-TEST_F(DecodeEventTest, FaceMatchWithoutPicturesUsesANumber) {
+TEST_F(ReceiveDecodeEvent, FaceMatchWithoutPicturesUsesANumber) {
     const int n = g_nPictureId;
     const DecodeResult result = Decode(FaceMatchBody("", "", ""));
     EXPECT_TRUE(result.pictures.empty());
@@ -80,7 +80,7 @@ TEST_F(DecodeEventTest, FaceMatchWithoutPicturesUsesANumber) {
     EXPECT_FALSE(Exists(Pic()));
 }
 
-TEST_F(DecodeEventTest, FaceMatchOutOfOrderLosesWhatStandsBefore) {
+TEST_F(ReceiveDecodeEvent, FaceMatchOutOfOrderLosesWhatStandsBefore) {
     const std::string body =
         "<config><smartType>VFD_MATCH</smartType>"
         "<albumData><ImageData><Base64Data>" +
@@ -97,7 +97,7 @@ TEST_F(DecodeEventTest, FaceMatchOutOfOrderLosesWhatStandsBefore) {
     EXPECT_EQ(filed[1].kind, "src");
 }
 
-TEST_F(DecodeEventTest, MissingImageDataSkipsOnlyThatPicture) {
+TEST_F(ReceiveDecodeEvent, MissingImageDataSkipsOnlyThatPicture) {
     const std::string body =
         "<config><smartType>VFD_MATCH</smartType><snapData><other/></snapData>"
         "<albumData><ImageData><width>1</width></ImageData></albumData>"
@@ -109,7 +109,7 @@ TEST_F(DecodeEventTest, MissingImageDataSkipsOnlyThatPicture) {
     EXPECT_EQ(filed[0].content, "src");
 }
 
-TEST_F(DecodeEventTest, OtherTypeNumbersEachPicture) {
+TEST_F(ReceiveDecodeEvent, OtherTypeNumbersEachPicture) {
     const int n = g_nPictureId;
     const DecodeResult result =
         Decode(TargetsBody("PEA", ToBase64("frame"), {ToBase64("t1"), ToBase64("t2")}, "2"));
@@ -127,7 +127,7 @@ TEST_F(DecodeEventTest, OtherTypeNumbersEachPicture) {
     EXPECT_EQ(g_nPictureId, n + 3);
 }
 
-TEST_F(DecodeEventTest, CountDecidesHowManyItemsAreVisited) {
+TEST_F(ReceiveDecodeEvent, CountDecidesHowManyItemsAreVisited) {
     const std::vector<std::string> targets = {ToBase64("a"), ToBase64("b"), ToBase64("c")};
     struct Case {
         std::string count;
@@ -145,7 +145,7 @@ TEST_F(DecodeEventTest, CountDecidesHowManyItemsAreVisited) {
     }
 }
 
-TEST_F(DecodeEventTest, TargetNeedsTypeString) {
+TEST_F(ReceiveDecodeEvent, TargetNeedsTypeString) {
     const int n = g_nPictureId;
     const std::string body =
         "<config><smartType>PEA</smartType><listInfo count=\"3\">"
@@ -164,7 +164,7 @@ TEST_F(DecodeEventTest, TargetNeedsTypeString) {
     EXPECT_EQ(g_nPictureId, n + 1);
 }
 
-TEST_F(DecodeEventTest, NoSmartTypeFilesIntoPicItself) {
+TEST_F(ReceiveDecodeEvent, NoSmartTypeFilesIntoPicItself) {
     const std::string body = "<config><sourceDataInfo><sourceBase64Data>" + ToBase64("plain") +
                              "</sourceBase64Data></sourceDataInfo></config>";
     const DecodeResult result = Decode(body);
@@ -175,7 +175,7 @@ TEST_F(DecodeEventTest, NoSmartTypeFilesIntoPicItself) {
     EXPECT_EQ(filed[0].content, "plain");
 }
 
-TEST_F(DecodeEventTest, OtherRootOrEmptyDocumentDoesNothing) {
+TEST_F(ReceiveDecodeEvent, OtherRootOrEmptyDocumentDoesNothing) {
     const int n = g_nPictureId;
     for (const std::string& body :
          {std::string("<event><smartType>VFD_MATCH</smartType></event>"), std::string(),
@@ -187,7 +187,7 @@ TEST_F(DecodeEventTest, OtherRootOrEmptyDocumentDoesNothing) {
     EXPECT_FALSE(Exists(Pic()));
 }
 
-TEST_F(DecodeEventTest, EmptyBase64DrawsANumberAndFilesNothing) {
+TEST_F(ReceiveDecodeEvent, EmptyBase64DrawsANumberAndFilesNothing) {
     const int n = g_nPictureId;
     const DecodeResult result = Decode(
         "<config><smartType>PEA</smartType><sourceDataInfo><sourceBase64Data></sourceBase64Data>"
@@ -197,7 +197,7 @@ TEST_F(DecodeEventTest, EmptyBase64DrawsANumberAndFilesNothing) {
     EXPECT_FALSE(Exists(Pic()));
 }
 
-TEST_F(DecodeEventTest, LineBrokenBase64DecodesWithoutTheBreaks) {
+TEST_F(ReceiveDecodeEvent, LineBrokenBase64DecodesWithoutTheBreaks) {
     std::string bytes;
     for (int i = 0; i < 120; ++i) {
         bytes += static_cast<char>(i * 13);
@@ -212,7 +212,7 @@ TEST_F(DecodeEventTest, LineBrokenBase64DecodesWithoutTheBreaks) {
     EXPECT_EQ(filed[0].content, bytes);
 }
 
-TEST(PictureNumber, TextAndWrap) {
+TEST(ReceivePictureNumber, TextAndWrap) {
     const int saved = g_nPictureId;
     g_nPictureId = 41;
     EXPECT_EQ(DrawPictureNumber(), "id41");
@@ -224,7 +224,7 @@ TEST(PictureNumber, TextAndWrap) {
     g_nPictureId = saved;
 }
 
-TEST(PictureNumber, ItemCountParsing) {
+TEST(ReceivePictureNumber, ItemCountParsing) {
     EXPECT_EQ(ParseItemCount("3"), 3);
     EXPECT_EQ(ParseItemCount("  \t12abc"), 12);
     EXPECT_EQ(ParseItemCount("-4"), -4);

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(TextMailbox, KeepsOnlyTheNewestAndAsksForOneNotification) {
+TEST(ReceiveTextMailbox, KeepsOnlyTheNewestAndAsksForOneNotification) {
     TextMailbox box;
     EXPECT_FALSE(box.Take().has_value());
     EXPECT_TRUE(box.Put("first"));
@@ -19,7 +19,7 @@ TEST(TextMailbox, KeepsOnlyTheNewestAndAsksForOneNotification) {
     EXPECT_EQ(box.Take(), "");
 }
 
-TEST(TextMailbox, WriterAndReaderOnTwoThreads) {
+TEST(ReceiveTextMailbox, WriterAndReaderOnTwoThreads) {
     TextMailbox box;
     constexpr int kTexts = 2000;
     std::thread writer([&] {
@@ -39,7 +39,7 @@ TEST(TextMailbox, WriterAndReaderOnTwoThreads) {
     EXPECT_EQ(last, kTexts);
 }
 
-TEST(ServerAddressHolder, ReadersSeeWholeValues) {
+TEST(ReceiveServerAddress, ReadersSeeWholeValues) {
     ServerAddress address;
     EXPECT_EQ(address.Get(), "");
     const std::string a(300, 'a');

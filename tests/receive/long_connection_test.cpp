@@ -13,7 +13,7 @@
 
 namespace {
 
-class LongConnectionTest : public ::testing::Test {
+class LongConnectionPeer : public ::testing::Test {
   protected:
     ConnectResult ConnectTo(int port) {
         return connection_.Connect("127.0.0.1", "admin", "123456", std::to_string(port));
@@ -53,7 +53,7 @@ TEST(LongConnectionTexts, PortNumberAsAtoiReadsIt) {
     EXPECT_EQ(LongPortNumber("-1"), 65535);
 }
 
-TEST_F(LongConnectionTest, FieldChecksComeFirstInOrder) {
+TEST_F(LongConnectionPeer, FieldChecksComeFirstInOrder) {
     EXPECT_EQ(connection_.Connect("0.0.0.0", "", "", "8080"), ConnectResult::NoUser);
     EXPECT_EQ(connection_.Connect("0.0.0.0", "admin", "", "8080"), ConnectResult::NoPassword);
     EXPECT_EQ(connection_.Connect("0.0.0.0", "admin", "pw", "8080"), ConnectResult::NoIp);
@@ -61,7 +61,7 @@ TEST_F(LongConnectionTest, FieldChecksComeFirstInOrder) {
     EXPECT_FALSE(connection_.IsOpen());
 }
 
-TEST_F(LongConnectionTest, RefusedPortZeroPortAndBadAddressFail) {
+TEST_F(LongConnectionPeer, RefusedPortZeroPortAndBadAddressFail) {
     // A bound socket that does not listen refuses connections.
     const int bound = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -83,7 +83,7 @@ TEST_F(LongConnectionTest, RefusedPortZeroPortAndBadAddressFail) {
     EXPECT_EQ(connection_.ReceiveCpuTimeNanoseconds(), -1);
 }
 
-TEST_F(LongConnectionTest, LongSendConnectsOnceAndSendsExactBytes) {
+TEST_F(LongConnectionPeer, LongSendConnectsOnceAndSendsExactBytes) {
     const std::string request = "POST /SetSubscribe HTTP/1.1\r\nContent-Length: 0\r\n\r\n";
     LongSendOutcome outcome =
         connection_.LongSend("127.0.0.1", "admin", "pw", std::to_string(device_.Port()), request);
@@ -111,7 +111,7 @@ TEST_F(LongConnectionTest, LongSendConnectsOnceAndSendsExactBytes) {
     close(peer);
 }
 
-TEST_F(LongConnectionTest, LargeSendIsCompleted) {
+TEST_F(LongConnectionPeer, LargeSendIsCompleted) {
     ASSERT_EQ(ConnectTo(device_.Port()), ConnectResult::Ok);
     const int peer = device_.Accept();
     ASSERT_GE(peer, 0);
@@ -125,7 +125,7 @@ TEST_F(LongConnectionTest, LargeSendIsCompleted) {
     close(peer);
 }
 
-TEST_F(LongConnectionTest, FailedFieldCheckInLongSendEndsInSendFail) {
+TEST_F(LongConnectionPeer, FailedFieldCheckInLongSendEndsInSendFail) {
     const LongSendOutcome outcome =
         connection_.LongSend("127.0.0.1", "admin", "", std::to_string(device_.Port()), "x");
     EXPECT_TRUE(outcome.connectTried);
@@ -134,7 +134,7 @@ TEST_F(LongConnectionTest, FailedFieldCheckInLongSendEndsInSendFail) {
     EXPECT_EQ(device_.Accept(300), -1) << "a connection was attempted";
 }
 
-TEST_F(LongConnectionTest, PeerCloseStopsReadingAndTheNextSendReconnects) {
+TEST_F(LongConnectionPeer, PeerCloseStopsReadingAndTheNextSendReconnects) {
     ASSERT_EQ(ConnectTo(device_.Port()), ConnectResult::Ok);
     int peer = device_.Accept();
     ASSERT_GE(peer, 0);
@@ -163,7 +163,7 @@ TEST_F(LongConnectionTest, PeerCloseStopsReadingAndTheNextSendReconnects) {
     close(peer);
 }
 
-TEST_F(LongConnectionTest, DisconnectWhileTheThreadIsBlocked) {
+TEST_F(LongConnectionPeer, DisconnectWhileTheThreadIsBlocked) {
     ASSERT_EQ(ConnectTo(device_.Port()), ConnectResult::Ok);
     const int peer = device_.Accept();
     ASSERT_GE(peer, 0);
@@ -181,7 +181,7 @@ TEST_F(LongConnectionTest, DisconnectWhileTheThreadIsBlocked) {
     close(peer);
 }
 
-TEST_F(LongConnectionTest, ConnectOnAnOpenConnectionReplacesIt) {
+TEST_F(LongConnectionPeer, ConnectOnAnOpenConnectionReplacesIt) {
     ASSERT_EQ(ConnectTo(device_.Port()), ConnectResult::Ok);
     const int first = device_.Accept();
     ASSERT_GE(first, 0);

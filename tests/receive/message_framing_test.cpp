@@ -14,21 +14,21 @@ MessageFrame Frame(const std::string& bytes) {
 
 const std::string kBody = "<?xml version=\"1.0\"?><config/>";
 
-TEST(ContentLength, ValueBeforeNextHeader) {
+TEST(ReceiveContentLength, ValueBeforeNextHeader) {
     const std::string head = "POST / HTTP/1.1\r\nContent-Length: 1234\r\nContent-Type: x\r\n";
     bool found = false;
     EXPECT_EQ(ContentLengthValue(head.data(), head.size(), found), 1234u);
     EXPECT_TRUE(found);
 }
 
-TEST(ContentLength, LastHeaderStillGivesItsValue) {
+TEST(ReceiveContentLength, LastHeaderStillGivesItsValue) {
     const std::string head = "POST / HTTP/1.1\r\nContent-Type: x\r\nContent-Length:\t77\r\n\r\n";
     bool found = false;
     EXPECT_EQ(ContentLengthValue(head.data(), head.size(), found), 77u);
     EXPECT_TRUE(found);
 }
 
-TEST(ContentLength, MissingEmptyAndHuge) {
+TEST(ReceiveContentLength, MissingEmptyAndHuge) {
     bool found = true;
     const std::string none = "POST / HTTP/1.1\r\nContent-Type: x\r\n\r\n";
     EXPECT_EQ(ContentLengthValue(none.data(), none.size(), found), 0u);
@@ -46,7 +46,7 @@ TEST(ContentLength, MissingEmptyAndHuge) {
     EXPECT_EQ(ContentLengthValue(split.data(), split.size(), found), 0u);
 }
 
-TEST(FrameMessage, EventIsFramedFromXmlByContentLength) {
+TEST(ReceiveFraming, EventIsFramedFromXmlByContentLength) {
     const std::string event = EventMessage(kBody);
     const MessageFrame frame = Frame(event + "POST next");
     ASSERT_EQ(frame.state, MessageFrame::State::Framed);
@@ -57,7 +57,7 @@ TEST(FrameMessage, EventIsFramedFromXmlByContentLength) {
     EXPECT_EQ(frame.total, event.size());
 }
 
-TEST(FrameMessage, PartialEventAsksForTheRestOfTheBody) {
+TEST(ReceiveFraming, PartialEventAsksForTheRestOfTheBody) {
     const std::string event = EventMessage(kBody);
     const MessageFrame frame = Frame(event.substr(0, event.size() - 5));
     EXPECT_EQ(frame.state, MessageFrame::State::Framed);
@@ -65,7 +65,7 @@ TEST(FrameMessage, PartialEventAsksForTheRestOfTheBody) {
     EXPECT_EQ(frame.total, event.size());
 }
 
-TEST(FrameMessage, IncompleteHeadNeedsMore) {
+TEST(ReceiveFraming, IncompleteHeadNeedsMore) {
     for (const std::string start : {"P", "POS", "HTT", "POST / HTTP/1.1\r\nContent-Len",
                                     "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n"}) {
         const MessageFrame frame = Frame(start);
@@ -75,7 +75,7 @@ TEST(FrameMessage, IncompleteHeadNeedsMore) {
     }
 }
 
-TEST(FrameMessage, HeadWithoutXmlWaitsForTheLengthItPromises) {
+TEST(ReceiveFraming, HeadWithoutXmlWaitsForTheLengthItPromises) {
     const std::string head = "POST /x HTTP/1.1\r\nContent-Length: 30\r\n\r\n";
     MessageFrame frame = Frame(head + "12345");
     ASSERT_EQ(frame.state, MessageFrame::State::NeedMore);
@@ -87,7 +87,7 @@ TEST(FrameMessage, HeadWithoutXmlWaitsForTheLengthItPromises) {
     EXPECT_EQ(frame.total, head.size() + 30);
 }
 
-TEST(FrameMessage, EventWithoutLengthOrTooLargeIsNotDecoded) {
+TEST(ReceiveFraming, EventWithoutLengthOrTooLargeIsNotDecoded) {
     const std::string noLength = "POST /x HTTP/1.1\r\nHost: a\r\n\r\n" + kBody;
     MessageFrame frame = Frame(noLength);
     EXPECT_EQ(frame.kind, MessageKind::Event);
@@ -108,7 +108,7 @@ TEST(FrameMessage, EventWithoutLengthOrTooLargeIsNotDecoded) {
     EXPECT_EQ(frame.total, bound.size() - kBody.size() + kMaxContentLength);
 }
 
-TEST(FrameMessage, ResponseIsFramedAfterItsBlankLine) {
+TEST(ReceiveFraming, ResponseIsFramedAfterItsBlankLine) {
     const std::string response = ResponseMessage("<config/>");
     MessageFrame frame = Frame(response + "POST");
     EXPECT_EQ(frame.kind, MessageKind::Response);
@@ -120,7 +120,7 @@ TEST(FrameMessage, ResponseIsFramedAfterItsBlankLine) {
     EXPECT_EQ(frame.total, unframed.size());
 }
 
-TEST(FrameMessage, OtherDataAndCase) {
+TEST(ReceiveFraming, OtherDataAndCase) {
     for (const std::string other : {"post /x HTTP/1.1\r\n\r\n", "http/1.1 200", "XYZ", "GET /"}) {
         const MessageFrame frame = Frame(other);
         EXPECT_EQ(frame.state, MessageFrame::State::Framed) << other;
@@ -129,7 +129,7 @@ TEST(FrameMessage, OtherDataAndCase) {
     }
 }
 
-TEST(FrameMessage, SearchesStopAtTheFirstNul) {
+TEST(ReceiveFraming, SearchesStopAtTheFirstNul) {
     std::string bytes = "POST /x HTTP/1.1\r\nContent-Length: 5\r\n";
     bytes += '\0';
     bytes += "\r\n\r\n<?xml";
@@ -139,7 +139,7 @@ TEST(FrameMessage, SearchesStopAtTheFirstNul) {
     EXPECT_EQ(frame.total, bytes.size());
 }
 
-TEST(ServerAddressText, TakenFromCdataAfterTheName) {
+TEST(ReceiveServerAddressText, TakenFromCdataAfterTheName) {
     std::string address = "unchanged";
     const std::string text =
         "HTTP/1.1 200 OK\r\n\r\n<serverAddress><![CDATA[http://127.0.0.1:9/S/1]]></x>";

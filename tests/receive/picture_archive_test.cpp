@@ -9,7 +9,7 @@
 
 namespace {
 
-class PictureArchiveTest : public ::testing::Test {
+class ReceivePictureArchive : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(log_.Open()); }
 
@@ -24,7 +24,7 @@ class PictureArchiveTest : public ::testing::Test {
     PictureArchive archive_{folder_.Path(), &log_};
 };
 
-TEST_F(PictureArchiveTest, FilesDecodedBytesAndExistingFoldersAreNoFailure) {
+TEST_F(ReceivePictureArchive, FilesDecodedBytesAndExistingFoldersAreNoFailure) {
     const std::string bytes("\xff\xd8\xff\xe0\0\x10JFIF", 10);
     const std::string first = SavePicture(archive_, ToBase64(bytes), "VFD_MATCH", "snap", "id5");
     ASSERT_FALSE(first.empty());
@@ -42,13 +42,13 @@ TEST_F(PictureArchiveTest, FilesDecodedBytesAndExistingFoldersAreNoFailure) {
     EXPECT_EQ(LogBytes(), "") << "existing folders were noted as failures";
 }
 
-TEST_F(PictureArchiveTest, EmptyBase64TouchesNothing) {
+TEST_F(ReceivePictureArchive, EmptyBase64TouchesNothing) {
     EXPECT_EQ(SavePicture(archive_, "", "PEA", "src", "id1"), "");
     EXPECT_FALSE(Exists(folder_.Path() + "/pic"));
     EXPECT_EQ(LogBytes(), "");
 }
 
-TEST_F(PictureArchiveTest, UnsafeSmartTypesStayInsidePic) {
+TEST_F(ReceivePictureArchive, UnsafeSmartTypesStayInsidePic) {
     struct Case {
         const char* smartType;
         const char* folder;
@@ -66,7 +66,7 @@ TEST_F(PictureArchiveTest, UnsafeSmartTypesStayInsidePic) {
     EXPECT_EQ(ListFolder(folder_.Path()), std::vector<std::string>{"pic"});
 }
 
-TEST_F(PictureArchiveTest, PicBlockedByAFileIsNotedAndSkipped) {
+TEST_F(ReceivePictureArchive, PicBlockedByAFileIsNotedAndSkipped) {
     std::FILE* blocker = std::fopen((folder_.Path() + "/pic").c_str(), "w");
     ASSERT_NE(blocker, nullptr);
     std::fclose(blocker);
@@ -74,7 +74,7 @@ TEST_F(PictureArchiveTest, PicBlockedByAFileIsNotedAndSkipped) {
     EXPECT_EQ(LogBytes(), "\n\nCreateDirectory pic fail!\n\n\n\nCreateDirectory PEA fail!\n\n");
 }
 
-TEST_F(PictureArchiveTest, SmartTypeFolderBlockedOnlyNotesThatFolder) {
+TEST_F(ReceivePictureArchive, SmartTypeFolderBlockedOnlyNotesThatFolder) {
     ASSERT_EQ(mkdir((folder_.Path() + "/pic").c_str(), 0700), 0);
     std::FILE* blocker = std::fopen((folder_.Path() + "/pic/PEA").c_str(), "w");
     ASSERT_NE(blocker, nullptr);
@@ -83,7 +83,7 @@ TEST_F(PictureArchiveTest, SmartTypeFolderBlockedOnlyNotesThatFolder) {
     EXPECT_EQ(LogBytes(), "\n\nCreateDirectory PEA fail!\n\n");
 }
 
-TEST_F(PictureArchiveTest, NotesNeedAnOpenLog) {
+TEST_F(ReceivePictureArchive, NotesNeedAnOpenLog) {
     log_.Close();
     std::FILE* blocker = std::fopen((folder_.Path() + "/pic").c_str(), "w");
     ASSERT_NE(blocker, nullptr);
@@ -93,7 +93,7 @@ TEST_F(PictureArchiveTest, NotesNeedAnOpenLog) {
     EXPECT_EQ(ReadFile(log_.Path()), "");
 }
 
-TEST_F(PictureArchiveTest, BufferFitsBase64WithoutWholeGroups) {
+TEST_F(ReceivePictureArchive, BufferFitsBase64WithoutWholeGroups) {
     // One character gives one byte and its NUL: more than a buffer as long as the text.
     EXPECT_EQ(ReadFile(SavePicture(archive_, "Q", "T", "src", "id0")), "@");
     EXPECT_EQ(ReadFile(SavePicture(archive_, "QUJD", "T", "src", "id1")), "ABC");
@@ -102,7 +102,7 @@ TEST_F(PictureArchiveTest, BufferFitsBase64WithoutWholeGroups) {
     EXPECT_EQ(ReadFile(cut), "ABCD");
 }
 
-TEST(TrafficLogFile, OpenEmptiesAndAppendsExactBytes) {
+TEST(ReceiveTrafficLog, OpenEmptiesAndAppendsExactBytes) {
     TempFolder folder;
     std::FILE* old = std::fopen((folder.Path() + "/ApiLog.txt").c_str(), "w");
     ASSERT_NE(old, nullptr);
