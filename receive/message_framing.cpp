@@ -11,6 +11,15 @@ bool IsPrefixOf(std::string_view start, std::string_view word) {
     return start.size() <= word.size() && word.substr(0, start.size()) == start;
 }
 
+// Offset of the first occurrence of `needle` in text[from, size), or `size` when absent.
+std::size_t FindText(const char* text, std::size_t size, std::size_t from, const char* needle) {
+    if (from > size) {
+        return size;
+    }
+    const std::size_t at = std::string_view(text, size).find(needle, from);
+    return at == kNotFound ? size : at;
+}
+
 // Offset just past the first blank line ("\r\n\r\n" or "\n\n") of text, or kNotFound.
 std::size_t HeadEnd(std::string_view text) {
     const std::size_t crlf = text.find("\r\n\r\n");
@@ -100,14 +109,6 @@ MessageFrame FrameResponse(const char* data, std::size_t size, std::string_view 
 }
 
 }  // namespace
-
-std::size_t FindText(const char* text, std::size_t size, std::size_t from, const char* needle) {
-    if (from > size) {
-        return size;
-    }
-    const std::size_t at = std::string_view(text, size).find(needle, from);
-    return at == kNotFound ? size : at;
-}
 
 std::uint64_t ContentLengthValue(const char* text, std::size_t size, bool& found) {
     static constexpr char kName[] = "Content-Length:";

@@ -45,6 +45,3 @@ std::uint64_t ContentLengthValue(const char* text, std::size_t size, bool& found
 // The server address in a response text: the content of the first "CDATA[" ... "]]>" after the
 // first "serverAddress" (which must not stand at offset 0). False when a marker is missing.
 bool FindServerAddress(const char* text, std::size_t size, std::string& address);
-
-// Offset of the first occurrence of `needle` in text[from, size), or `size` when absent.
-std::size_t FindText(const char* text, std::size_t size, std::size_t from, const char* needle);
