@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
@@ -115,6 +116,7 @@ class LongSendTest : public QObject {
     void shortSendClosesTheLongConnection();
     void closingTheWindowWhileConnectedReturns();
     void missingFieldsAndFailedConnectsShowTheirMessages();
+    void aFailedCheckMovesTheFocusToItsField();
     void windowStaysResponsiveUnderAFloodOfLargeEvents();
 
   private:
@@ -301,6 +303,34 @@ void LongSendTest::missingFieldsAndFailedConnectsShowTheirMessages() {
     QCOMPARE(DialogSeam::shownTexts(), (QStringList{kConnectFail, QStringLiteral("Send fail")}));
     QVERIFY(!w->LongConnected());
     QVERIFY(!peer.server.hasPendingConnections());
+}
+
+void LongSendTest::aFailedCheckMovesTheFocusToItsField() {
+    auto w = OpenLongWindow(folder_.path(), DeadPort());
+    QVERIFY(w);
+    QApplication::setActiveWindow(w.get());
+    if (!Field(w.get(), kUser)->isEnabled()) Click(Button(w.get(), kChangeAccount));
+    QVERIFY(Field(w.get(), kUser)->isEnabled());  // unlocked, so the fields can take the focus
+    const struct {
+        int id;
+        QString text;
+        QString message;
+    } cases[] = {
+        {kUser, QString(), QStringLiteral("Please input username")},
+        {kPassword, QString(), QStringLiteral("Please input password")},
+        {kIp, QStringLiteral("0.0.0.0"), QStringLiteral("Please input device's IP")},
+    };
+    for (const auto& c : cases) {
+        const QString before = Field(w.get(), c.id)->text();
+        Field(w.get(), c.id)->setText(c.text);
+        Box(w.get(), kRequest)->setFocus();
+        DialogSeam::clearShown();
+        w->ConnectLong();
+        QCOMPARE(DialogSeam::shownTexts(), QStringList{c.message});
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Field(w.get(), c.id)));
+        QVERIFY(!w->LongConnected());
+        Field(w.get(), c.id)->setText(before);
+    }
 }
 
 void LongSendTest::windowStaysResponsiveUnderAFloodOfLargeEvents() {
