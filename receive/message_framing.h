@@ -22,7 +22,7 @@ struct MessageFrame {
     State state = State::Framed;
     MessageKind kind = MessageKind::Other;
     std::size_t total = 0;       // end of the message; may exceed the bytes held (read the rest)
-    std::size_t want = 0;        // NeedMore only: the most bytes to read (0 means any number)
+    std::size_t want = 0;        // NeedMore: exactly the bytes the head promises; 0: any number
     bool decodable = false;      // an event with "<?xml" and a usable Content-Length
     std::size_t bodyStart = 0;   // decodable: offset of "<?xml"
     std::size_t bodyLength = 0;  // decodable: Content-Length
@@ -32,9 +32,10 @@ struct MessageFrame {
 // Frames the message that starts at data[0], of which `size` bytes are held. Searches only the
 // text (the bytes before the first NUL). "POST" starts an event whose body is the
 // Content-Length bytes from the first "<?xml"; "HTTP" starts a response whose body is the
-// Content-Length bytes after the blank line. A message without a usable length (no
-// Content-Length, too large, no "<?xml" in an event) ends with the bytes held. Anything else
-// is other data, all bytes held. Never reads past data[size - 1].
+// Content-Length bytes after the blank line; an event without "<?xml" is not decodable and ends
+// there too. A message without a usable length (no Content-Length, or one above
+// kMaxContentLength) ends with the bytes held. Anything else is other data, all bytes held.
+// Never reads past data[size - 1].
 MessageFrame FrameMessage(const char* data, std::size_t size);
 
 // Value of the first "Content-Length:" in text[0, size): the digits after it (white space
