@@ -158,8 +158,18 @@ void LongSession::startPushing(const QStringList& subscribed) {
         const double perTick = o.writeMode == SimWriteMode::Pairs ? 2.0 : 1.0;
         rateTimer_.start(qMax(1, int(1000.0 * perTick / o.eventRate)));
     } else {
-        QTimer::singleShot(0, this, &LongSession::pushNext);
+        schedulePush();
     }
+}
+
+void LongSession::schedulePush() {
+    if (pushScheduled_)
+        return;  // one chain of immediate pushes at a time
+    pushScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        pushScheduled_ = false;
+        pushNext();
+    });
 }
 
 void LongSession::stopPushing() {
@@ -198,7 +208,7 @@ void LongSession::pushNext() {
     if (!isPushing()) {
         rateTimer_.stop();
     } else if (o.eventRate <= 0) {
-        QTimer::singleShot(0, this, &LongSession::pushNext);
+        schedulePush();
     }
 }
 
@@ -236,7 +246,7 @@ void LongSession::onBytesWritten() {
     if (waitingForDrain_ && backlog() <= kSimLongBacklogBytes / 2) {
         waitingForDrain_ = false;
         if (context_->options->eventRate <= 0)
-            pushNext();
+            schedulePush();
     }
 }
 

@@ -68,6 +68,7 @@ class LongSession : public QObject {
     void startPushing(const QStringList& subscribed);
     void stopPushing();
     void pushNext();
+    void schedulePush();
     void queue(const QList<QByteArray>& writes);
     void pump();
     qint64 backlog() const;
@@ -82,6 +83,7 @@ class LongSession : public QObject {
     int kindIndex_ = 0;
     int pushed_ = 0;
     bool waitingForDrain_ = false;
+    bool pushScheduled_ = false;
     bool connected_ = true;
     bool closing_ = false;       // a request could not be read: the connection is closing
     QList<QByteArray> pending_;  // writes not yet handed to the socket, in order

@@ -91,6 +91,8 @@ class Client {
     bool anythingWithin(int ms) { return !buffer_.isEmpty() || fill(ms); }
     // Every byte received so far, in order.
     const QByteArray& received() const { return received_; }
+    // What each read returned, in order.
+    const QList<QByteArray>& reads() const { return reads_; }
 
   private:
     bool fill(int timeoutMs) {
@@ -103,12 +105,14 @@ class Client {
             return false;
         buffer_.append(chunk, n);
         received_.append(chunk, n);
+        reads_.append(QByteArray(chunk, n));
         return true;
     }
     int fd_ = -1;
     bool connected_ = false;
     QByteArray buffer_;
     QByteArray received_;
+    QList<QByteArray> reads_;
 };
 
 const QByteArray kBasic = "Basic " + QByteArray("admin:739184").toBase64();
@@ -393,6 +397,49 @@ class SimLongPortTest : public QObject {
         QVERIFY(sent.open(QIODevice::ReadOnly));
         QCOMPARE(sent.readAll(), client.received());
         QCOMPARE(QDir(record.filePath("pictures")).entryList(QDir::Files).size(), 15);
+    }
+
+    void writeModesShowInTheReads() {
+        SimulatorOptions o;
+        o.eventRate = 0;
+        o.eventCount = 2;
+        o.kinds = {"PEA"};
+        o.targetCount = 1;
+        o.pictureWidth = 64;
+        o.pictureHeight = 32;
+        o.writeMode = SimWriteMode::Pieces;
+        o.pieceBytes = 512;
+        o.pieceIntervalMs = 40;
+        {
+            SimulatorThread sim(o);
+            QVERIFY(sim.start());
+            Client client(sim.longPort());
+            QVERIFY(!Subscribe(client).isEmpty());
+            const qsizetype before = client.reads().size();
+            Message m;
+            QVERIFY(client.read(&m));
+            const int writes = int((m.all().size() + 511) / 512);
+            QVERIFY(writes >= 3);
+            // Pieces come 40 ms apart, so the reads see them apart (allowing for a busy
+            // machine that takes two at once now and then).
+            const qsizetype reads = client.reads().size() - before;
+            QVERIFY2(reads * 2 >= writes,
+                     qPrintable(QString("%1 reads for %2 writes").arg(reads).arg(writes)));
+            for (qsizetype i = before; i < client.reads().size(); ++i) {
+                QVERIFY(client.reads()[i].size() < m.all().size());
+            }
+        }
+        o.writeMode = SimWriteMode::Pairs;
+        o.eventRate = 1;  // one tick after the answer: two events in one write
+        SimulatorThread sim(o);
+        QVERIFY(sim.start());
+        Client client(sim.longPort());
+        QVERIFY(!Subscribe(client).isEmpty());
+        Message first, second;
+        QVERIFY(client.read(&first, 8000));
+        QVERIFY(client.read(&second, 8000));
+        QCOMPARE(client.reads().last().count("POST /SendAlarmStatus HTTP/1.1"), 2);
+        QVERIFY(client.reads().last().endsWith(second.body));
     }
 
     void aSubscriptionGetsOnlyTheTypesItLists() {
