@@ -17,8 +17,34 @@ CXmlDocument::CXmlDocument(const char* text, int length) {
 }
 
 CXmlDocument::~CXmlDocument() = default;
-CXmlDocument::CXmlDocument(CXmlDocument&&) noexcept = default;
-CXmlDocument& CXmlDocument::operator=(CXmlDocument&&) noexcept = default;
+CXmlDocument::CXmlDocument(CXmlDocument&& other) noexcept {
+    *this = std::move(other);
+}
+
+CXmlDocument& CXmlDocument::operator=(CXmlDocument&& other) noexcept {
+    if (this != &other) {
+        m_strDoc = std::move(other.m_strDoc);
+        m_strError = std::move(other.m_strError);
+        std::copy_n(other.m_iPos, 3, m_iPos);
+        m_iPosFree = other.m_iPosFree;
+        m_nNodeType = other.m_nNodeType;
+        m_pSegs = std::move(other.m_pSegs);
+        m_nPosCapacity = other.m_nPosCapacity;
+        m_nSegSlots = other.m_nSegSlots;
+        m_longStartTags = std::move(other.m_longStartTags);
+        m_longEndTags = std::move(other.m_longEndTags);
+        // The source is left as a document never parsed: every operation fails harmlessly.
+        other.m_strDoc.clear();
+        other.m_strError.clear();
+        other.ResetPos();
+        other.m_iPosFree = 1;
+        other.m_nPosCapacity = 0;
+        other.m_nSegSlots = 0;
+        other.m_longStartTags.clear();
+        other.m_longEndTags.clear();
+    }
+    return *this;
+}
 
 void CXmlDocument::SetDoc(const char* text, int length) {
     if (text == nullptr || length <= 0) {

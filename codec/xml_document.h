@@ -53,6 +53,7 @@ class CXmlDocument {
     ~CXmlDocument();
     CXmlDocument(const CXmlDocument&) = delete;
     CXmlDocument& operator=(const CXmlDocument&) = delete;
+    // Moving leaves the source an empty, never parsed document (all navigation fails).
     CXmlDocument(CXmlDocument&&) noexcept;
     CXmlDocument& operator=(CXmlDocument&&) noexcept;
 

@@ -77,7 +77,7 @@ bool CXmlDocument::IntoElem() {
 }
 
 bool CXmlDocument::OutOfElem() {
-    if (m_iPos[0] == 0) {
+    if (m_iPos[0] == 0 || m_nPosCapacity == 0) {
         return false;
     }
     const int oldParent = m_iPos[0];

@@ -233,3 +233,20 @@ TEST(XmlAttrib, ValueScanStaysInsideTheStartTag) {
     EXPECT_LE(c.size(), static_cast<size_t>(tagEnd));
     EXPECT_EQ(c.find('t'), std::string::npos);
 }
+
+TEST(XmlNavigation, MovedFromDocumentFailsHarmlessly) {
+    CXmlDocument source = Doc("<r><a>1</a></r>");
+    ASSERT_TRUE(source.FindElem("r"));
+    ASSERT_TRUE(source.IntoElem());
+    ASSERT_TRUE(source.FindElem("a"));
+    CXmlDocument target = std::move(source);
+    EXPECT_EQ(target.GetData(), "1");
+    ASSERT_TRUE(target.OutOfElem());
+    EXPECT_EQ(target.CurrentPos(), 1);
+    EXPECT_FALSE(source.FindElem());
+    EXPECT_FALSE(source.OutOfElem());
+    EXPECT_FALSE(source.IntoElem());
+    EXPECT_EQ(source.GetData(), "");
+    EXPECT_FALSE(source.IsWellFormed());
+    EXPECT_EQ(source.Elem(1).nStart, 0);
+}
