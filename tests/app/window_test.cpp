@@ -419,7 +419,7 @@ void WindowTest::textBoxesTakeLongLinesFast() {
     // One line of Base64 text without spaces, like the picture of a pushed event.
     QByteArray bytes(450 * 1024, Qt::Uninitialized);
     for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>((i * 7919) >> 3);
+        bytes[i] = static_cast<char>((static_cast<unsigned>(i) * 7919u) >> 3);
     const QString line = QString::fromLatin1(bytes.toBase64());
     for (int id : {kRequest, kResult, kPairRequest, kPairResult}) {
         QPlainTextEdit* box = Box(w.get(), id);
