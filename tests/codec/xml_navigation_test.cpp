@@ -116,103 +116,73 @@ TEST(XmlNavigation, SetDocResetsThePosition) {
     EXPECT_EQ(doc.GetData(), "2");
 }
 
-TEST(XmlData, ReferencesInText) {
-    CXmlDocument doc = Doc("<a>x &lt; y &amp; &#65;&#x42;</a>");
-    ASSERT_TRUE(doc.FindElem("a"));
-    EXPECT_EQ(doc.GetData(), "x < y & AB");
-    CXmlDocument accent = Doc("<a>&#233;</a>");
-    ASSERT_TRUE(accent.FindElem("a"));
-    EXPECT_EQ(accent.GetData(), "\xC3\xA9");
-    CXmlDocument zero = Doc("<a>&#0;</a>");
-    ASSERT_TRUE(zero.FindElem("a"));
-    EXPECT_EQ(zero.GetData(), "&#0;");
+namespace {
+
+// Data of the root element of text ("?" when there is no root element).
+std::string RootData(const std::string& text) {
+    CXmlDocument doc = Doc(text);
+    return doc.FindElem() ? doc.GetData() : "?";
 }
 
-TEST(XmlData, CDataAndMarkupInContent) {
-    CXmlDocument doc = Doc("<a> <![CDATA[<b>&amp;]]> </a>");
-    ASSERT_TRUE(doc.FindElem("a"));
-    EXPECT_EQ(doc.GetData(), "<b>&amp;");
-    CXmlDocument spaces = Doc("<a>  </a>");
-    ASSERT_TRUE(spaces.FindElem("a"));
-    EXPECT_EQ(spaces.GetData(), "  ");
-    CXmlDocument comment = Doc("<a>text<!-- note -->more</a>");
-    ASSERT_TRUE(comment.FindElem("a"));
-    EXPECT_EQ(comment.GetData(), "textmore");
-    CXmlDocument mixed = Doc("<a>1 &amp; <?pi?>2<![CDATA[]]>3<![CDATA[x]]></a>");
-    ASSERT_TRUE(mixed.FindElem("a"));
-    EXPECT_EQ(mixed.GetData(), "1 & 23x");
-    CXmlDocument gt = Doc("<a>b > c<!---->d</a>");
-    ASSERT_TRUE(gt.FindElem("a"));
-    EXPECT_EQ(gt.GetData(), "b > cd");
+// Attribute name of the root element of text ("?" when there is no root element).
+std::string RootAttrib(const std::string& text, const char* name) {
+    CXmlDocument doc = Doc(text);
+    return doc.FindElem() ? doc.GetAttrib(name) : "?";
+}
+
+}  // namespace
+
+TEST(XmlData, ReferencesCDataAndMarkupInContent) {
+    EXPECT_EQ(RootData("<a>x &lt; y &amp; &#65;&#x42;</a>"), "x < y & AB");
+    EXPECT_EQ(RootData("<a>&#233;</a>"), "\xC3\xA9");
+    EXPECT_EQ(RootData("<a>&#0;</a>"), "&#0;");
+    // White-space runs around markup are dropped, a content of spaces alone is kept.
+    EXPECT_EQ(RootData("<a> <![CDATA[<b>&amp;]]> </a>"), "<b>&amp;");
+    EXPECT_EQ(RootData("<a>  </a>"), "  ");
+    EXPECT_EQ(RootData("<a>text<!-- note -->more</a>"), "textmore");
+    EXPECT_EQ(RootData("<a>1 &amp; <?pi?>2<![CDATA[]]>3<![CDATA[x]]></a>"), "1 & 23x");
+    EXPECT_EQ(RootData("<a>b > c<!---->d</a>"), "b > cd");
+    EXPECT_EQ(RootData(std::string("<a>x\0y</a>", 10)), std::string("x\0y", 3));
 }
 
 TEST(XmlData, EmptyResults) {
-    CXmlDocument parent = Doc("<a>t<b/>u</a>");
-    ASSERT_TRUE(parent.FindElem("a"));
-    EXPECT_EQ(parent.GetData(), "");
-    CXmlDocument selfClosed = Doc("<a/>");
-    ASSERT_TRUE(selfClosed.FindElem("a"));
-    EXPECT_EQ(selfClosed.GetData(), "");
-    CXmlDocument empty = Doc("<a></a>");
-    ASSERT_TRUE(empty.FindElem("a"));
-    EXPECT_EQ(empty.GetData(), "");
-    CXmlDocument notEnded = Doc("<a>text");
-    ASSERT_TRUE(notEnded.FindElem("a"));
-    EXPECT_EQ(notEnded.GetData(), "");
+    EXPECT_EQ(RootData("<a>t<b/>u</a>"), "");  // has a child element
+    EXPECT_EQ(RootData("<a/>"), "");
+    EXPECT_EQ(RootData("<a></a>"), "");
+    EXPECT_EQ(RootData("<a>text"), "");  // not ended
     // Nothing current at document level: the document itself, empty when it has a root.
-    CXmlDocument top = Doc("<a>x</a>");
-    EXPECT_EQ(top.GetData(), "");
-    CXmlDocument noRoot = Doc("just &amp; text");
-    EXPECT_EQ(noRoot.GetData(), "just & text");
+    EXPECT_EQ(Doc("<a>x</a>").GetData(), "");
+    EXPECT_EQ(Doc("just &amp; text").GetData(), "just & text");
     CXmlDocument none = Doc("");
     EXPECT_EQ(none.GetData(), "");
     EXPECT_EQ(none.GetAttrib("x"), "");
     EXPECT_FALSE(none.FindElem());
 }
 
-TEST(XmlData, ContentWithNulBytes) {
-    CXmlDocument doc = Doc(std::string("<a>x\0y</a>", 10));
-    ASSERT_TRUE(doc.FindElem("a"));
-    EXPECT_EQ(doc.GetData(), std::string("x\0y", 3));
+TEST(XmlAttrib, ValuesAndNames) {
+    const std::string item = "<item type='1' count=\"2\" Kind = 'k' ref=3 last='a&amp;b'>x</item>";
+    EXPECT_EQ(RootAttrib(item, "type"), "1");
+    EXPECT_EQ(RootAttrib(item, "count"), "2");
+    EXPECT_EQ(RootAttrib(item, "Type"), "");
+    EXPECT_EQ(RootAttrib(item, "Kind"), "k");
+    EXPECT_EQ(RootAttrib(item, "ref"), "3");
+    EXPECT_EQ(RootAttrib(item, "last"), "a&b");
+    EXPECT_EQ(RootAttrib(item, "item"), "");  // the tag name is not an attribute
+    EXPECT_EQ(RootAttrib(item, "missing"), "");
+    EXPECT_EQ(RootAttrib(item, nullptr), "");
+    EXPECT_EQ(RootAttrib("<b b='1' c='2' c='3'/>", "b"), "1");
+    EXPECT_EQ(RootAttrib("<b b='1' c='2' c='3'/>", "c"), "2");
+    EXPECT_EQ(RootAttrib("<a x='>' y='2'/>", "x"), ">");
+    EXPECT_EQ(RootAttrib("<a x='>' y='2'/>", "y"), "2");
 }
 
-TEST(XmlAttrib, QuotedAndUnquotedValues) {
-    CXmlDocument doc = Doc("<item type='1' count=\"2\" Kind = 'k' ref=3 last='a&amp;b'>x</item>");
-    ASSERT_TRUE(doc.FindElem("item"));
-    EXPECT_EQ(doc.GetAttrib("type"), "1");
-    EXPECT_EQ(doc.GetAttrib("count"), "2");
-    EXPECT_EQ(doc.GetAttrib("Type"), "");
-    EXPECT_EQ(doc.GetAttrib("Kind"), "k");
-    EXPECT_EQ(doc.GetAttrib("ref"), "3");
-    EXPECT_EQ(doc.GetAttrib("last"), "a&b");
-    EXPECT_EQ(doc.GetAttrib("item"), "");  // the tag name is not an attribute
-    EXPECT_EQ(doc.GetAttrib("missing"), "");
-    EXPECT_EQ(doc.GetAttrib(nullptr), "");
-    EXPECT_EQ(doc.GetData(), "x");
-}
-
-TEST(XmlAttrib, AttributesWithoutValues) {
-    CXmlDocument doc = Doc("<option selected disabled x='1' last>");
-    ASSERT_TRUE(doc.FindElem("option"));
-    EXPECT_EQ(doc.GetAttrib("selected"), "selected");
-    EXPECT_EQ(doc.GetAttrib("disabled"), "disabled");
-    EXPECT_EQ(doc.GetAttrib("x"), "1");
-    EXPECT_EQ(doc.GetAttrib("last"), "last");
-    CXmlDocument closed = Doc("<a b/>");
-    ASSERT_TRUE(closed.FindElem("a"));
-    EXPECT_EQ(closed.GetAttrib("b"), "b");
-}
-
-TEST(XmlAttrib, SameNameAsTheTagAndRepeatedAttributes) {
-    CXmlDocument doc = Doc("<b b='1' c='2' c='3'/>");
-    ASSERT_TRUE(doc.FindElem("b"));
-    EXPECT_EQ(doc.GetAttrib("b"), "1");
-    EXPECT_EQ(doc.GetAttrib("c"), "2");
-    // A quoted value with the greater-than sign in it.
-    CXmlDocument gt = Doc("<a x='>' y='2'/>");
-    ASSERT_TRUE(gt.FindElem("a"));
-    EXPECT_EQ(gt.GetAttrib("x"), ">");
-    EXPECT_EQ(gt.GetAttrib("y"), "2");
+TEST(XmlAttrib, AttributesWithoutValuesGiveTheirNames) {
+    const std::string option = "<option selected disabled x='1' last>";
+    EXPECT_EQ(RootAttrib(option, "selected"), "selected");
+    EXPECT_EQ(RootAttrib(option, "disabled"), "disabled");
+    EXPECT_EQ(RootAttrib(option, "x"), "1");
+    EXPECT_EQ(RootAttrib(option, "last"), "last");
+    EXPECT_EQ(RootAttrib("<a b/>", "b"), "b");
 }
 
 TEST(XmlAttrib, NeedsACurrentElement) {
