@@ -15,12 +15,12 @@ namespace {
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Marks, in the fourth byte, the bytes that leave the fast decoding loop: "=", CR, LF.
-constexpr uint32_t kSpecial = 0x80000000u;
+constexpr uint32_t kStopMark = 0x80000000u;
 
 struct DecodeTables {
     std::array<uint8_t, 256> value{};  // 6-bit value; 0 for every byte outside the alphabet
     // For the k-th character of a group: its value's bits already placed where they land in
-    // the three output bytes of a little-endian word, with kSpecial on "=", CR and LF. The
+    // the three output bytes of a little-endian word, with kStopMark on "=", CR and LF. The
     // four entries of a group OR together into the group's bytes 0, 1 and 2.
     std::array<uint32_t, 256> placed[4]{};
 
@@ -30,11 +30,11 @@ struct DecodeTables {
         }
         for (int c = 0; c < 256; ++c) {
             const uint32_t v = value[c];
-            const uint32_t special = (c == '=' || c == '\r' || c == '\n') ? kSpecial : 0u;
-            placed[0][c] = (v << 2) | special;
-            placed[1][c] = (v >> 4) | ((v & 15) << 12) | special;
-            placed[2][c] = ((v >> 2) << 8) | ((v & 3) << 22) | special;
-            placed[3][c] = (v << 16) | special;
+            const uint32_t stop = (c == '=' || c == '\r' || c == '\n') ? kStopMark : 0u;
+            placed[0][c] = (v << 2) | stop;
+            placed[1][c] = (v >> 4) | ((v & 15) << 12) | stop;
+            placed[2][c] = ((v >> 2) << 8) | ((v & 3) << 22) | stop;
+            placed[3][c] = (v << 16) | stop;
         }
     }
 };
@@ -59,10 +59,10 @@ int64_t EncodedLength(int64_t srcLen, int lineLength) {
 // range added, the others are cleared.
 __attribute__((target("ssse3"))) bool DecodeSixteen(const unsigned char* src, unsigned char* out) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-    const __m128i special = _mm_or_si128(
+    const __m128i stops = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('=')), _mm_cmpeq_epi8(c, _mm_set1_epi8('\r'))),
         _mm_cmpeq_epi8(c, _mm_set1_epi8('\n')));
-    if (_mm_movemask_epi8(special) != 0) {
+    if (_mm_movemask_epi8(stops) != 0) {
         return false;
     }
     const __m128i nibble = _mm_set1_epi8(0x0F);
@@ -245,7 +245,7 @@ int Base64Decode(const char* src, int srcLen, unsigned char* dst) {
                 const uint32_t b = group(s + i + 4);
                 const uint32_t c = group(s + i + 8);
                 const uint32_t d = group(s + i + 12);
-                if ((a | b | c | d) & kSpecial) {
+                if ((a | b | c | d) & kStopMark) {
                     break;
                 }
                 const uint64_t ab = a | static_cast<uint64_t>(b) << 24;
@@ -257,7 +257,7 @@ int Base64Decode(const char* src, int srcLen, unsigned char* dst) {
             }
             while (i + 4 <= n) {
                 const uint32_t a = group(s + i);
-                if (a & kSpecial) {
+                if (a & kStopMark) {
                     break;
                 }
                 out[0] = static_cast<unsigned char>(a);

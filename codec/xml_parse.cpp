@@ -28,7 +28,7 @@ std::string Unterminated(const char* kind, int offset) {
 class MarkupScanner {
   public:
     // inDocType: the node is nested in a document type declaration, where "[" and "D" after
-    // "<!" mean nothing special.
+    // "<!" start nothing.
     MarkupScanner(Token& token, NodeRecord& node, bool inDocType = false)
         : m_token(token),
           m_node(node),
