@@ -64,7 +64,7 @@ class CDorvik_LurvaneDlg : public QDialog {
     // True while the long connection is open.
     bool LongConnected() const;
 
-    // Current values read by the handlers; for inspection.
+    // Read-only views of the values the handlers work with.
     int ConnMode() const { return m_nConnMode; }
     const std::string& Module() const { return m_strModule; }
     const std::string& Interface() const { return m_strInterface; }
