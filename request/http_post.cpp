@@ -34,7 +34,9 @@ size_t CurlWriteCallback(char* data, size_t size, size_t nmemb, void* userdata) 
 
 std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
                          const std::string& path) {
-    const int port = std::atoi(shortPort.c_str());
+    // Read as atoi reads (leading blanks, a sign, digits), but without its undefined
+    // behaviour for numbers out of range: those are clamped and then refused by libcurl.
+    const long long port = std::strtoll(shortPort.c_str(), nullptr, 10);
     return "http://" + ip + ":" + std::to_string(port) + "/" + path;
 }
 

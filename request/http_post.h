@@ -25,8 +25,9 @@ int HttpPost(const std::string& ip, const std::string& shortPort, const std::str
              const std::string& password, const std::string& path, const std::string& body,
              std::string& response, std::string& error);
 
-// The URL that HttpPost requests: "http://%s:%d/%s" of ip, atoi(shortPort) and path. The port
-// is printed as the whole number (no range check; a non-numeric text gives 0).
+// The URL that HttpPost requests: "http://%s:%d/%s" of ip, the number that shortPort starts
+// with (as atoi reads it) and path. The port is printed as the whole number with no range
+// check (libcurl refuses one above 65535); a non-numeric text gives 0.
 std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
                          const std::string& path);
 

@@ -112,6 +112,8 @@ TEST(ShortPostUrl, PrintsThePortAsTheWholeNumber) {
     EXPECT_EQ(ShortPostUrl("h", "8080abc", "x"), "http://h:8080/x");
     EXPECT_EQ(ShortPostUrl("h", "port", "x"), "http://h:0/x");
     EXPECT_EQ(ShortPostUrl("h", "70000", "x"), "http://h:70000/x");
+    EXPECT_EQ(ShortPostUrl("h", " -5", "x"), "http://h:-5/x");
+    EXPECT_EQ(ShortPostUrl("h", "99999999999", "x"), "http://h:99999999999/x");
 }
 
 TEST(CurlWriteCallback, AppendsEveryPieceAndReportsItsSize) {
@@ -168,5 +170,8 @@ TEST(HttpPost, NothingListeningGivesZeroAnEmptyResponseAndAnErrorText) {
 TEST(HttpPost, ABadUrlGivesZero) {
     std::string response, error;
     EXPECT_EQ(HttpPost("bad host name", "80", "u", "p", "x", "", response, error), 0);
+    EXPECT_FALSE(error.empty());
+    // A port out of range is refused before anything is sent.
+    EXPECT_EQ(HttpPost("127.0.0.1", "99999999999", "u", "p", "x", "", response, error), 0);
     EXPECT_FALSE(error.empty());
 }
