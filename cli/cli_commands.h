@@ -7,7 +7,8 @@
 #include "cli/cli_arguments.h"
 
 // Waits at most the given time for an interruption (Ctrl-C); true when one arrived. The
-// listen command calls it between its looks at the connection.
+// listen command calls it between its looks at the connection; an empty one never reports an
+// interruption (listen then just sleeps).
 using InterruptWait = std::function<bool(std::chrono::milliseconds)>;
 
 // Writes the modules of the mode and, indented by two spaces under each, the list texts the

@@ -1,6 +1,7 @@
 // The listen command: a subscription on the long connection, as the window makes it.
 #include <algorithm>
 #include <string>
+#include <thread>
 
 #include "cli/cli_commands.h"
 #include "cli/listen_report.h"
@@ -38,7 +39,11 @@ class Waiter {
                 return false;
             wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(left));
         }
-        if (interrupted_ && interrupted_(wait)) {
+        if (!interrupted_) {
+            std::this_thread::sleep_for(wait);
+            return true;
+        }
+        if (interrupted_(wait)) {
             wasInterrupted_ = true;
             return false;
         }
