@@ -164,18 +164,6 @@ class SimPartsTest : public QObject {
         QVERIFY(ElementText("<config>", {"config"}).isNull());
     }
 
-    void configDocumentAndEscapes() {
-        const QByteArray doc = ConfigDocument("<a>1</a>", "failed", 404, "Unknown \"x\" & y");
-        QVERIFY(doc.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config "));
-        QVERIFY(doc.contains(QByteArray("xmlns=\"") + kDeviceNamespace + "\""));
-        QVERIFY(doc.contains("status=\"failed\" errorCode=\"404\""));
-        QVERIFY(doc.contains("errorDesc=\"Unknown &quot;x&quot; &amp; y\""));
-        QVERIFY(doc.contains("><a>1</a></config>\n"));
-        QVERIFY(IsWellFormedXml(doc));
-        QCOMPARE(ElementText(Cdata("a]]>b").prepend("<r>").append("</r>"), {"r"}),
-                 QByteArray("a]]>b"));
-    }
-
     void everyCatalogueInterfaceAndSetPartnerIsKnown() {
         for (const API_INTERFACE& record : BuiltinInterfaces()) {
             const SimInterface* known = DeviceInterfaces::find(record.strName.c_str());
@@ -194,21 +182,6 @@ class SimPartsTest : public QObject {
                 QVERIFY2(IsWellFormedXml("<config>" + i.defaults + "</config>"),
                          i.name.constData());
         }
-    }
-
-    void settingsAreKeptPerChannel() {
-        DeviceInterfaces device;
-        QString password = "pw";
-        const QByteArray before = device.setting("GetImageConfig", "1");
-        const SimAnswer set = device.handle(
-            "SetImageConfig/1", "<?xml version=\"1.0\"?><config><b>2</b></config>", &password);
-        QCOMPARE(set.status, 200);
-        QCOMPARE(device.setting("GetImageConfig", "1"), QByteArray("<b>2</b>"));
-        QCOMPARE(device.setting("GetImageConfig", "2"), before);
-        QCOMPARE(device.setting("GetImageConfig"), before);
-        QVERIFY(device.setting("SetImageConfig").isNull());
-        QCOMPARE(device.handle("SetImageConfig/1", "<other/>", &password).status, 400);
-        QCOMPARE(device.setting("GetImageConfig", "1"), QByteArray("<b>2</b>"));
     }
 
     void commandLineReadsEveryOption() {
