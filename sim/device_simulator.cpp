@@ -32,32 +32,39 @@ bool DeviceSimulator::start(QString* error) {
     if (started_)
         return listening_;
     started_ = true;
+    // On any failure nothing stays open: the servers made so far go again.
+    const auto fail = [this, error](const QString& reason) {
+        if (error != nullptr)
+            *error = reason;
+        delete longServer_;
+        longServer_ = nullptr;
+        delete shortServer_;
+        shortServer_ = nullptr;
+        shortPort_ = 0;
+        longPort_ = 0;
+        longContext_->recorder = nullptr;
+        recorder_.reset();
+        return false;
+    };
+    const auto cannotListen = [](quint16 port) {
+        return QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port);
+    };
+
     shortServer_ = new ShortPortServer(auth_.get(), interfaces_.get(), this);
     shortPort_ = shortServer_->listen(QHostAddress::LocalHost, options_.shortPort);
-    if (shortPort_ == 0) {
-        if (error != nullptr) {
-            *error = QStringLiteral("cannot listen on 127.0.0.1:%1").arg(options_.shortPort);
-        }
-        return false;
-    }
+    if (shortPort_ == 0)
+        return fail(cannotListen(options_.shortPort));
 
     if (!options_.recordFolder.isEmpty()) {
         recorder_ = std::make_unique<TrafficRecorder>(options_.recordFolder);
-        if (!recorder_->isOpen()) {
-            if (error != nullptr)
-                *error = recorder_->error();
-            return false;
-        }
+        if (!recorder_->isOpen())
+            return fail(recorder_->error());
         longContext_->recorder = recorder_.get();
     }
 
     longServer_ = new QTcpServer(this);
-    if (!longServer_->listen(QHostAddress::LocalHost, options_.longPort)) {
-        if (error != nullptr) {
-            *error = QStringLiteral("cannot listen on 127.0.0.1:%1").arg(options_.longPort);
-        }
-        return false;
-    }
+    if (!longServer_->listen(QHostAddress::LocalHost, options_.longPort))
+        return fail(cannotListen(options_.longPort));
     longPort_ = longServer_->serverPort();
     longContext_->port = longPort_;
     connect(longServer_, &QTcpServer::newConnection, this, &DeviceSimulator::acceptLongConnections);

@@ -28,8 +28,8 @@ class DeviceSimulator : public QObject {
     ~DeviceSimulator() override;
 
     // Starts listening on 127.0.0.1 (the ports of the options, or free ones). False, with the
-    // reason in *error when given, when a port cannot be had; a second call does nothing and
-    // returns whether the first succeeded.
+    // reason in *error when given, when a port cannot be had or the record folder cannot be
+    // written; a second call does nothing and returns whether the first succeeded.
     bool start(QString* error = nullptr);
 
     // True after a successful start.

@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QSet>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -524,6 +525,37 @@ class SimLongPortTest : public QObject {
             QVERIFY(m.body.size() > 3 * 4 * 300 * 1024 / 3);
         }
         QCOMPARE(EventsPushed(sim), 40);
+    }
+
+    void anUnwritableRecordFolderStopsTheStart() {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        SimulatorOptions o = Quiet();
+        o.recordFolder = dir.filePath("file/record");  // below a file: cannot be made
+        SimulatorThread sim(o);
+        QString error;
+        QVERIFY(!sim.start(&error));
+        QVERIFY2(error.contains("file/record"), qPrintable(error));
+        QCOMPARE(sim.shortPort(), quint16(0));
+
+        // A long port that is taken: the short port it had opened is closed again.
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+        SimulatorOptions busy = Quiet();
+        busy.longPort = taken.serverPort();
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            busy.shortPort = probe.serverPort();
+        }
+        DeviceSimulator device(busy);
+        QVERIFY(!device.start(&error));
+        QVERIFY(error.contains(QString::number(taken.serverPort())));
+        QCOMPARE(device.shortPort(), quint16(0));
+        QVERIFY(!device.isListening());
+        QTcpServer again;
+        QVERIFY(again.listen(QHostAddress::LocalHost, busy.shortPort));
     }
 
     void theProgramPrintsItsPortsAndServesBoth() {
