@@ -1,0 +1,171 @@
+// The real receive loop, driven on the fuzzer's thread, reads a byte stream that a socket pair
+// delivers in pieces cut where the input says. The stream is written only when the loop has
+// taken everything before, so every read ends at a cut or where the loop asked it to. Checks:
+// every byte is read, the log holds exactly the reads whose first byte is not NUL, every byte
+// belongs to one reported message, and every picture lands inside pic.
+#include <fcntl.h>
+#include <ftw.h>
+#include <fuzzer/FuzzedDataProvider.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "receive/receive_thread.h"
+
+namespace {
+
+const std::string& Folder() {
+    static const std::string folder = [] {
+        char pattern[] = "/tmp/tessaly-fuzz-receive-XXXXXX";
+        FUZZ_CHECK(mkdtemp(pattern) != nullptr);
+        return std::string(pattern);
+    }();
+    return folder;
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+    return remove(path);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Plays the device: hands the loop the next piece once it has taken everything written so
+// far, and closes the sending side after the last one.
+class Feeder : public ReceiveObserver {
+  public:
+    Feeder(int mine, int peer, const std::string& stream, std::vector<std::size_t> cuts)
+        : mine_(mine), peer_(peer), stream_(stream), cuts_(std::move(cuts)) {}
+
+    void Feed() {
+        int queued = 0;
+        FUZZ_CHECK(ioctl(mine_, FIONREAD, &queued) == 0);
+        if (queued > 0) {
+            return;
+        }
+        while (next_ < cuts_.size() && written_ >= cuts_[next_]) {
+            ++next_;
+        }
+        if (next_ == cuts_.size()) {
+            if (!closed_) {
+                shutdown(peer_, SHUT_WR);
+                closed_ = true;
+            }
+            return;
+        }
+        const ssize_t n = send(peer_, stream_.data() + written_, cuts_[next_] - written_,
+                               MSG_NOSIGNAL | MSG_DONTWAIT);
+        FUZZ_CHECK(n > 0);
+        written_ += static_cast<std::size_t>(n);
+    }
+
+    void OnResponseText(std::string text) override { FUZZ_CHECK(text.size() <= stream_.size()); }
+    void OnMessage(const MessageReport& report) override { reports.push_back(report); }
+    void OnRead(std::size_t asked, long result) override {
+        FUZZ_CHECK(asked > 0);
+        if (result > 0) {
+            FUZZ_CHECK(static_cast<std::size_t>(result) <= asked);
+            FUZZ_CHECK(consumed + result <= written_);
+            if (stream_[consumed] != '\0') {
+                expectedLog.append(stream_, consumed, static_cast<std::size_t>(result));
+            } else {
+                nulReads = true;
+            }
+            consumed += static_cast<std::size_t>(result);
+        }
+        Feed();
+    }
+
+    std::vector<MessageReport> reports;
+    std::string expectedLog;
+    std::size_t consumed = 0;
+    bool nulReads = false;
+
+  private:
+    int mine_;
+    int peer_;
+    const std::string& stream_;
+    std::vector<std::size_t> cuts_;
+    std::size_t next_ = 0;
+    std::size_t written_ = 0;
+    bool closed_ = false;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider provider(data, size);
+    const std::uint32_t cutSeed = provider.ConsumeIntegral<std::uint32_t>();
+    std::string stream = provider.ConsumeRemainingBytesAsString();
+    if (stream.size() > 100000) {
+        return 0;
+    }
+
+    // Piece sizes: tiny, small, medium or the whole stream, as the seed's low bits say.
+    std::minstd_rand random(cutSeed | 1);
+    const std::size_t limits[] = {4, 64, 2048, stream.size() + 1};
+    const std::size_t limit = limits[cutSeed & 3];
+    std::vector<std::size_t> cuts;
+    for (std::size_t at = 0; at < stream.size();) {
+        at += 1 + random() % limit;
+        if (at > stream.size()) {
+            at = stream.size();
+        }
+        // A read that begins with NUL makes the loop pause 50 ms; keep that out of most runs.
+        if (at < stream.size() && stream[at] == '\0') {
+            stream[at] = '\1';
+        }
+        cuts.push_back(at);
+    }
+    if (!stream.empty() && stream[0] == '\0') {
+        stream[0] = '\1';
+    }
+
+    int ends[2];
+    FUZZ_CHECK(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
+    const std::string& folder = Folder();
+    {
+        TrafficLog log(folder);
+        ServerAddress address;
+        Feeder feeder(ends[0], ends[1], stream, cuts);
+        ReceiveSession session;
+        session.context = ReceiveContext{folder, &log, &address, &feeder};
+        session.socket = ends[0];
+        session.endAtPeerClose = true;
+        session.stop.Arm();
+        feeder.Feed();
+        FUZZ_CHECK(RecvThreadProc(session) == 0);
+        log.Close();
+
+        FUZZ_CHECK(feeder.consumed == stream.size());
+        FUZZ_CHECK(ReadFile(folder + "/ApiLog.txt") == feeder.expectedLog);
+        std::size_t reported = 0;
+        for (const MessageReport& report : feeder.reports) {
+            FUZZ_CHECK(report.length > 0);
+            reported += report.length;
+            for (const std::string& path : report.pictures) {
+                FUZZ_CHECK(path.compare(0, folder.size() + 5, folder + "/pic/") == 0);
+                FUZZ_CHECK(path.find("/../") == std::string::npos);
+                FUZZ_CHECK(access(path.c_str(), F_OK) == 0);
+            }
+        }
+        FUZZ_CHECK(feeder.nulReads || reported == stream.size());
+    }
+    close(ends[0]);
+    close(ends[1]);
+    nftw((folder + "/pic").c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    return 0;
+}
