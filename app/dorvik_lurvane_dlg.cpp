@@ -12,6 +12,7 @@
 
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
+#include "app/display_form.h"
 #include "app/latest_text_relay.h"
 #include "app/request_text.h"
 #include "catalogue/builtin_interfaces.h"
@@ -38,7 +39,7 @@ const QString kShortSendFailText =
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
     : QDialog(parent), m_strProgramFolder(programFolder), m_log(programFolder) {
     CreateControls();
-    m_relay = new LatestTextRelay(this, kResultRestMs);
+    m_relay = new LatestTextRelay(this, kResultRestMs, kLongResponseBounds);
     m_observer = std::make_unique<RelayObserver>(m_relay);
     ReceiveContext context;
     context.programFolder = m_strProgramFolder;
@@ -365,26 +366,28 @@ void CDorvik_LurvaneDlg::StartShortTransfer(bool pair, std::string path, std::st
         [this, pair, ip, port, user, password, path = std::move(path), body = std::move(body)] {
             std::string response;
             const int ok = HttpPost(ip, port, user, password, path, body, response);
+            // The box's text is made here, so a very large answer costs the window nothing.
+            QString shown = DisplayForm(response, kShortAnswerBounds);
             QMetaObject::invokeMethod(
                 this,
-                [this, pair, ok, path, response = std::move(response)] {
-                    FinishShortTransfer(pair, ok, response, path);
+                [this, pair, ok, path, response = std::move(response), shown = std::move(shown)] {
+                    FinishShortTransfer(pair, ok, response, shown, path);
                 },
                 Qt::QueuedConnection);
         });
 }
 
 void CDorvik_LurvaneDlg::FinishShortTransfer(bool pair, int ok, const std::string& response,
-                                             const std::string& path) {
+                                             const QString& shown, const std::string& path) {
     if (m_shortThread.joinable())
         m_shortThread.join();
     SetShortBusy(false);
     if (!ok)
         DialogSeam::information(this, kShortSendFailText);
     if (pair) {
-        m_editPairResult->setPlainText(BytesForDisplay(response));
+        m_editPairResult->setPlainText(shown);
     } else {
-        m_editResult->setPlainText(BytesForDisplay(response));
+        m_editResult->setPlainText(shown);
         if (const API_INTERFACE* record = m_catalogue.FindByPrefix(path)) {
             m_strPairInterface = record->strPairName;
         }

@@ -104,7 +104,7 @@ class CDorvik_LurvaneDlg : public QDialog {
     void PrepareLongRequest(const std::string& name);
     std::string ServerAddressCopy() const;
     void StartShortTransfer(bool pair, std::string path, std::string body);
-    void FinishShortTransfer(bool pair, int ok, const std::string& response,
+    void FinishShortTransfer(bool pair, int ok, const std::string& response, const QString& shown,
                              const std::string& path);
     void SetShortBusy(bool busy);
     void SetPairPaneEnabled(bool enabled);

@@ -9,7 +9,7 @@
 #include "request/long_connection.h"
 
 void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string text) {
-    m_relay->Post(std::move(text));
+    m_relay->Post(text);
 }
 
 void CDorvik_LurvaneDlg::ConnectLong() {

@@ -2,16 +2,15 @@
 
 #include <QTimer>
 
-#include "app/request_text.h"
+LatestTextRelay::LatestTextRelay(QObject* parent, int restMs, DisplayBounds bounds)
+    : QObject(parent), m_nRestMs(restMs), m_bounds(bounds) {}
 
-LatestTextRelay::LatestTextRelay(QObject* parent, int restMs)
-    : QObject(parent), m_nRestMs(restMs) {}
-
-void LatestTextRelay::Post(std::string bytes) {
+void LatestTextRelay::Post(const std::string& bytes) {
+    QString text = DisplayForm(bytes, m_bounds);
     bool post = false;
     {
         std::lock_guard<std::mutex> hold(m_mutex);
-        m_strLatest = std::move(bytes);
+        m_strLatest.swap(text);
         if (!m_bPending) {
             m_bPending = true;
             post = true;
@@ -27,13 +26,13 @@ void LatestTextRelay::Deliver() {
         QTimer::singleShot(m_nRestMs - m_sinceDelivery.elapsed(), this, &LatestTextRelay::Deliver);
         return;
     }
-    std::string text;
+    QString text;
     {
         std::lock_guard<std::mutex> hold(m_mutex);
         text.swap(m_strLatest);
         m_bPending = false;
     }
     ++m_nDeliveries;
-    emit delivered(BytesForDisplay(text));
+    emit delivered(text);
     m_sinceDelivery.start();
 }

@@ -6,35 +6,41 @@
 #include <mutex>
 #include <string>
 
+#include "app/display_form.h"
+
 // Carries texts from a worker thread to the thread of this object without ever waiting for
 // it. Texts that arrive while a delivery is pending replace each other: only the newest is
 // delivered. Post may be called from any thread; delivered is emitted on this object's thread.
 // Between the end of one delivery and the next, the receiving thread keeps at least the rest
-// interval for its own work (showing a megabyte of text takes a good part of a second).
+// interval for its own work. Post turns the bytes into the display form that the relay was
+// made with and decodes them, so the receiving thread only gets a bounded text to show.
 class LatestTextRelay : public QObject {
     Q_OBJECT
   public:
     // restMs: least time between the end of a delivery and the start of the next (0: none).
-    explicit LatestTextRelay(QObject* parent = nullptr, int restMs = 0);
+    // bounds: display form of the delivered texts (the default bounds nothing).
+    explicit LatestTextRelay(QObject* parent = nullptr, int restMs = 0, DisplayBounds bounds = {});
 
-    // Keeps the bytes as the newest text and posts one queued delivery unless one is pending.
-    // Never blocks beyond a short hold of the relay's own mutex.
-    void Post(std::string bytes);
+    // Makes the display form of the bytes on the calling thread, keeps it as the newest text
+    // and posts one queued delivery unless one is pending. Never blocks beyond a short hold
+    // of the relay's own mutex.
+    void Post(const std::string& bytes);
 
     // Number of deliveries so far (texts that were replaced before delivery are not counted).
     int Deliveries() const { return m_nDeliveries; }
 
   signals:
-    // The newest text, decoded from UTF-8 for display.
+    // The newest text in its display form, decoded from UTF-8.
     void delivered(const QString& text);
 
   private:
     void Deliver();
 
     std::mutex m_mutex;
-    std::string m_strLatest;  // guarded by m_mutex
+    QString m_strLatest;      // guarded by m_mutex
     bool m_bPending = false;  // guarded by m_mutex
     int m_nDeliveries = 0;    // this object's thread only
     const int m_nRestMs;
+    const DisplayBounds m_bounds;
     QElapsedTimer m_sinceDelivery;  // this object's thread only
 };
