@@ -7,8 +7,10 @@ CDorvik_LurvaneApp::CDorvik_LurvaneApp(int& argc, char** argv) : QApplication(ar
     setApplicationVersion(QStringLiteral("3.0.0.6"));
 }
 
-int CDorvik_LurvaneApp::InitInstance() {
+int CDorvik_LurvaneApp::InitInstance(const std::function<void(CDorvik_LurvaneDlg&)>& prepare) {
     CDorvik_LurvaneDlg dlg;
+    if (prepare)
+        prepare(dlg);
     dlg.exec();
     return 0;
 }

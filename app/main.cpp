@@ -1,13 +1,55 @@
 #include <curl/curl.h>
 
+#include <QStringList>
+#include <cstdio>
+#include <memory>
+
+#include "app/app_command_line.h"
+#include "app/demo_device.h"
 #include "app/dorvik_lurvane_app.h"
+#include "app/dorvik_lurvane_dlg.h"
+
+namespace {
+QStringList Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Read before the toolkit starts, so that --help and --version work without a display.
+    const AppCommandLine line = ParseAppCommandLine(Arguments(argc, argv));
+    if (line.error) {
+        std::fputs(qPrintable(line.text), stderr);
+        return 2;
+    }
+    if (line.help || line.version) {
+        std::fputs(qPrintable(line.text), stdout);
+        return 0;
+    }
+
     curl_global_init(CURL_GLOBAL_DEFAULT);
     int result = 0;
     {
         CDorvik_LurvaneApp app(argc, argv);
-        result = app.InitInstance();
+        std::unique_ptr<DemoDevice> demo;
+        if (line.demo) {
+            demo = std::make_unique<DemoDevice>();
+            QString error;
+            if (!demo->Start(&error)) {
+                std::fprintf(stderr, "tessaly: the simulated device cannot start: %s\n",
+                             qPrintable(error));
+                result = 1;
+            }
+        }
+        if (result == 0) {
+            result = app.InitInstance([&demo](CDorvik_LurvaneDlg& window) {
+                if (demo)
+                    demo->FillWindow(window);
+            });
+        }
     }
     curl_global_cleanup();
     return result;

@@ -1,0 +1,51 @@
+#include "app/app_command_line.h"
+
+#include <QCommandLineParser>
+
+namespace {
+const char* const kVersion = "3.0.0.6";
+}
+
+AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Tessaly: exercise the HTTP/XML control interface of network video devices."));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Start a simulated device on free 127.0.0.1 ports and fill the IP, "
+                       "ports and credentials in with its own, so everything can be tried "
+                       "without a camera."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and stop."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and stop."));
+    parser.addOption(demo);
+    parser.addOption(help);
+    parser.addOption(version);
+
+    AppCommandLine line;
+    const QString program = arguments.isEmpty() ? QStringLiteral("tessaly") : arguments.first();
+    const QString usage = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                    program.section(QLatin1Char('/'), -1));
+    if (!parser.parse(arguments)) {
+        line.error = true;
+        line.text = parser.errorText() + QStringLiteral("\n\n") + usage;
+        return line;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        line.error = true;
+        line.text = QStringLiteral("Unexpected argument '%1'.\n\n")
+                        .arg(parser.positionalArguments().first()) +
+                    usage;
+        return line;
+    }
+    line.demo = parser.isSet(demo);
+    if (parser.isSet(help)) {
+        line.help = true;
+        line.text = usage;
+    } else if (parser.isSet(version)) {
+        line.version = true;
+        line.text = QStringLiteral("Tessaly %1\n").arg(QLatin1String(kVersion));
+    }
+    return line;
+}

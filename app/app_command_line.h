@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line of the tool asks for.
+struct AppCommandLine {
+    bool demo = false;     // --demo: start the simulated device and aim the window at it
+    bool help = false;     // --help: print text and stop
+    bool version = false;  // --version: print text and stop
+    QString text;          // what --help or --version print, or the error and the help text
+    bool error = false;    // the command line is wrong: print text and stop with status 2
+};
+
+// Reads the arguments (the program name first). Unknown options and stray arguments are
+// errors. Needs no application object, so --help works without a display.
+AppCommandLine ParseAppCommandLine(const QStringList& arguments);
