@@ -17,11 +17,12 @@ struct DisplayBounds {
     const char* holder = nullptr;  // named by the markers as holding every byte; null: none
 };
 
-// Bounds of the response box for what arrives on the long connection.
-inline constexpr DisplayBounds kLongResponseBounds{2000, 256 * 1024, "the traffic log"};
+// Bounds of the response box for what arrives on the long connection. Cut lines cost little
+// to lay out; 128 KB of short lines take about 20 ms, well inside what a window may stall.
+inline constexpr DisplayBounds kLongResponseBounds{2000, 128 * 1024, "the traffic log"};
 
 // Bounds of the response boxes for short-connection answers, which nothing else keeps.
-inline constexpr DisplayBounds kShortAnswerBounds{2000, 256 * 1024, nullptr};
+inline constexpr DisplayBounds kShortAnswerBounds{2000, 128 * 1024, nullptr};
 
 // The marker that stands for `count` bytes left out: " ... [1,234 more bytes; <holder> holds
 // all]" ("1 more byte" for one; without the "; ..." part when holder is null or empty).
