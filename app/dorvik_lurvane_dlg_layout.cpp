@@ -1,6 +1,7 @@
 // Creation and arrangement of the window's controls.
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -52,6 +53,8 @@ QPlainTextEdit* MakeTextBox(QWidget* parent, int id, bool readOnly) {
     box->setWordWrapMode(QTextOption::WrapAnywhere);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Requests and answers indent with tabs: four characters keep nested XML on screen.
+    box->setTabStopDistance(4 * QFontMetricsF(box->font()).averageCharWidth());
     box->setReadOnly(readOnly);
     if (readOnly)
         box->setUndoRedoEnabled(false);
