@@ -1,9 +1,12 @@
 #include "codec/base64.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+
+#include "codec/base64_paths.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -52,19 +55,66 @@ int64_t EncodedLength(int64_t srcLen, int lineLength) {
     return chars + 2 * breaks;
 }
 
-#if TESSALY_BASE64_SIMD
-// Decodes 16 characters (four whole groups) into 12 bytes with SSSE3; false, writing
-// nothing, when "=", CR or LF is among them. Bytes outside the alphabet give 0, as in the
-// tables: each byte is classified by its two nibbles, valid ones get the offset of their
-// range added, the others are cleared.
-__attribute__((target("ssse3"))) bool DecodeSixteen(const unsigned char* src, unsigned char* out) {
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-    const __m128i stops = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('=')), _mm_cmpeq_epi8(c, _mm_set1_epi8('\r'))),
-        _mm_cmpeq_epi8(c, _mm_set1_epi8('\n')));
-    if (_mm_movemask_epi8(stops) != 0) {
-        return false;
+// Fast runs: each takes whole groups from position i for as long as it can, stepping over CR
+// and LF where a group begins, and returns the position where the exact steps must take
+// over (a "=", a CR or LF inside a group, or too few characters left for a block). Output
+// goes to out, which is moved past the bytes written. A run may store up to a block's worth
+// of bytes past the ones it keeps, but never past what Base64DecodedSize allows: every
+// block it stores lies wholly before the end of the source.
+using FastRun = int64_t (*)(const unsigned char* s, int64_t i, int64_t n, unsigned char*& out);
+
+inline bool IsLineBreak(unsigned char c) {
+    return c == '\r' || c == '\n';
+}
+
+// Four characters at a time by table look-up, on any processor.
+int64_t RunPortable(const unsigned char* s, int64_t i, int64_t n, unsigned char*& out) {
+    const auto& t0 = kTables.placed[0];
+    const auto& t1 = kTables.placed[1];
+    const auto& t2 = kTables.placed[2];
+    const auto& t3 = kTables.placed[3];
+    auto group = [&](const unsigned char* g) { return t0[g[0]] | t1[g[1]] | t2[g[2]] | t3[g[3]]; };
+    unsigned char* o = out;
+    while (i + 4 <= n) {
+        if (i + 16 <= n) {
+            const uint32_t a = group(s + i);
+            const uint32_t b = group(s + i + 4);
+            const uint32_t c = group(s + i + 8);
+            const uint32_t d = group(s + i + 12);
+            if (((a | b | c | d) & kStopMark) == 0) {
+                const uint64_t ab = a | static_cast<uint64_t>(b) << 24;
+                const uint64_t cd = c | static_cast<uint64_t>(d) << 24;
+                std::memcpy(o, &ab, 6);
+                std::memcpy(o + 6, &cd, 6);
+                o += 12;
+                i += 16;
+                continue;
+            }
+        }
+        const uint32_t a = group(s + i);
+        if (a & kStopMark) {
+            if (!IsLineBreak(s[i])) {
+                break;
+            }
+            ++i;  // a line break where a group begins
+            continue;
+        }
+        o[0] = static_cast<unsigned char>(a);
+        o[1] = static_cast<unsigned char>(a >> 8);
+        o[2] = static_cast<unsigned char>(a >> 16);
+        o += 3;
+        i += 4;
     }
+    out = o;
+    return i;
+}
+
+#if TESSALY_BASE64_SIMD
+// Sixteen characters (four whole groups) into twelve bytes with SSSE3. Bytes outside the
+// alphabet give 0, as in the tables: each byte is classified by its two nibbles, valid ones
+// get the offset of their range added, the others are cleared.
+__attribute__((target("ssse3"), always_inline)) inline void DecodeSixteen(__m128i c,
+                                                                          unsigned char* out) {
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i hi = _mm_and_si128(_mm_srli_epi32(c, 4), nibble);
     const __m128i lo = _mm_and_si128(c, nibble);
@@ -90,11 +140,318 @@ __attribute__((target("ssse3"))) bool DecodeSixteen(const unsigned char* src, un
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
     const uint32_t last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
     std::memcpy(out + 8, &last, 4);
-    return true;
 }
 
-const bool kHasSsse3 = __builtin_cpu_supports("ssse3");
+// Bit k set where byte k is "=", CR or LF.
+__attribute__((target("ssse3"), always_inline)) inline int StopsSixteen(__m128i c) {
+    const __m128i stops = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('=')), _mm_cmpeq_epi8(c, _mm_set1_epi8('\r'))),
+        _mm_cmpeq_epi8(c, _mm_set1_epi8('\n')));
+    return _mm_movemask_epi8(stops);
+}
+
+// Blocks of sixteen characters; a line break at a group start ends a block early, the next
+// block starts after it.
+__attribute__((target("ssse3"))) int64_t RunSsse3(const unsigned char* s, int64_t i, int64_t n,
+                                                  unsigned char*& out) {
+    unsigned char* o = out;
+    while (i + 16 <= n) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const int stops = StopsSixteen(c);
+        DecodeSixteen(c, o);
+        if (stops == 0) {
+            o += 12;
+            i += 16;
+            continue;
+        }
+        const int at = __builtin_ctz(static_cast<unsigned>(stops));
+        o += 3 * (at >> 2);
+        i += at & ~3;
+        if ((at & 3) != 0 || !IsLineBreak(s[i])) {
+            break;
+        }
+        do {
+            ++i;
+        } while (i < n && IsLineBreak(s[i]));
+    }
+    out = o;
+    return RunPortable(s, i, n, out);
+}
+
+// Thirty-two characters (eight groups) into 24 bytes with AVX2, as DecodeSixteen does in each
+// half. Returns a vector that is zero exactly when all 32 characters are in the alphabet ("=",
+// CR and LF are not).
+// With kAnyByte false the bytes outside the alphabet decode to garbage instead of 0, for
+// callers that give such blocks back anyway.
+// With kWide the 24 bytes are written as one 32-byte store: the caller must own 8 more bytes.
+template <bool kAnyByte = true, bool kWide = false>
+__attribute__((target("avx2"), always_inline)) inline __m256i DecodeThirtyTwo(__m256i c,
+                                                                              unsigned char* out) {
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i hi = _mm256_and_si256(_mm256_srli_epi32(c, 4), nibble);
+    const __m256i lo = _mm256_and_si256(c, nibble);
+    const __m256i byLow =
+        _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                         0x1B, 0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                         0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+    const __m256i byHigh =
+        _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
+                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    const __m256i outside =
+        _mm256_and_si256(_mm256_shuffle_epi8(byLow, lo), _mm256_shuffle_epi8(byHigh, hi));
+    const __m256i offsets =
+        _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
+                         -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i slash = _mm256_cmpeq_epi8(c, _mm256_set1_epi8('/'));
+    const __m256i offset = _mm256_shuffle_epi8(offsets, _mm256_add_epi8(hi, slash));
+    __m256i v = _mm256_add_epi8(c, offset);
+    if constexpr (kAnyByte) {
+        v = _mm256_and_si256(v, _mm256_cmpeq_epi8(outside, _mm256_setzero_si256()));
+    }
+    const __m256i pairs = _mm256_maddubs_epi16(v, _mm256_set1_epi32(0x01400140));
+    const __m256i groups = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
+    const __m256i inLane = _mm256_shuffle_epi8(
+        groups, _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6,
+                                 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    // Twelve bytes of each half side by side.
+    const __m256i bytes =
+        _mm256_permutevar8x32_epi32(inLane, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    if constexpr (kWide) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(bytes, 1));
+    }
+    return outside;
+}
+
+__attribute__((target("avx2"), always_inline)) inline uint32_t Mask(__m256i c, char byte) {
+    return static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(byte))));
+}
+
+// Byte j of the 32 bytes at kSlide + 32 - cut is all ones exactly when j >= cut.
+alignas(64) constexpr unsigned char kSlide[64] = {
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// Text broken into lines of one length L (a multiple of four, at least 32) by CR LF, starting
+// at i, r characters into a line. Whole blocks up to each line's break, then one block with
+// the CR LF cut out of it (the bytes after it slide down). Where the breaks lie follows from
+// L alone, so no block waits for the bytes of the one before. Whether the text really has
+// that shape is checked per chunk of lines; a chunk that does not is given back (i and out
+// as they were before it). Returns the position reached.
+__attribute__((target("avx2"))) int64_t RunAvx2Lines(const unsigned char* s, int64_t i, int64_t n,
+                                                     unsigned char*& out, int64_t L, int64_t r) {
+    constexpr int kChunkLines = 16;
+    unsigned char* o = out;
+    // Each line step reads at most L + 34 bytes from where it starts; the margin keeps the
+    // wide stores within Base64DecodedSize.
+    while (i + kChunkLines * (L + 34) + 64 <= n) {
+        const int64_t chunkI = i;
+        unsigned char* const chunkOut = o;
+        // Any byte outside the alphabet left in a block, "=", CR and LF among them. Other such
+        // bytes are exact too, but rare enough to leave to the general path.
+        __m256i stray = _mm256_setzero_si256();
+        uint32_t misplaced = 0;  // a break that is not CR LF
+        for (int line = 0; line < kChunkLines; ++line) {
+            int64_t k = L - r;  // characters of this line still to come
+            for (; k >= 32; k -= 32) {
+                const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+                stray = _mm256_or_si256(stray, DecodeThirtyTwo<false, true>(c, o));
+                o += 24;
+                i += 32;
+            }
+            uint16_t pair;
+            std::memcpy(&pair, s + i + k, 2);
+            misplaced |= pair ^ static_cast<uint16_t>('\r' | '\n' << 8);
+            const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+            const __m256i after = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 2));
+            const __m256i moved =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSlide + 32 - k));
+            const __m256i joined = _mm256_blendv_epi8(c, after, moved);
+            stray = _mm256_or_si256(stray, DecodeThirtyTwo<false, true>(joined, o));
+            o += 24;
+            i += 34;
+            r = 32 - k;
+        }
+        if (misplaced != 0 || !_mm256_testz_si256(stray, stray)) {
+            out = chunkOut;
+            return chunkI;
+        }
+    }
+    out = o;
+    return i;
+}
+
+// Blocks of 32 characters. A line break of one or two bytes at a group start inside a block
+// is cut out of it (the bytes after it slide down), so lines of any multiple of four keep
+// the blocks full. At the first CR LF the length of the line after it is measured; when the
+// text looks like lines of that length, RunAvx2Lines takes over.
+__attribute__((target("avx2"))) int64_t RunAvx2(const unsigned char* s, int64_t i, int64_t n,
+                                                unsigned char*& out) {
+    const __m256i index =
+        _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                         21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+    bool linesTried = false;
+    unsigned char* o = out;
+    while (i + 32 <= n) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        // Far enough from the end, the 8 bytes a wide store adds lie within the output.
+        const __m256i outside =
+            i + 48 <= n ? DecodeThirtyTwo<true, true>(c, o) : DecodeThirtyTwo(c, o);
+        if (_mm256_testz_si256(outside, outside)) {
+            o += 24;
+            i += 32;
+            continue;
+        }
+        const uint32_t breaks = Mask(c, '\r') | Mask(c, '\n');
+        const uint32_t pads = Mask(c, '=');
+        if ((breaks | pads) == 0) {  // other bytes outside the alphabet decode as 0
+            o += 24;
+            i += 32;
+            continue;
+        }
+        const int at = __builtin_ctz(breaks | pads);
+        if ((at & 3) == 0 && at < 31 && ((breaks >> at) & 1) != 0) {
+            const int skip = 1 + static_cast<int>((breaks >> (at + 1)) & 1);
+            if (i + 32 + skip <= n) {
+                const __m256i after =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + skip));
+                const __m256i moved =
+                    _mm256_cmpgt_epi8(index, _mm256_set1_epi8(static_cast<char>(at - 1)));
+                const __m256i joined = _mm256_blendv_epi8(c, after, moved);
+                if ((Mask(joined, '\r') | Mask(joined, '\n') | Mask(joined, '=')) == 0) {
+                    DecodeThirtyTwo(joined, o);
+                    o += 24;
+                    const int64_t lineStart = i + at + skip;
+                    i += 32 + skip;
+                    if (!linesTried && skip == 2 && s[lineStart - 2] == '\r') {
+                        linesTried = true;
+                        // The next line's length, from its start to its CR.
+                        const int64_t span = std::min<int64_t>(n - lineStart, 1 << 16);
+                        const void* cr =
+                            std::memchr(s + lineStart, '\r', static_cast<size_t>(span));
+                        if (cr != nullptr) {
+                            const int64_t end = static_cast<const unsigned char*>(cr) - s;
+                            const int64_t L = end - lineStart;
+                            if (L >= 32 && L % 4 == 0 && end + 1 < n && s[end + 1] == '\n') {
+                                i = RunAvx2Lines(s, i, n, o, L, 32 - at);
+                            }
+                        }
+                    }
+                    continue;
+                }
+            }
+        }
+        o += 3 * (at >> 2);
+        i += at & ~3;
+        if ((at & 3) != 0 || !IsLineBreak(s[i])) {
+            break;
+        }
+        do {
+            ++i;
+        } while (i < n && IsLineBreak(s[i]));
+    }
+    out = o;
+    return RunSsse3(s, i, n, out);
+}
+
+bool CpuHas(Base64DecodePath path) {
+    __builtin_cpu_init();  // may run before the constructors that would do it
+    switch (path) {
+        case Base64DecodePath::kAvx2:
+            return __builtin_cpu_supports("avx2");
+        case Base64DecodePath::kSsse3:
+            return __builtin_cpu_supports("ssse3");
+        case Base64DecodePath::kPortable:
+            return true;
+    }
+    return false;
+}
+#else
+bool CpuHas(Base64DecodePath path) {
+    return path == Base64DecodePath::kPortable;
+}
 #endif
+
+FastRun RunFor(Base64DecodePath path) {
+#if TESSALY_BASE64_SIMD
+    if (path == Base64DecodePath::kAvx2) {
+        return RunAvx2;
+    }
+    if (path == Base64DecodePath::kSsse3) {
+        return RunSsse3;
+    }
+#endif
+    (void)path;
+    return RunPortable;
+}
+
+Base64DecodePath BestPath() {
+    for (const Base64DecodePath path : {Base64DecodePath::kAvx2, Base64DecodePath::kSsse3}) {
+        if (CpuHas(path)) {
+            return path;
+        }
+    }
+    return Base64DecodePath::kPortable;
+}
+
+// The decoding steps with a fast run wherever whole groups follow.
+int DecodeWith(FastRun run, const char* src, int srcLen, unsigned char* dst) {
+    if (dst == nullptr) {
+        return 0;
+    }
+    if (src == nullptr || srcLen <= 0) {
+        dst[0] = '\0';
+        return 0;
+    }
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    const auto& value = kTables.value;
+    unsigned char* out = dst;
+    // i counts source positions (4 per group, 1 per skipped CR or LF); p is the read index.
+    // p never runs ahead of i, and falls behind it only after a group ended at "=".
+    int64_t i = 0;
+    int64_t p = 0;
+    const int64_t n = srcLen;
+    // A byte at k, or "=" past the end of the source.
+    auto at = [&](int64_t k) -> unsigned char { return k < n ? s[k] : '='; };
+    while (i < n) {
+        if (p == i) {
+            i = p = run(s, i, n, out);
+            if (i >= n) {
+                break;
+            }
+        }
+        // One exact step: a line break where a group would begin, or one group.
+        const unsigned char c = s[p];
+        if (c == '\r' || c == '\n') {
+            ++p;
+            ++i;
+            continue;
+        }
+        uint32_t v = (static_cast<uint32_t>(value[c]) << 18) |
+                     (static_cast<uint32_t>(value[at(p + 1)]) << 12);
+        p += 2;
+        *out++ = static_cast<unsigned char>(v >> 16);
+        if (at(p) != '=') {
+            v |= static_cast<uint32_t>(value[s[p]]) << 6;
+            ++p;
+            *out++ = static_cast<unsigned char>(v >> 8);
+            if (at(p) != '=') {
+                v |= value[s[p]];
+                ++p;
+                *out++ = static_cast<unsigned char>(v);
+            }
+        }
+        i += 4;
+    }
+    *out = '\0';
+    return static_cast<int>(out - dst);
+}
 
 }  // namespace
 
@@ -209,91 +566,14 @@ int Base64DecodedSize(int srcLen) {
 }
 
 int Base64Decode(const char* src, int srcLen, unsigned char* dst) {
-    if (dst == nullptr) {
-        return 0;
-    }
-    if (src == nullptr || srcLen <= 0) {
-        dst[0] = '\0';
-        return 0;
-    }
-    const auto* s = reinterpret_cast<const unsigned char*>(src);
-    const auto& t0 = kTables.placed[0];
-    const auto& t1 = kTables.placed[1];
-    const auto& t2 = kTables.placed[2];
-    const auto& t3 = kTables.placed[3];
-    const auto& value = kTables.value;
-    unsigned char* out = dst;
-    // i counts source positions (4 per group, 1 per skipped CR or LF); p is the read index.
-    // p never runs ahead of i, and falls behind it only after a group ended at "=".
-    int64_t i = 0;
-    int64_t p = 0;
-    const int64_t n = srcLen;
-    // A byte at k, or "=" past the end of the source.
-    auto at = [&](int64_t k) -> unsigned char { return k < n ? s[k] : '='; };
-    auto group = [&](const unsigned char* g) { return t0[g[0]] | t1[g[1]] | t2[g[2]] | t3[g[3]]; };
-    while (i < n) {
-        if (p == i) {
-            // Whole groups without "=", CR or LF: no step per character.
-#if TESSALY_BASE64_SIMD
-            while (kHasSsse3 && i + 16 <= n && DecodeSixteen(s + i, out)) {
-                out += 12;
-                i += 16;
-            }
-#endif
-            while (i + 16 <= n) {
-                const uint32_t a = group(s + i);
-                const uint32_t b = group(s + i + 4);
-                const uint32_t c = group(s + i + 8);
-                const uint32_t d = group(s + i + 12);
-                if ((a | b | c | d) & kStopMark) {
-                    break;
-                }
-                const uint64_t ab = a | static_cast<uint64_t>(b) << 24;
-                const uint64_t cd = c | static_cast<uint64_t>(d) << 24;
-                std::memcpy(out, &ab, 6);
-                std::memcpy(out + 6, &cd, 6);
-                out += 12;
-                i += 16;
-            }
-            while (i + 4 <= n) {
-                const uint32_t a = group(s + i);
-                if (a & kStopMark) {
-                    break;
-                }
-                out[0] = static_cast<unsigned char>(a);
-                out[1] = static_cast<unsigned char>(a >> 8);
-                out[2] = static_cast<unsigned char>(a >> 16);
-                out += 3;
-                i += 4;
-            }
-            p = i;
-            if (i >= n) {
-                break;
-            }
-        }
-        // One exact step: a line break where a group would begin, or one group.
-        const unsigned char c = s[p];
-        if (c == '\r' || c == '\n') {
-            ++p;
-            ++i;
-            continue;
-        }
-        uint32_t v = (static_cast<uint32_t>(value[c]) << 18) |
-                     (static_cast<uint32_t>(value[at(p + 1)]) << 12);
-        p += 2;
-        *out++ = static_cast<unsigned char>(v >> 16);
-        if (at(p) != '=') {
-            v |= static_cast<uint32_t>(value[s[p]]) << 6;
-            ++p;
-            *out++ = static_cast<unsigned char>(v >> 8);
-            if (at(p) != '=') {
-                v |= value[s[p]];
-                ++p;
-                *out++ = static_cast<unsigned char>(v);
-            }
-        }
-        i += 4;
-    }
-    *out = '\0';
-    return static_cast<int>(out - dst);
+    static const FastRun best = RunFor(BestPath());
+    return DecodeWith(best, src, srcLen, dst);
+}
+
+bool Base64DecodePathSupported(Base64DecodePath path) {
+    return CpuHas(path);
+}
+
+int Base64DecodeOn(Base64DecodePath path, const char* src, int srcLen, unsigned char* dst) {
+    return DecodeWith(RunFor(CpuHas(path) ? path : Base64DecodePath::kPortable), src, srcLen, dst);
 }

@@ -1,0 +1,268 @@
+// Every path of the Base64 decoder against the decoding steps written out plainly, on random
+// and adversarial texts: all byte values, line breaks of every kind and place, pads anywhere
+// and every cut point of the source.
+
+#include "codec/base64_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codec/base64.h"
+
+namespace {
+
+// The steps one character at a time: CR and LF skipped where a group begins, every other byte
+// data (0 outside the alphabet), a group ended by "=" in its third or fourth place yet
+// counting four positions, a short final group read as if padded.
+std::string PlainDecode(const std::string& s) {
+    auto value = [](unsigned char c) -> unsigned {
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        if (c == '+')
+            return 62;
+        if (c == '/')
+            return 63;
+        return 0;
+    };
+    const size_t n = s.size();
+    auto at = [&](size_t k) -> unsigned char { return k < n ? s[k] : '='; };
+    std::string out;
+    size_t i = 0;
+    size_t p = 0;
+    while (i < n) {
+        if (at(p) == '\r' || at(p) == '\n') {
+            ++p;
+            ++i;
+            continue;
+        }
+        unsigned v = value(at(p)) << 18 | value(at(p + 1)) << 12;
+        p += 2;
+        out += static_cast<char>(v >> 16 & 0xFF);
+        if (at(p) != '=') {
+            v |= value(at(p)) << 6;
+            ++p;
+            out += static_cast<char>(v >> 8 & 0xFF);
+            if (at(p) != '=') {
+                v |= value(at(p));
+                ++p;
+                out += static_cast<char>(v & 0xFF);
+            }
+        }
+        i += 4;
+    }
+    return out;
+}
+
+const Base64DecodePath kPaths[] = {Base64DecodePath::kPortable, Base64DecodePath::kSsse3,
+                                   Base64DecodePath::kAvx2};
+
+const char* PathName(Base64DecodePath path) {
+    switch (path) {
+        case Base64DecodePath::kPortable:
+            return "portable";
+        case Base64DecodePath::kSsse3:
+            return "ssse3";
+        case Base64DecodePath::kAvx2:
+            return "avx2";
+    }
+    return "?";
+}
+
+// Decodes on one path from a heap copy of exactly the text into exactly Base64DecodedSize
+// bytes, so that any read or write out of bounds shows under AddressSanitizer; the bytes are
+// checked against the plain steps. Returns false (with a message) on a difference.
+::testing::AssertionResult SameAsPlain(Base64DecodePath path, const std::string& text) {
+    const int len = static_cast<int>(text.size());
+    std::unique_ptr<char[]> src(new char[text.size() + (text.empty() ? 1 : 0)]);
+    std::copy(text.begin(), text.end(), src.get());
+    const int size = Base64DecodedSize(len);
+    std::unique_ptr<unsigned char[]> dst(new unsigned char[size]);
+    const int count = Base64DecodeOn(path, src.get(), len, dst.get());
+    const std::string want = PlainDecode(text);
+    if (count < 0 || count >= size || count != static_cast<int>(want.size())) {
+        return ::testing::AssertionFailure()
+               << PathName(path) << ": count " << count << ", want " << want.size() << " (size "
+               << size << ", text length " << len << ")";
+    }
+    if (dst[count] != 0) {
+        return ::testing::AssertionFailure() << PathName(path) << ": no NUL after the bytes";
+    }
+    for (int k = 0; k < count; ++k) {
+        if (dst[k] != static_cast<unsigned char>(want[k])) {
+            return ::testing::AssertionFailure()
+                   << PathName(path) << ": byte " << k << " is " << int(dst[k]) << ", want "
+                   << int(static_cast<unsigned char>(want[k])) << " (text length " << len << ")";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Checks every path this processor has.
+void ExpectAllPaths(const std::string& text) {
+    for (const Base64DecodePath path : kPaths) {
+        if (Base64DecodePathSupported(path)) {
+            EXPECT_TRUE(SameAsPlain(path, text));
+        }
+    }
+}
+
+std::string Clean(std::mt19937& rng, size_t length) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text(length, 'A');
+    for (char& c : text) {
+        c = kAlphabet[rng() % 64];
+    }
+    return text;
+}
+
+// Lines of `line` characters joined by `brk`; the last line may be shorter.
+std::string Lines(std::mt19937& rng, size_t total, size_t line, const std::string& brk) {
+    std::string text;
+    while (total > 0) {
+        const size_t take = std::min(total, line);
+        text += Clean(rng, take);
+        total -= take;
+        if (total > 0) {
+            text += brk;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(Base64Paths, PortableAlwaysThereAndTheDefaultIsOneOfThePaths) {
+    EXPECT_TRUE(Base64DecodePathSupported(Base64DecodePath::kPortable));
+    std::mt19937 rng(1);
+    const std::string text = Lines(rng, 5000, 76, "\r\n") + "QQ==";
+    std::vector<unsigned char> a(Base64DecodedSize(static_cast<int>(text.size())));
+    std::vector<unsigned char> b(a.size());
+    const int n = Base64Decode(text.data(), static_cast<int>(text.size()), a.data());
+    const int m = Base64DecodeOn(Base64DecodePath::kPortable, text.data(),
+                                 static_cast<int>(text.size()), b.data());
+    ASSERT_EQ(n, m);
+    EXPECT_EQ(std::string(a.begin(), a.begin() + n), std::string(b.begin(), b.begin() + m));
+    EXPECT_TRUE(SameAsPlain(Base64DecodePath::kAvx2, text));  // falls back where unsupported
+}
+
+TEST(Base64Paths, EveryByteValueAtEveryPlaceOfABlock) {
+    std::mt19937 rng(2);
+    const std::string base = Clean(rng, 160);
+    for (int value = 0; value < 256; ++value) {
+        for (size_t pos = 0; pos < 72; ++pos) {
+            std::string text = base;
+            text[pos] = static_cast<char>(value);
+            ExpectAllPaths(text);
+        }
+    }
+}
+
+TEST(Base64Paths, RandomTextsOverSeveralAlphabets) {
+    std::mt19937 rng(3);
+    const std::vector<std::string> alphabets = {
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/",
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=",
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/\r\n",
+        "AB+/\r\n=-_ .",
+        "A\r\n",
+    };
+    std::string everyByte;
+    for (int v = 0; v < 256; ++v) {
+        everyByte += static_cast<char>(v);
+    }
+    for (int round = 0; round < 300; ++round) {
+        const size_t length = rng() % 400;
+        for (const std::string& alphabet : alphabets) {
+            std::string text(length, 'A');
+            for (char& c : text) {
+                // Mostly clean, so that the fast runs get going between the odd bytes.
+                c = rng() % 8 == 0 ? alphabet[rng() % alphabet.size()] : Clean(rng, 1)[0];
+            }
+            ExpectAllPaths(text);
+        }
+        std::string wild(length, 'A');
+        for (char& c : wild) {
+            c = everyByte[rng() % 256];
+        }
+        ExpectAllPaths(wild);
+    }
+}
+
+TEST(Base64Paths, EveryCutPointOfLinedAndPaddedTexts) {
+    std::mt19937 rng(4);
+    const std::vector<std::string> texts = {
+        Clean(rng, 300),
+        Lines(rng, 300, 76, "\r\n"),
+        Lines(rng, 300, 32, "\r\n") + "QUI=",
+        Lines(rng, 300, 40, "\n") + "QQ==" + Clean(rng, 40),
+        Lines(rng, 300, 36, "\r\n\r\n"),
+        Lines(rng, 300, 75, "\r\n"),  // breaks inside groups: there they are data
+    };
+    for (const std::string& text : texts) {
+        for (size_t cut = 0; cut <= text.size(); ++cut) {
+            ExpectAllPaths(text.substr(0, cut));
+        }
+    }
+}
+
+TEST(Base64Paths, LongLinesOfManyLengthsAndBreaks) {
+    std::mt19937 rng(5);
+    for (const size_t line :
+         {4u, 8u, 28u, 32u, 36u, 60u, 64u, 68u, 76u, 96u, 100u, 128u, 252u, 1000u, 75u, 77u, 78u}) {
+        for (const std::string brk : {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n"}) {
+            ExpectAllPaths(Lines(rng, 20000 + rng() % 300, line, brk));
+        }
+    }
+}
+
+TEST(Base64Paths, LinesThatChangeShapeMidway) {
+    std::mt19937 rng(6);
+    const std::string head = Lines(rng, 8000, 76, "\r\n") + "\r\n";
+    const std::vector<std::string> tails = {
+        Lines(rng, 8000, 64, "\r\n"),                                        // another line length
+        Lines(rng, 8000, 76, "\n"),                                          // LF alone
+        Lines(rng, 3000, 76, "\r\n") + "=" + Clean(rng, 5000),               // a pad in a line
+        Lines(rng, 3000, 76, "\r\n") + "-_" + Lines(rng, 5000, 76, "\r\n"),  // bytes outside
+        Lines(rng, 3000, 76, "\r\n") + "\r\n" + Lines(rng, 5000, 76, "\r\n"),      // a blank line
+        Lines(rng, 3000, 76, "\r\n") + "AB\r\nCD" + Lines(rng, 5000, 76, "\r\n"),  // mid-group
+        Clean(rng, 8000),                                                          // no more breaks
+    };
+    // One break turned into two data characters: two lines run together, no stray byte shows.
+    std::string merged = Lines(rng, 16000, 76, "\r\n");
+    merged.replace(merged.find("\r\n", 9000), 2, "QQ");
+    ExpectAllPaths(head + merged);
+    ExpectAllPaths(merged);
+    // The shape kept, one character replaced: a pad, bytes outside the alphabet, breaks
+    // inside a group and at a group start.
+    for (const char* odd : {"=", "-", "\n", "\r", "\xff", "\0"}) {
+        for (const size_t at : {9001u, 9002u, 9004u, 15000u}) {
+            std::string text = Lines(rng, 16000, 76, "\r\n");
+            if (text[at] == '\r' || text[at] == '\n') {
+                continue;
+            }
+            text[at] = odd[0];
+            ExpectAllPaths(text);
+        }
+    }
+    for (const std::string& tail : tails) {
+        ExpectAllPaths(head + tail);
+        ExpectAllPaths(head + tail + "QUJD");
+        ExpectAllPaths(head + tail + "QQ==");
+    }
+}
+
+TEST(Base64Paths, LargeTextsAsPicturesArrive) {
+    std::mt19937 rng(7);
+    ExpectAllPaths(Clean(rng, 1 << 20));
+    ExpectAllPaths(Lines(rng, 1 << 20, 76, "\r\n") + "QUI=");
+    ExpectAllPaths(Lines(rng, 1 << 20, 64, "\n") + "QQ==");
+}
