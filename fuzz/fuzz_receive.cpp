@@ -2,7 +2,8 @@
 // delivers in pieces cut where the input says. The stream is written only when the loop has
 // taken everything before, so every read ends at a cut or where the loop asked it to. Checks:
 // every byte is read, the log holds exactly the reads whose first byte is not NUL, every byte
-// belongs to one reported message, and every picture lands inside pic.
+// belongs to one reported message, and every picture lands inside pic. For a stream of cleanly
+// framed messages, every message is reported whole and in order, whatever the cuts.
 #include <fcntl.h>
 #include <ftw.h>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -72,7 +73,10 @@ class Feeder : public ReceiveObserver {
         written_ += static_cast<std::size_t>(n);
     }
 
-    void OnResponseText(std::string text) override { FUZZ_CHECK(text.size() <= stream_.size()); }
+    void OnResponseText(std::string text) override {
+        FUZZ_CHECK(text.size() <= stream_.size());
+        texts.push_back(std::move(text));
+    }
     void OnMessage(const MessageReport& report) override { reports.push_back(report); }
     void OnRead(std::size_t asked, long result) override {
         FUZZ_CHECK(asked > 0);
@@ -90,6 +94,7 @@ class Feeder : public ReceiveObserver {
     }
 
     std::vector<MessageReport> reports;
+    std::vector<std::string> texts;
     std::string expectedLog;
     std::size_t consumed = 0;
     bool nulReads = false;
@@ -104,12 +109,46 @@ class Feeder : public ReceiveObserver {
     bool closed_ = false;
 };
 
+// Well-framed messages built from the input: responses and events, each with a true
+// Content-Length and no NUL. `kinds` gets the kind of each, `sizes` its length.
+std::string FramedMessages(FuzzedDataProvider& provider, std::vector<MessageKind>& kinds,
+                           std::vector<std::size_t>& sizes) {
+    std::string stream;
+    while (provider.remaining_bytes() > 0 && kinds.size() < 64) {
+        const bool event = provider.ConsumeBool();
+        std::string body = provider.ConsumeRandomLengthString(4096);
+        for (char& c : body) {
+            c = c == '\0' ? ' ' : c;
+        }
+        std::string message;
+        if (event) {
+            body = "<?xml" + body;
+            message =
+                "POST /SendAlarmStatus HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
+                "\r\nContent-Type: application/xml\r\n\r\n";
+        } else {
+            message =
+                "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+        }
+        message += body;
+        kinds.push_back(event ? MessageKind::Event : MessageKind::Response);
+        sizes.push_back(message.size());
+        stream += message;
+    }
+    return stream;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider provider(data, size);
     const std::uint32_t cutSeed = provider.ConsumeIntegral<std::uint32_t>();
-    std::string stream = provider.ConsumeRemainingBytesAsString();
+    // Either any bytes, or messages that frame cleanly whatever the cuts.
+    const bool framed = (cutSeed & 4) != 0;
+    std::vector<MessageKind> kinds;
+    std::vector<std::size_t> sizes;
+    std::string stream =
+        framed ? FramedMessages(provider, kinds, sizes) : provider.ConsumeRemainingBytesAsString();
     if (stream.size() > 100000) {
         return 0;
     }
@@ -137,6 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int ends[2];
     FUZZ_CHECK(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
     const std::string& folder = Folder();
+    // A run that receives nothing never opens the log: leave no log of an earlier run behind.
+    unlink((folder + "/ApiLog.txt").c_str());
     {
         TrafficLog log(folder);
         ServerAddress address;
@@ -163,6 +204,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
         FUZZ_CHECK(feeder.nulReads || reported == stream.size());
+        if (framed) {
+            // Each message is found whole, however the reads fall; events are decoded.
+            FUZZ_CHECK(feeder.reports.size() == kinds.size());
+            FUZZ_CHECK(feeder.texts.size() == kinds.size());
+            std::size_t at = 0;
+            for (std::size_t i = 0; i < kinds.size(); ++i) {
+                const MessageReport& report = feeder.reports[i];
+                FUZZ_CHECK(report.kind == kinds[i] && report.complete);
+                FUZZ_CHECK(report.length == sizes[i]);
+                FUZZ_CHECK(report.decoded == (kinds[i] == MessageKind::Event));
+                FUZZ_CHECK(feeder.texts[i] == stream.substr(at, sizes[i]));
+                at += sizes[i];
+            }
+        }
     }
     close(ends[0]);
     close(ends[1]);
