@@ -1,0 +1,221 @@
+// The receive path over loopback against a plain reading loop, and the memory it keeps while
+// many events arrive.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "bench/bench_inputs.h"
+#include "bench/goal_report.h"
+#include "bench/loopback_peer.h"
+#include "receive/message_framing.h"
+#include "receive/receive_thread.h"
+
+namespace {
+
+constexpr std::size_t kPictureBytes = 300 * 1024;  // three of them: a 1.2 MB body
+constexpr int kEventsPerRound = 24;
+constexpr int kWarmUpEvents = 100;
+constexpr int kMeasuredEvents = 2000;
+
+const std::string& Message() {
+    static const std::string message = EventMessage(FaceMatchBody(kPictureBytes));
+    return message;
+}
+
+// A folder under /tmp for the log and the pictures, removed at exit.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        char pattern[] = "/dev/shm/tessaly-bench-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~ScratchFolder() {
+        RemoveFilesBelow(path_);
+        rmdir((path_ + "/pic/VFD_MATCH").c_str());
+        rmdir((path_ + "/pic").c_str());
+        rmdir(path_.c_str());
+    }
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+ScratchFolder& Scratch() {
+    static ScratchFolder folder;
+    return folder;
+}
+
+// Takes the response box's text as the window's hand-over does: the newest one is kept.
+class LatestText : public ReceiveObserver {
+  public:
+    void OnResponseText(std::string text) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        latest_ = std::move(text);
+    }
+    void OnMessage(const MessageReport& report) override {
+        ++messages_;
+        pictures_ += report.pictures.size();
+        if (onMessage) {
+            onMessage(messages_);
+        }
+    }
+    int Messages() const { return messages_; }
+    std::size_t Pictures() const { return pictures_; }
+    // Called after each message with the count so far.
+    std::function<void(int)> onMessage;
+
+  private:
+    std::mutex lock_;
+    std::string latest_;
+    int messages_ = 0;
+    std::size_t pictures_ = 0;
+};
+
+// One round: a peer pushes `count` events back to back; the receive loop takes them in with
+// framing, log, decoding and pictures on. Returns the pictures filed.
+std::size_t ReceiveRound(int count, LatestText& observer) {
+    LoopbackPair pair;
+    if (!OpenLoopbackPair(pair)) {
+        return 0;
+    }
+    TrafficLog log(Scratch().Path());
+    ReceiveSession session;
+    session.socket = pair.receiver;
+    session.context.programFolder = Scratch().Path();
+    session.context.log = &log;
+    session.context.observer = &observer;
+    session.endAtPeerClose = true;
+    session.stop.Arm();
+    std::thread peer([&] { PushMessages(pair.peer, Message(), count, 0); });
+    RecvThreadProc(session);
+    peer.join();
+    log.Close();
+    CloseLoopbackPair(pair);
+    return observer.Pictures();
+}
+
+// The same stream read by a minimal receiver with the same buffer size into a log file.
+std::size_t BaselineRound(int count) {
+    LoopbackPair pair;
+    if (!OpenLoopbackPair(pair)) {
+        return 0;
+    }
+    std::thread peer([&] { PushMessages(pair.peer, Message(), count, 0); });
+    std::unique_ptr<char[]> buffer(new char[kReceiveBufferSize]);
+    std::FILE* file = std::fopen((Scratch().Path() + "/ApiLog.txt").c_str(), "w+");
+    std::size_t total = 0;
+    for (;;) {
+        const ssize_t n = recv(pair.receiver, buffer.get(), kReceiveBufferSize, 0);
+        if (n <= 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+        if (file != nullptr) {
+            std::fwrite(buffer.get(), 1, static_cast<std::size_t>(n), file);
+        }
+    }
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    peer.join();
+    CloseLoopbackPair(pair);
+    return total;
+}
+
+void BM_ReceivePath(benchmark::State& state) {
+    for (auto _ : state) {
+        LatestText observer;
+        const std::size_t pictures = ReceiveRound(kEventsPerRound, observer);
+        state.PauseTiming();
+        if (pictures != 3u * kEventsPerRound) {
+            state.SkipWithError("not every picture was filed");
+        }
+        RemoveFilesBelow(Scratch().Path());
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * kEventsPerRound * Message().size()));
+}
+
+void BM_ReceivePathBaseline(benchmark::State& state) {
+    for (auto _ : state) {
+        const std::size_t bytes = BaselineRound(kEventsPerRound);
+        state.PauseTiming();
+        if (bytes != kEventsPerRound * Message().size()) {
+            state.SkipWithError("the stream was cut short");
+        }
+        RemoveFilesBelow(Scratch().Path());
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * kEventsPerRound * Message().size()));
+}
+
+BENCHMARK(BM_ReceivePath)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReceivePathBaseline)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Resident size after warm-up and at the end of kMeasuredEvents more events on one
+// connection. Picture files are removed as they pile up (the disk is not what is measured);
+// the log is written to /dev/null for the same reason. Returns the growth in MB, or -1.
+double MemoryGrowthMb() {
+    const std::string folder = Scratch().Path();
+    RemoveFilesBelow(folder);
+    if (symlink("/dev/null", (folder + "/ApiLog.txt").c_str()) != 0) {
+        return -1;
+    }
+    std::size_t warm = 0;
+    std::size_t peak = 0;
+    LatestText observer;
+    observer.onMessage = [&](int messages) {
+        if (messages == kWarmUpEvents) {
+            warm = ResidentBytes();
+        } else if (messages > kWarmUpEvents) {
+            peak = std::max(peak, ResidentBytes());
+        }
+        if (messages % 50 == 0) {
+            RemoveFilesBelow(folder + "/pic");
+        }
+    };
+    const std::size_t pictures = ReceiveRound(kWarmUpEvents + kMeasuredEvents, observer);
+    const std::size_t end = ResidentBytes();
+    unlink((folder + "/ApiLog.txt").c_str());
+    if (pictures != 3u * (kWarmUpEvents + kMeasuredEvents) || warm == 0) {
+        std::fprintf(stderr, "memory run: %zu pictures filed\n", pictures);
+        return -1;
+    }
+    std::printf("resident after warm-up %.1f MB, peak %.1f MB, at the end %.1f MB\n",
+                warm / 1048576.0, peak / 1048576.0, end / 1048576.0);
+    return (static_cast<double>(std::max(peak, end)) - static_cast<double>(warm)) / 1048576.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (Scratch().Path().empty()) {
+        std::fprintf(stderr, "no scratch folder under /tmp\n");
+        return 2;
+    }
+    std::printf("event message %zu bytes, %d events per round\n", Message().size(),
+                kEventsPerRound);
+    GoalReport report;
+    report.ThroughputAtLeast("receive path / plain reader (throughput)", "BM_ReceivePath",
+                             "BM_ReceivePathBaseline", 0.7, true);
+    report.RunBenchmarks(argc, argv);
+    const double growth = MemoryGrowthMb();
+    report.ValueAtMost("resident growth over 2000 events after warm-up", growth < 0 ? 1e9 : growth,
+                       10.0, "MB");
+    return report.Print() == 0 ? 0 : 1;
+}
