@@ -153,8 +153,8 @@ int OpenDescriptorCount() {
     return count;
 }
 
-PieceFeeder::PieceFeeder(int loopEnd, int deviceEnd, std::string stream, std::size_t piece)
-    : loopEnd_(loopEnd), deviceEnd_(deviceEnd), stream_(std::move(stream)), piece_(piece) {}
+PieceFeeder::PieceFeeder(int loopEnd, int deviceEnd, std::vector<std::string> pieces)
+    : loopEnd_(loopEnd), deviceEnd_(deviceEnd), pieces_(std::move(pieces)) {}
 
 void PieceFeeder::Start() {
     Feed();
@@ -165,17 +165,20 @@ void PieceFeeder::Feed() {
     if (ioctl(loopEnd_, FIONREAD, &queued) != 0 || queued > 0) {
         return;
     }
-    if (written_ == stream_.size()) {
+    while (next_ < pieces_.size() && written_ == pieces_[next_].size()) {
+        ++next_;
+        written_ = 0;
+    }
+    if (next_ == pieces_.size()) {
         if (!closed_) {
             shutdown(deviceEnd_, SHUT_WR);
             closed_ = true;
         }
         return;
     }
-    const std::size_t size =
-        piece_ == 0 ? stream_.size() - written_ : std::min(piece_, stream_.size() - written_);
-    const ssize_t n =
-        send(deviceEnd_, stream_.data() + written_, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const std::string& piece = pieces_[next_];
+    const ssize_t n = send(deviceEnd_, piece.data() + written_, piece.size() - written_,
+                           MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
         written_ += static_cast<std::size_t>(n);
     }
@@ -198,6 +201,14 @@ void PieceFeeder::OnRead(std::size_t, long result) {
 
 DrivenRun DriveReceiveLoop(const std::string& folder, const std::string& stream,
                            std::size_t piece) {
+    std::vector<std::string> pieces;
+    for (std::size_t at = 0; at < stream.size(); at += piece == 0 ? stream.size() : piece) {
+        pieces.push_back(stream.substr(at, piece == 0 ? std::string::npos : piece));
+    }
+    return DriveReceiveLoop(folder, pieces);
+}
+
+DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::string>& pieces) {
     DrivenRun run;
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -206,7 +217,7 @@ DrivenRun DriveReceiveLoop(const std::string& folder, const std::string& stream,
     {
         TrafficLog log(folder);
         ServerAddress address;
-        PieceFeeder feeder(ends[0], ends[1], stream, piece);
+        PieceFeeder feeder(ends[0], ends[1], pieces);
         ReceiveSession session;
         session.context = ReceiveContext{folder, &log, &address, &feeder};
         session.socket = ends[0];

@@ -48,8 +48,8 @@ int OpenDescriptorCount();
 // side after the last piece. Records what the loop reports.
 class PieceFeeder : public ReceiveObserver {
   public:
-    // Pieces of `piece` bytes (0: the whole stream at once).
-    PieceFeeder(int loopEnd, int deviceEnd, std::string stream, std::size_t piece);
+    // Each piece is written once the loop has read every byte written before it.
+    PieceFeeder(int loopEnd, int deviceEnd, std::vector<std::string> pieces);
     // Writes the first piece (or closes at once for an empty stream).
     void Start();
     void OnResponseText(std::string text) override;
@@ -64,9 +64,9 @@ class PieceFeeder : public ReceiveObserver {
     void Feed();
     int loopEnd_;
     int deviceEnd_;
-    std::string stream_;
-    std::size_t piece_;
-    std::size_t written_ = 0;
+    std::vector<std::string> pieces_;
+    std::size_t next_ = 0;     // piece being written
+    std::size_t written_ = 0;  // bytes of it written
     bool closed_ = false;
 };
 
@@ -80,3 +80,5 @@ struct DrivenRun {
     std::string serverAddress;
 };
 DrivenRun DriveReceiveLoop(const std::string& folder, const std::string& stream, std::size_t piece);
+// The same with the pieces given one by one.
+DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::string>& pieces);
