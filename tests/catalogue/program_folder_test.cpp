@@ -5,19 +5,15 @@
 
 #include <climits>
 
-TEST(ProgramFolder, IsTheFolderOfTheRunningTestProgram) {
+TEST(ProgramFolder, IsTheFolderOfTheRunningProgramWithoutTheLastSlash) {
     const std::string folder = GetProgramFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_NE(folder.back(), '/');
-    // The test program itself lies in that folder.
     char self[PATH_MAX] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     EXPECT_EQ(std::string(self).rfind(folder + "/", 0), 0u);
-}
-
-TEST(ProgramFolder, FolderOfPathCutsBeforeTheLastSlash) {
-    EXPECT_EQ(FolderOfPath("/a/b/tessaly"), "/a/b");
-    EXPECT_EQ(FolderOfPath("/tessaly"), "");
-    EXPECT_EQ(FolderOfPath("tessaly"), "");
-    EXPECT_EQ(FolderOfPath("a//b"), "a/");
+    const char* rows[][2] = {
+        {"/a/b/tessaly", "/a/b"}, {"/tessaly", ""}, {"tessaly", ""}, {"a//b", "a/"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(FolderOfPath(row[0]), row[1]) << row[0];
 }

@@ -2,59 +2,22 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include <sstream>
 
-void ExpectSplit(const std::string& f, const std::string& name, const std::string& pair,
-                 int channel) {
-    SCOPED_TRACE(f);
-    const RequestFileName parts = SplitRequestFileName(f);
-    EXPECT_EQ(parts.name, name);
-    EXPECT_EQ(parts.pairName, pair);
-    EXPECT_EQ(parts.channel, channel);
-}
-
-}  // namespace
-
-TEST(RequestFileName, PlainNameIsTheWholeName) {
-    ExpectSplit("Reboot", "Reboot", "", 0);
-    ExpectSplit("GetDeviceInfo", "GetDeviceInfo", "", 0);
-}
-
-TEST(RequestFileName, UnderscoreSetsTheChannelAndEndsTheName) {
-    ExpectSplit("PtzControl_x", "PtzControl", "", 1);
-    ExpectSplit("GetFaceAlbum_1", "GetFaceAlbum", "", 1);
-    // Only the first "_" counts; the rest of the suffix is not used.
-    ExpectSplit("Get_Face_Album", "Get", "", 1);
-    // A "_" at the end still marks a channel.
-    ExpectSplit("A_", "A", "", 1);
-}
-
-TEST(RequestFileName, AmpersandNamesThePair) {
-    ExpectSplit("ModifyUser&SetUser", "ModifyUser", "SetUser", 0);
-    ExpectSplit("A&", "A", "", 0);
-    // Only the first "&" separates; a second one belongs to the pair.
-    ExpectSplit("A&B&C", "A", "B&C", 0);
-}
-
-TEST(RequestFileName, AmpersandThenUnderscore) {
-    ExpectSplit("GetImageConfig&SetImageConfig_1", "GetImageConfig", "SetImageConfig", 1);
-    ExpectSplit("GetSmartConfig&SetSmartConfig_1", "GetSmartConfig", "SetSmartConfig", 1);
-    ExpectSplit("A&_1", "A", "", 1);
-}
-
-TEST(RequestFileName, UnderscoreBeforeAmpersandLeavesThePairEmpty) {
-    ExpectSplit("Get_x&Set", "Get_x", "", 1);
-    ExpectSplit("A_&B", "A_", "", 1);
-}
-
-TEST(RequestFileName, LeadingMarkerGivesAnEmptyRecord) {
-    ExpectSplit("&Foo", "", "", 0);
-    ExpectSplit("_Foo", "", "", 0);
-    ExpectSplit("_A&B", "", "", 0);
-    ExpectSplit("&A_1", "", "", 0);
-    ExpectSplit("A_1&", "A_1", "", 1);  // markers later in the name are fine
-}
-
-TEST(RequestFileName, EmptyNameStaysEmpty) {
-    ExpectSplit("", "", "", 0);
+// Rows "file>name|pair|channel". Only the first "&" and the first "_" count; a "_" before the
+// "&" leaves no pair; a leading marker gives an empty record.
+TEST(RequestFileName, SplitsNamePairAndChannel) {
+    std::istringstream rows(
+        "Reboot>Reboot||0 >||0 PtzControl_x>PtzControl||1 Get_Face_Album>Get||1 A_>A||1 "
+        "ModifyUser&SetUser>ModifyUser|SetUser|0 A&>A||0 A&B&C>A|B&C|0 A&_1>A||1 "
+        "GetImageConfig&SetImageConfig_1>GetImageConfig|SetImageConfig|1 Get_x&Set>Get_x||1 "
+        "A_&B>A_||1 &Foo>||0 _Foo>||0 _A&B>||0 &A_1>||0 A_1&>A_1||1");
+    int count = 0;
+    for (std::string row; rows >> row; ++count) {
+        const RequestFileName p = SplitRequestFileName(row.substr(0, row.find('>')));
+        EXPECT_EQ(p.name + "|" + p.pairName + "|" + std::to_string(p.channel),
+                  row.substr(row.find('>') + 1))
+            << row;
+    }
+    EXPECT_EQ(count, 17);
 }

@@ -11,8 +11,7 @@ class TempFolder {
   public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tessaly-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
+        m_path = mkdtemp(pattern.data()) ? pattern : "";
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -20,23 +19,17 @@ class TempFolder {
             std::filesystem::remove_all(m_path, ignored);
     }
     TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
     const std::string& Path() const { return m_path; }
-
-    // Creates the folder `relative` (and its parents) inside this one; returns its path.
+    // Creates `relative` (and its parents) in this folder; returns its path.
     std::string MakeFolder(const std::string& relative) const {
-        const std::string path = m_path + "/" + relative;
-        std::filesystem::create_directories(path);
-        return path;
+        std::filesystem::create_directories(m_path + "/" + relative);
+        return m_path + "/" + relative;
     }
-
     // Writes `bytes` to the file `relative` (parents created); returns its path.
     std::string WriteFile(const std::string& relative, const std::string& bytes) const {
         const std::filesystem::path path = m_path + "/" + relative;
         std::filesystem::create_directories(path.parent_path());
-        std::ofstream out(path, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
         return path.string();
     }
 
