@@ -1,56 +1,104 @@
 #pragma once
 
-// Helpers of the command-line tests: a temporary home folder, running the commands in-process
-// and reading files back.
+// Helpers of the command-line tests: the commands run in-process, files read back, the
+// simulated device started on 127.0.0.1.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
-#include <chrono>
-#include <string>
-#include <vector>
+#include <QString>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <thread>
 
+#include "catalogue/temp_folder.h"
 #include "cli/cli_commands.h"
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempHome {
-  public:
-    TempHome();
-    ~TempHome();
-    TempHome(const TempHome&) = delete;
-    TempHome& operator=(const TempHome&) = delete;
-
-    const std::string& Path() const { return path_; }
-    // Writes bytes to a file below the folder (folders made as needed); returns its path.
-    std::string Write(const std::string& relative, const std::string& bytes) const;
-    // Makes a folder below the folder; returns its path.
-    std::string MakeFolder(const std::string& relative) const;
-
-  private:
-    std::string path_;
-};
+#include "sim/simulator_thread.h"
 
 // What one run of a command gave.
 struct CliRun {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// Parses args (without the program name, home defaulting to `home`) and runs them in-process.
-// Interruptions never come; waits sleep.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& home);
-
-// As above with the given interruption source.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& home,
-              const InterruptWait& interrupted);
+// Parses args (home defaulting to `home`) and runs them in-process; by default no
+// interruption comes and waits sleep.
+inline CliRun RunCli(
+    const std::vector<std::string>& args, const std::string& home,
+    const InterruptWait& interrupted = [](std::chrono::milliseconds wait) {
+        std::this_thread::sleep_for(wait);
+        return false;
+    }) {
+    std::ostringstream out, err;
+    const int status = RunCommand(ParseCliArguments(args, home), out, err, interrupted);
+    return {status, out.str(), err.str()};
+}
 
 // Whole content of a file; "" when it cannot be read.
-std::string ReadWholeFile(const std::string& path);
-// True when the path names an existing file or folder.
-bool PathExists(const std::string& path);
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
 // The regular files below a folder, at any depth, as full paths, sorted.
-std::vector<std::string> FilesBelow(const std::string& folder);
-// The lines of a text (without their "\n"); a last line without "\n" counts too.
-std::vector<std::string> SplitLines(const std::string& text);
-// The folder of the sources (for the shipped request files).
-std::string SourceFolder();
-// A loopback port on which nothing listens (taken and freed at once).
-int DeadLoopbackPort();
+inline std::vector<std::string> FilesBelow(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->is_regular_file())
+            files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// A shipped long-mode request file, e.g. ShippedFile("SetSubscribe").
+inline std::string ShippedFile(const std::string& name) {
+    return TESSALY_SOURCE_DIR "/protocol_long/Subscribe/SUBSCRIBE_" + name + "_test.xml";
+}
+
+// A port on 127.0.0.1 that refuses connections (Dead), takes them into its backlog and never
+// answers (Silent), or accepts the first one and closes it at once (HangUp).
+class LoopbackPort {
+  public:
+    enum Kind { Dead, Silent, HangUp };
+    explicit LoopbackPort(Kind kind) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = std::to_string(ntohs(address.sin_port));
+        if (kind != Dead)
+            listen(fd_, 4);
+        if (kind == HangUp)
+            acceptor_ = std::thread([fd = fd_] { close(accept(fd, nullptr, nullptr)); });
+    }
+    ~LoopbackPort() {
+        shutdown(fd_, SHUT_RDWR);  // wakes a waiting accept
+        if (acceptor_.joinable())
+            acceptor_.join();
+        close(fd_);
+    }
+    const std::string& Port() const { return port_; }
+
+  private:
+    int fd_;
+    std::string port_;
+    std::thread acceptor_;
+};
+
+// The simulated device started with `options` (recording into `record` when given); null when
+// it did not start.
+inline std::unique_ptr<SimulatorThread> StartDevice(SimulatorOptions options,
+                                                    const TempFolder* record = nullptr) {
+    if (record)
+        options.recordFolder = QString::fromStdString(record->Path());
+    auto sim = std::make_unique<SimulatorThread>(options);
+    return sim->start() ? std::move(sim) : nullptr;
+}
