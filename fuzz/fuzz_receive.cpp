@@ -15,13 +15,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "fuzz_check.h"
+#include "receive/message_framing.h"
 #include "receive/receive_thread.h"
 
 namespace {
@@ -109,6 +112,32 @@ class Feeder : public ReceiveObserver {
     bool closed_ = false;
 };
 
+// The framing alone on a buffer of exactly the bytes held, so that any read past them is seen
+// (in the loop the buffer is larger). A decodable event starts its body at "<?xml".
+void CheckFraming(const std::string& stream) {
+    for (std::size_t held : {stream.size(), stream.size() / 2, stream.size() / 3}) {
+        std::unique_ptr<char[]> exact(new char[held == 0 ? 1 : held]);
+        std::memcpy(exact.get(), stream.data(), held);
+        const MessageFrame frame = FrameMessage(exact.get(), held);
+        if (frame.state == MessageFrame::State::NeedMore) {
+            FUZZ_CHECK(frame.kind != MessageKind::Other);
+            FUZZ_CHECK(frame.want <= kMaxContentLength + kMaxHeadLength);
+            continue;
+        }
+        FUZZ_CHECK(frame.total > 0 || held == 0);
+        if (frame.kind == MessageKind::Other) {
+            FUZZ_CHECK(frame.total == held);
+        }
+        if (frame.decodable) {
+            FUZZ_CHECK(frame.kind == MessageKind::Event && !frame.tooLarge);
+            FUZZ_CHECK(frame.bodyLength <= kMaxContentLength);
+            FUZZ_CHECK(frame.bodyStart + frame.bodyLength == frame.total);
+            FUZZ_CHECK(frame.bodyStart + 5 <= held);
+            FUZZ_CHECK(std::memcmp(exact.get() + frame.bodyStart, "<?xml", 5) == 0);
+        }
+    }
+}
+
 // Well-framed messages built from the input: responses and events, each with a true
 // Content-Length and no NUL. `kinds` gets the kind of each, `sizes` its length.
 std::string FramedMessages(FuzzedDataProvider& provider, std::vector<MessageKind>& kinds,
@@ -152,6 +181,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (stream.size() > 100000) {
         return 0;
     }
+
+    CheckFraming(stream);
 
     // Piece sizes: tiny, small, medium or the whole stream, as the seed's low bits say.
     std::minstd_rand random(cutSeed | 1);
