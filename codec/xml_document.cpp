@@ -10,7 +10,40 @@ constexpr int kSegSize = 1 << kSegBits;  // records per full segment
 
 const ElemRecord kNoRecord{};
 
+// Every segment's block holds a full segment of records whatever the capacity says, so that
+// the array grows within a segment without moving a record. Blocks are not zero-filled (NewPos
+// clears each record as it hands it out). A few blocks are kept per thread for the next
+// document: the receive thread parses one event after another, and fresh blocks would cost a
+// page fault per 128 records each time.
+class BlockStore {
+  public:
+    ~BlockStore() {
+        for (int k = 0; k < count_; ++k) {
+            delete[] blocks_[k];
+        }
+    }
+    ElemRecord* Take() { return count_ > 0 ? blocks_[--count_] : new ElemRecord[kSegSize]; }
+    void Give(ElemRecord* block) {
+        if (count_ < kKept) {
+            blocks_[count_++] = block;
+        } else {
+            delete[] block;
+        }
+    }
+
+  private:
+    static constexpr int kKept = 2;  // 4 MB at most per thread
+    ElemRecord* blocks_[kKept] = {};
+    int count_ = 0;
+};
+
+thread_local BlockStore t_blocks;
+
 }  // namespace
+
+void CXmlDocument::SegmentRelease::operator()(ElemRecord* block) const {
+    t_blocks.Give(block);
+}
 
 CXmlDocument::CXmlDocument(const char* text, int length) {
     SetDoc(text, length);
@@ -126,8 +159,8 @@ int CXmlDocument::NewPos() {
     return i;
 }
 
-// Segments are not zero-filled: NewPos clears each record as it hands it out, and records
-// at or past the next free index are never read.
+// Capacity grows as the records are asked for, never by more than one new segment per step;
+// the blocks behind it are full segments (see BlockStore), so nothing is copied.
 void CXmlDocument::GrowPosArray(int size) {
     if (size == 0) {
         size = m_iPosFree + m_iPosFree / 2;
@@ -145,27 +178,15 @@ void CXmlDocument::GrowPosArray(int size) {
     }
     if (m_nSegSlots <= newLastSeg) {
         const int slots = newLastSeg * 2 + 4;
-        auto table = std::make_unique<std::unique_ptr<ElemRecord[]>[]>(slots);
+        auto table = std::make_unique<Segment[]>(slots);
         for (int s = 0; s < m_nSegSlots; ++s) {
             table[s] = std::move(m_pSegs[s]);
         }
         m_pSegs = std::move(table);
         m_nSegSlots = slots;
     }
-    if (lastSeg >= 0 && newLastSeg > lastSeg) {
-        // The existing last segment becomes full before a further one starts.
-        const int used = m_nPosCapacity - (lastSeg << kSegBits);
-        if (used < kSegSize) {
-            auto full = std::make_unique_for_overwrite<ElemRecord[]>(kSegSize);
-            std::copy_n(m_pSegs[lastSeg].get(), used, full.get());
-            m_pSegs[lastSeg] = std::move(full);
-        }
+    if (!m_pSegs[newLastSeg]) {
+        m_pSegs[newLastSeg].reset(t_blocks.Take());
     }
-    const int segFirst = newLastSeg << kSegBits;
-    auto block = std::make_unique_for_overwrite<ElemRecord[]>(size - segFirst);
-    if (newLastSeg == lastSeg) {
-        std::copy_n(m_pSegs[lastSeg].get(), m_nPosCapacity - segFirst, block.get());
-    }
-    m_pSegs[newLastSeg] = std::move(block);
     m_nPosCapacity = size;
 }

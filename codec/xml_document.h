@@ -126,7 +126,12 @@ class CXmlDocument {
     int m_iPos[3] = {0, 0, 0};  // parent, current, child
     int m_iPosFree = 1;
     int m_nNodeType = 0;
-    std::unique_ptr<std::unique_ptr<ElemRecord[]>[]> m_pSegs;
+    // Hands a segment's block back to its thread's small store of blocks for the next parse.
+    struct SegmentRelease {
+        void operator()(ElemRecord* block) const;
+    };
+    using Segment = std::unique_ptr<ElemRecord[], SegmentRelease>;
+    std::unique_ptr<Segment[]> m_pSegs;
     int m_nPosCapacity = 0;
     int m_nSegSlots = 0;
     // Exact tag lengths of elements whose tags overflow the packed word.
