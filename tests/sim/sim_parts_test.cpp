@@ -1,31 +1,38 @@
-// The simulator's building blocks: Digest arithmetic and parsing, credential checks, the XML
-// helpers, the interface table and the command line.
+// The simulator's building blocks: Digest arithmetic, credential checks, the XML helpers, the
+// command line, pictures, event documents, write cuts and the long port's request reader.
 
+#include <QImage>
 #include <QtTest>
 
-#include "catalogue/builtin_interfaces.h"
 #include "sim/command_line.h"
 #include "sim/device_auth.h"
-#include "sim/device_interfaces.h"
+#include "sim/event_pictures.h"
+#include "sim/long_request_parser.h"
+#include "sim/push_events.h"
 #include "sim/sim_xml.h"
+#include "sim_support.h"
 
 namespace {
 
+using Verdict = DeviceAuth::Verdict;
+using State = LongRequestParser::State;
+
 QByteArray Param(const QByteArray& challenge, const QByteArray& name) {
-    const auto params = ParseDigestParams(challenge.mid(challenge.indexOf(' ') + 1));
-    return params.value(name);
+    return ParseDigestParams(challenge.mid(challenge.indexOf(' ') + 1)).value(name);
 }
 
-// A complete Digest Authorization value for the challenge, as a client computes it.
-QByteArray DigestAuthorization(const QByteArray& challenge, const QByteArray& user,
-                               const QByteArray& password, const QByteArray& uri,
-                               const QByteArray& nc) {
+// A Digest Authorization value for the challenge, as a client computes it.
+QByteArray DigestAuth(const QByteArray& challenge, const QByteArray& password,
+                      const QByteArray& uri, const QByteArray& nc) {
     const QByteArray nonce = Param(challenge, "nonce");
-    const QByteArray response =
-        DigestResponse(user, kSimRealm, password, "POST", uri, nonce, nc, "c0ffee", "auth");
-    return "Digest username=\"" + user + "\", realm=\"" + kSimRealm + "\", nonce=\"" + nonce +
-           "\", uri=\"" + uri + "\", cnonce=\"c0ffee\", nc=" + nc + ", qop=auth, response=\"" +
-           response + "\", opaque=\"" + Param(challenge, "opaque") + "\", algorithm=MD5";
+    return "Digest username=\"ad:min\", realm=\"" + QByteArray(kSimRealm) + "\", nonce=\"" + nonce +
+           "\", uri=\"" + uri + "\", cnonce=\"c0\", nc=" + nc + ", qop=auth, response=\"" +
+           DigestResponse("ad:min", kSimRealm, password, "POST", uri, nonce, nc, "c0", "auth") +
+           "\", opaque=\"" + Param(challenge, "opaque") + "\"";
+}
+
+QSize SizeOf(const QByteArray& jpeg) {
+    return QImage::fromData(jpeg, "JPG").size();
 }
 
 }  // namespace
@@ -39,240 +46,219 @@ class SimPartsTest : public QObject {
                                 "/dir/index.html", "dcd98b7102dd2f0e8b11d0f600bfb0c093", "00000001",
                                 "0a4f113b", "auth"),
                  QByteArray("6629fae49393a05397450978507c4ef1"));
+        const auto p = ParseDigestParams("username=\"a\\\"b, c\", Realm=x,nc=01 , b=\"open");
+        QCOMPARE(p.value("username") + "|" + p.value("realm") + "|" + p.value("nc"),
+                 QByteArray("a\"b, c|x|01"));
+        QVERIFY(!p.contains("b"));  // an unterminated quote keeps only what came before it
     }
 
-    void digestParamsAreParsedLikeAHeader() {
-        const auto p = ParseDigestParams(
-            "username=\"a\\\"b, c\", Realm=\"Tessaly Device\",nc=00000001 , qop=auth,"
-            "uri=\"/x/1\"");
-        QCOMPARE(p.value("username"), QByteArray("a\"b, c"));
-        QCOMPARE(p.value("realm"), QByteArray("Tessaly Device"));
-        QCOMPARE(p.value("nc"), QByteArray("00000001"));
-        QCOMPARE(p.value("qop"), QByteArray("auth"));
-        QCOMPARE(p.value("uri"), QByteArray("/x/1"));
-        // An unterminated quote keeps what came before it.
-        const auto cut = ParseDigestParams("a=1, b=\"open");
-        QCOMPARE(cut.value("a"), QByteArray("1"));
-        QVERIFY(!cut.contains("b"));
-    }
-
-    void basicAcceptsOnlyTheWholePair() {
-        DeviceAuth auth(SimAuthMode::Basic, "ad:min", "pw");
-        const auto basic = [](const QByteArray& pair) { return "Basic " + pair.toBase64(); };
-        QCOMPARE(auth.check("POST", "/A", basic("ad:min:pw")), DeviceAuth::Verdict::Accepted);
-        QCOMPARE(auth.check("POST", "/A", basic("ad:min:pwx")), DeviceAuth::Verdict::Refused);
-        QCOMPARE(auth.check("POST", "/A", basic("ad:pw")), DeviceAuth::Verdict::Refused);
-        QCOMPARE(auth.check("POST", "/A", "Basic !!!"), DeviceAuth::Verdict::Refused);
-        QCOMPARE(auth.check("POST", "/A", ""), DeviceAuth::Verdict::Refused);
-        // Digest is not offered nor accepted in Basic mode.
-        const auto challenges = auth.challenges();
-        QCOMPARE(challenges.size(), 1);
-        QCOMPARE(challenges[0], QByteArray("Basic realm=\"Tessaly Device\""));
-        auth.setPassword("new");
-        QCOMPARE(auth.check("POST", "/A", basic("ad:min:pw")), DeviceAuth::Verdict::Refused);
-        QCOMPARE(auth.check("POST", "/A", basic("ad:min:new")), DeviceAuth::Verdict::Accepted);
-    }
-
-    void digestChecksEveryPartAndEachNonceCountOnce() {
-        DeviceAuth auth(SimAuthMode::Digest, "admin", "739184");
-        const QList<QByteArray> challenges = auth.challenges();
-        QCOMPARE(challenges.size(), 1);
-        const QByteArray challenge = challenges[0];
-        QVERIFY(challenge.startsWith("Digest "));
-        QCOMPARE(Param(challenge, "qop"), QByteArray("auth"));
-        QCOMPARE(Param(challenge, "algorithm"), QByteArray("MD5"));
-        QCOMPARE(Param(challenge, "realm"), QByteArray(kSimRealm));
-        QVERIFY(!Param(challenge, "nonce").isEmpty());
-
-        const QByteArray first =
-            DigestAuthorization(challenge, "admin", "739184", "/A/1", "00000001");
-        QCOMPARE(auth.check("POST", "/A/1", first), DeviceAuth::Verdict::Accepted);
-        // The same nonce count again is a replay.
-        QCOMPARE(auth.check("POST", "/A/1", first), DeviceAuth::Verdict::Refused);
-        QCOMPARE(auth.check("POST", "/A/1",
-                            DigestAuthorization(challenge, "admin", "739184", "/A/1", "00000002")),
-                 DeviceAuth::Verdict::Accepted);
-        // Wrong password, other URI than the request's, other method.
-        QCOMPARE(auth.check("POST", "/A/1",
-                            DigestAuthorization(challenge, "admin", "x", "/A/1", "00000003")),
-                 DeviceAuth::Verdict::Refused);
-        QCOMPARE(auth.check("POST", "/B",
-                            DigestAuthorization(challenge, "admin", "739184", "/A/1", "00000004")),
-                 DeviceAuth::Verdict::Refused);
-        QCOMPARE(auth.check("GET", "/A/1",
-                            DigestAuthorization(challenge, "admin", "739184", "/A/1", "00000005")),
-                 DeviceAuth::Verdict::Refused);
-        // A nonce the device never issued, with otherwise right credentials: stale.
+    void eachModeAcceptsOnlyTheRightCredentials() {
+        DeviceAuth digest(SimAuthMode::Digest, "ad:min", "739184");
+        const QByteArray challenge = digest.challenges().value(0);
+        QVERIFY(challenge.startsWith("Digest ") && digest.challenges().size() == 1);
+        const struct {
+            const char* what;
+            QByteArray method, target, password, nc;
+            Verdict verdict;
+        } rows[] = {{"first", "POST", "/A/1", "739184", "00000001", Verdict::Accepted},
+                    {"replayed nc", "POST", "/A/1", "739184", "00000001", Verdict::Refused},
+                    {"next nc", "POST", "/A/1", "739184", "00000002", Verdict::Accepted},
+                    {"wrong password", "POST", "/A/1", "x", "00000003", Verdict::Refused},
+                    {"other target", "POST", "/B", "739184", "00000004", Verdict::Refused},
+                    {"other method", "GET", "/A/1", "739184", "00000005", Verdict::Refused}};
+        for (const auto& r : rows) {
+            const QByteArray header = DigestAuth(challenge, r.password, "/A/1", r.nc);
+            QVERIFY2(digest.check(r.method, r.target, header) == r.verdict, r.what);
+        }
+        // Right credentials for a nonce the device never issued: stale.
         QByteArray forged = challenge;
         forged.replace(Param(challenge, "nonce"), "00112233445566778899aabbccddeeff");
-        QCOMPARE(auth.check("POST", "/A/1",
-                            DigestAuthorization(forged, "admin", "739184", "/A/1", "00000001")),
-                 DeviceAuth::Verdict::Stale);
-        QVERIFY(auth.challenges(true)[0].endsWith(", stale=true"));
-        // Basic is refused in Digest mode even with the right pair.
-        QCOMPARE(auth.check("POST", "/A/1", "Basic " + QByteArray("admin:739184").toBase64()),
-                 DeviceAuth::Verdict::Refused);
-    }
+        QCOMPARE(digest.check("POST", "/A", DigestAuth(forged, "739184", "/A", "00000001")),
+                 Verdict::Stale);
+        QVERIFY(digest.challenges(true)[0].endsWith(", stale=true"));
+        QCOMPARE(digest.check("POST", "/A", BasicAuth("ad:min:739184")), Verdict::Refused);
 
-    void anyModeOffersBothAndNoncesStayBounded() {
-        DeviceAuth auth(SimAuthMode::Any, "admin", "739184");
+        DeviceAuth any(SimAuthMode::Any, "ad:min", "739184");
         QList<QByteArray> c;
         for (int i = 0; i < kSimNonceLimit + 10; ++i)
-            c = auth.challenges();
-        QCOMPARE(c.size(), 2);
-        QVERIFY(c[0].startsWith("Digest "));
-        QVERIFY(c[1].startsWith("Basic "));
-        QCOMPARE(auth.nonceCount(), kSimNonceLimit);
-        // The newest nonce still works; Basic works too.
-        QCOMPARE(auth.check("POST", "/A",
-                            DigestAuthorization(c[0], "admin", "739184", "/A", "00000001")),
-                 DeviceAuth::Verdict::Accepted);
-        QCOMPARE(auth.check("POST", "/A", "Basic " + QByteArray("admin:739184").toBase64()),
-                 DeviceAuth::Verdict::Accepted);
+            c = any.challenges();
+        QVERIFY(c.size() == 2 && c[0].startsWith("Digest ") && c[1].startsWith("Basic "));
+        QCOMPARE(any.nonceCount(), kSimNonceLimit);
+        QCOMPARE(any.check("POST", "/A", DigestAuth(c[0], "739184", "/A", "00000001")),
+                 Verdict::Accepted);
+        QCOMPARE(any.check("POST", "/A", BasicAuth("ad:min:739184")), Verdict::Accepted);
     }
 
-    void rootContentIsTheBytesBetweenTheRootTags() {
-        QByteArray content;
+    void xmlHelpersReadFromTheRoot() {
+        QByteArray content = "kept";
+        QVERIFY(!RootContent("<config><a></config>", &content));
+        QCOMPARE(content, QByteArray("kept"));
         QVERIFY(
-            RootContent("<?xml version=\"1.0\"?>\n<!-- c <x> -->\n<config a=\"x>y\">\n\t<a>"
+            RootContent("<?xml version=\"1.0\"?>\n<!-- <x> -->\n<config a=\"x>y\">\n\t<a>"
                         "<![CDATA[张]]></a>\n</config>\n",
                         &content));
         QCOMPARE(content, QByteArray("\n\t<a><![CDATA[张]]></a>\n"));
-        QVERIFY(RootContent("<config/>", &content));
-        QVERIFY(content.isEmpty());
-        content = "kept";
-        QVERIFY(!RootContent("<config><a></config>", &content));
-        QVERIFY(!RootContent("not xml", &content));
-        QCOMPARE(content, QByteArray("kept"));
-        QCOMPARE(RootElementName("<?xml version=\"1.0\"?><x:presetInfo xmlns:x=\"u\"/>"),
-                 QByteArray("presetInfo"));
-        QVERIFY(RootElementName("<a>").isEmpty());
-    }
-
-    void elementTextFollowsThePathFromTheRoot() {
         const QByteArray doc =
-            "<config><other><oldPassword>no</oldPassword></other><userPassword>"
-            "<oldPassword><![CDATA[b2xk]]></oldPassword><password>bm&amp;V3</password>"
-            "<empty/></userPassword></config>";
-        QCOMPARE(ElementText(doc, {"config", "userPassword", "oldPassword"}), QByteArray("b2xk"));
-        QCOMPARE(ElementText(doc, {"config", "userPassword", "password"}), QByteArray("bm&V3"));
-        const QByteArray empty = ElementText(doc, {"config", "userPassword", "empty"});
-        QVERIFY(!empty.isNull());
-        QVERIFY(empty.isEmpty());
-        QVERIFY(ElementText(doc, {"config", "oldPassword"}).isNull());
-        QVERIFY(ElementText(doc, {"userPassword"}).isNull());
-        QVERIFY(ElementText("<config>", {"config"}).isNull());
-    }
-
-    void everyCatalogueInterfaceAndSetPartnerIsKnown() {
-        for (const API_INTERFACE& record : BuiltinInterfaces()) {
-            const SimInterface* known = DeviceInterfaces::find(record.strName.c_str());
-            QVERIFY2(known != nullptr, record.strName.c_str());
-            if (!record.strPairName.empty()) {
-                QCOMPARE(known->kind, SimInterfaceKind::Get);
-                QCOMPARE(known->partner, QByteArray(record.strPairName.c_str()));
-                const SimInterface* set = DeviceInterfaces::find(record.strPairName.c_str());
-                QVERIFY(set != nullptr);
-                QCOMPARE(set->kind, SimInterfaceKind::Set);
-                QCOMPARE(set->partner, known->name);
-            }
-        }
-        for (const SimInterface& i : DeviceInterfaces::table()) {
-            if (i.kind == SimInterfaceKind::Get)
-                QVERIFY2(IsWellFormedXml("<config>" + i.defaults + "</config>"),
-                         i.name.constData());
-        }
+            "<config><other><pw>no</pw></other><user><pw><![CDATA[b2xk]]></pw>"
+            "<x>bm&amp;V3</x><empty/></user></config>";
+        QCOMPARE(ElementText(doc, {"config", "user", "pw"}), QByteArray("b2xk"));
+        QCOMPARE(ElementText(doc, {"config", "user", "x"}), QByteArray("bm&V3"));
+        QVERIFY(!ElementText(doc, {"config", "user", "empty"}).isNull());
+        QVERIFY(ElementText(doc, {"config", "pw"}).isNull());
+        QVERIFY(ElementText(doc, {"user"}).isNull());
     }
 
     void commandLineReadsEveryOption() {
-        const SimCommandLine c =
-            ParseSimCommandLine({"tessaly-devsim", "--short-port", "54321", "--user", "u:1",
-                                 "--password", "p w", "--auth", "Digest"});
-        QVERIFY2(c.error.isEmpty(), qPrintable(c.error));
-        QCOMPARE(c.options.shortPort, quint16(54321));
-        QCOMPARE(c.options.user, QString("u:1"));
-        QCOMPARE(c.options.password, QString("p w"));
-        QCOMPARE(c.options.auth, SimAuthMode::Digest);
-
-        const SimCommandLine d = ParseSimCommandLine({"tessaly-devsim"});
-        QVERIFY(d.error.isEmpty());
-        QCOMPARE(d.options.shortPort, quint16(0));
-        QCOMPARE(d.options.user, QString(kDefaultUser));
-        QCOMPARE(d.options.password, QString(kDefaultPassword));
-        QCOMPARE(d.options.auth, SimAuthMode::Any);
-
-        const SimCommandLine l = ParseSimCommandLine({"tessaly-devsim",
-                                                      "--long-port",
-                                                      "40001",
-                                                      "--rate",
-                                                      "0.5",
-                                                      "--count",
-                                                      "7",
-                                                      "--kinds",
-                                                      "PEA, VEHICLE",
-                                                      "--targets",
-                                                      "0",
-                                                      "--picture-size",
-                                                      "320X200",
-                                                      "--picture-bytes",
-                                                      "400K",
-                                                      "--base64-breaks",
-                                                      "--write",
-                                                      "pieces",
-                                                      "--piece-bytes",
-                                                      "2k",
-                                                      "--piece-interval",
-                                                      "15",
-                                                      "--record",
-                                                      "/tmp/rec"});
+        const SimCommandLine l = ParseSimCommandLine(
+            QString("p|--short-port|54321|--user|u:1|--password|p w|--auth|Digest|--long-port|"
+                    "40001|--rate|0.5|--count|7|--kinds|PEA, VEHICLE|--targets|0|--picture-size|"
+                    "320X200|--picture-bytes|400K|--base64-breaks|--write|pieces|--piece-bytes|2k|"
+                    "--piece-interval|15|--record|/tmp/rec")
+                .split('|'));
         QVERIFY2(l.error.isEmpty(), qPrintable(l.error));
-        QCOMPARE(l.options.longPort, quint16(40001));
-        QCOMPARE(l.options.eventRate, 0.5);
-        QCOMPARE(l.options.eventCount, 7);
-        QCOMPARE(l.options.kinds, QStringList({"PEA", "VEHICLE"}));
-        QCOMPARE(l.options.targetCount, 0);
-        QCOMPARE(l.options.pictureWidth, 320);
-        QCOMPARE(l.options.pictureHeight, 200);
-        QCOMPARE(l.options.pictureBytes, 400 * 1024);
-        QVERIFY(l.options.base64LineBreaks);
-        QCOMPARE(l.options.writeMode, SimWriteMode::Pieces);
-        QCOMPARE(l.options.pieceBytes, 2048);
-        QCOMPARE(l.options.pieceIntervalMs, 15);
-        QCOMPARE(l.options.recordFolder, QString("/tmp/rec"));
-        QVERIFY(!d.options.base64LineBreaks);
-        QCOMPARE(d.options.writeMode, SimWriteMode::Whole);
-        QCOMPARE(d.options.kinds, QStringList({"VFD_MATCH", "PEA"}));
-        QVERIFY(d.options.recordFolder.isEmpty());
+        const SimulatorOptions& o = l.options;
+        QString read;
+        QDebug(&read).noquote() << o.shortPort << o.user << o.password << int(o.auth) << o.longPort
+                                << o.eventRate << o.eventCount << o.kinds.join('+') << o.targetCount
+                                << o.pictureWidth << o.pictureHeight << o.pictureBytes
+                                << o.base64LineBreaks << int(o.writeMode) << o.pieceBytes
+                                << o.pieceIntervalMs << o.recordFolder;
+        QCOMPARE(read.trimmed(),
+                 QString("54321 u:1 p w %1 40001 0.5 7 PEA+VEHICLE 0 320 200 409600 true %2 "
+                         "2048 15 /tmp/rec")
+                     .arg(int(SimAuthMode::Digest))
+                     .arg(int(SimWriteMode::Pieces)));
         QCOMPARE(ParseSimCommandLine({"p", "--write", "PAIRS"}).options.writeMode,
                  SimWriteMode::Pairs);
         QCOMPARE(ParseSimCommandLine({"p", "--picture-bytes", "2M"}).options.pictureBytes,
                  2 * 1024 * 1024);
-        for (const QStringList& bad : QList<QStringList>{{"--rate", "-1"},
-                                                         {"--count", "many"},
-                                                         {"--kinds", ","},
-                                                         {"--kinds", "A/B"},
-                                                         {"--picture-size", "640"},
-                                                         {"--picture-size", "8x8"},
-                                                         {"--picture-bytes", "1G"},
-                                                         {"--write", "halves"},
-                                                         {"--piece-bytes", "0"},
-                                                         {"--long-port", "-5"}}) {
-            QVERIFY2(!ParseSimCommandLine(QStringList{"p"} + bad).error.isEmpty(),
-                     qPrintable(bad.join(' ')));
-        }
+        QVERIFY(ParseSimCommandLine({"p"}).error.isEmpty());
+        for (const char* bad :
+             {"--rate -1", "--count many", "--kinds ,", "--kinds A/B", "--picture-size 640",
+              "--picture-size 8x8", "--picture-bytes 1G", "--write halves", "--piece-bytes 0",
+              "--long-port -5", "--auth ntlm", "--short-port 65536", "--short-port x", "--bogus",
+              "stray"})
+            QVERIFY2(!ParseSimCommandLine(QString("p %1").arg(bad).split(' ')).error.isEmpty(),
+                     bad);
+    }
 
-        QVERIFY(ParseSimCommandLine({"p", "--help"}).help);
-        QVERIFY(!ParseSimCommandLine({"p", "--auth", "ntlm"}).error.isEmpty());
-        QVERIFY(!ParseSimCommandLine({"p", "--short-port", "65536"}).error.isEmpty());
-        QVERIFY(!ParseSimCommandLine({"p", "--short-port", "x"}).error.isEmpty());
-        QVERIFY(!ParseSimCommandLine({"p", "--bogus"}).error.isEmpty());
-        QVERIFY(!ParseSimCommandLine({"p", "stray"}).error.isEmpty());
-        const QString help = ParseSimCommandLine({"p"}).helpText;
-        for (const char* option :
-             {"--short-port", "--user", "--password", "--auth", "--help", "--long-port", "--rate",
-              "--count", "--kinds", "--targets", "--picture-size", "--picture-bytes",
-              "--base64-breaks", "--write", "--piece-bytes", "--piece-interval", "--record"}) {
-            QVERIFY2(help.contains(option), option);
+    void base64TextBreaksEvery76Characters() {
+        for (int n : {1000, 57, 0}) {  // 57 bytes give exactly 76 characters: no break
+            QByteArray bytes;
+            for (int i = 0; i < n; ++i)
+                bytes += char(i * 7);
+            const QByteArray plain = bytes.toBase64();
+            QByteArray broken;
+            for (qsizetype at = 0; at < plain.size(); at += 76)
+                broken += (at > 0 ? "\r\n" : "") + plain.mid(at, 76);
+            QCOMPARE(Base64Text(bytes, false), plain);
+            QCOMPARE(Base64Text(bytes, true), broken);
+        }
+    }
+
+    void paddingKeepsThePictureValid() {
+        PictureSpec spec;
+        spec.width = 1;  // raised to 16
+        spec.height = 0;
+        const QByteArray jpeg = DrawEventPicture(spec);
+        QCOMPARE(SizeOf(jpeg), QSize(16, 16));
+        const int size = int(jpeg.size());
+        for (int target : {size + 1, size + 3, size + 4, 70000, 400 * 1024}) {
+            const QByteArray padded = PadJpeg(jpeg, target);
+            QVERIFY2(padded.size() >= target && padded.size() <= target + 3,
+                     qPrintable(QString("%1 for %2").arg(padded.size()).arg(target)));
+            QVERIFY(padded.startsWith("\xFF\xD8\xFF\xFE") && padded.endsWith(jpeg.mid(2)));
+            QCOMPARE(QImage::fromData(padded, "JPG"), QImage::fromData(jpeg, "JPG"));
+        }
+        QCOMPARE(PadJpeg(jpeg, 10), jpeg);
+        QCOMPARE(PadJpeg("not a jpeg", 1000), QByteArray("not a jpeg"));
+        spec.padToBytes = 100000;
+        QVERIFY(DrawEventPicture(spec).size() >= 100000);
+    }
+
+    void eventsCarryTheirPicturesInShape() {
+        SimulatorOptions o;
+        o.pictureWidth = 200;
+        o.pictureHeight = 100;
+        const PushedEvent face =
+            BuildPushedEvent(o, kFaceMatchType, 17, QDateTime::fromMSecsSinceEpoch(1764988800123));
+        QCOMPARE(ElementText(face.body, {"config", "currentTime"}), QByteArray("1764988800123000"));
+        QCOMPARE(ElementText(face.body, {"config", "snapData", "faceId"}), QByteArray("17"));
+        const QList<QSize> sizes = {{50, 50}, {50, 50}, {200, 100}};
+        const QStringList parents = {"snapData", "albumData", "sourceData"};
+        for (int i = 0; i < 3; ++i) {
+            const QStringList data = {"config", parents[i], "ImageData"};
+            QCOMPARE(SizeOf(face.pictures.value(i).jpeg), sizes[i]);
+            QCOMPARE(QSize(ElementText(face.body, data + QStringList{"width"}).toInt(),
+                           ElementText(face.body, data + QStringList{"height"}).toInt()),
+                     sizes[i]);
+        }
+        o.base64LineBreaks = true;
+        for (int targets : {3, 0}) {
+            o.targetCount = targets;
+            const PushedEvent e = BuildPushedEvent(o, "VEHICLE", 4, QDateTime::currentDateTime());
+            QVERIFY(e.body.contains("<listInfo type=\"list\" count=\"" +
+                                    QByteArray::number(targets) + "\">"));
+            QCOMPARE(e.pictures.size(), 1 + targets);
+            QCOMPARE(e.body.count("<targetBase64Data"), targets);
+            const QByteArray source =
+                ElementText(e.body, {"config", "sourceDataInfo", "sourceBase64Data"});
+            // The reader folds CR LF into LF; the length counts the text as sent.
+            QCOMPARE(
+                ElementText(e.body, {"config", "sourceDataInfo", "sourceBase64Length"}).toInt(),
+                source.size() + source.count('\n'));
+        }
+    }
+
+    void messagesAreCutIntoWritesAsAsked() {
+        const QList<QByteArray> m = {"aaaaa", "bbb", "cccccccc"};
+        QCOMPARE(CutIntoWrites(m, SimWriteMode::Whole, 2), m);
+        QCOMPARE(CutIntoWrites(m, SimWriteMode::Pieces, 3),
+                 (QList<QByteArray>{"aaa", "aa", "bbb", "ccc", "ccc", "cc"}));
+        QCOMPARE(CutIntoWrites(m, SimWriteMode::Pieces, 0).size(), 16);
+        QCOMPARE(CutIntoWrites(m, SimWriteMode::Pairs, 0),
+                 (QList<QByteArray>{"aaaaabbb", "cccccccc"}));
+    }
+
+    void requestsAreCutByHeadAndLength() {
+        const QByteArray a =
+            "POST /SetSubscribe HTTP/1.1\r\nAuthorization: Basic eA==\r\nContent-Length: 5\r\n"
+            "Keep-Alive: 300 \r\n\r\nhello";
+        LongRequestParser parser;
+        LongRequest r;
+        // Fed byte by byte, the first request is ready exactly with its last byte.
+        for (qsizetype i = 0; i + 1 < a.size(); ++i) {
+            parser.feed(a.mid(i, 1));
+            QCOMPARE(parser.next(&r), State::NeedMore);
+        }
+        parser.feed(a.right(1) + "\r\nPOST /CancelSubscribe HTTP/1.1\nContent-length:  2\n\nok" +
+                    "POST /GetSubscribeInfo HTTP/1.1\r\n\r\n");
+        QCOMPARE(parser.next(&r), State::Ready);
+        QCOMPARE(r.method + " " + r.target + " " + r.body, QByteArray("POST /SetSubscribe hello"));
+        QCOMPARE(r.headers.value("authorization"), QByteArray("Basic eA=="));
+        QCOMPARE(r.headers.value("keep-alive"), QByteArray("300"));
+        QCOMPARE(parser.next(&r), State::Ready);
+        QCOMPARE(r.target + " " + r.body, QByteArray("/CancelSubscribe ok"));
+        QCOMPARE(parser.next(&r), State::Ready);
+        QCOMPARE(r.target + " " + r.body, QByteArray("/GetSubscribeInfo "));
+        QCOMPARE(parser.next(&r), State::NeedMore);
+        QCOMPARE(parser.buffered(), 0);
+
+        const QByteArray post = "POST /x HTTP/1.1\r\n";
+        const QList<QPair<QByteArray, State>> rows = {
+            {"HELLO\r\n\r\n", State::Malformed},
+            {"POST /x FTP/1\r\n\r\n", State::Malformed},
+            {post + "Content-Length: -1\r\n\r\n", State::Malformed},
+            {post + "Content-Length: 1e3\r\n\r\n", State::Malformed},
+            {post + "Content-Length: " + QByteArray::number(kSimMaxRequestBodyBytes + 1) +
+                 "\r\n\r\n",
+             State::Malformed},
+            {post + "X: " + QByteArray(kSimMaxRequestHeadBytes, 'y'), State::Malformed},
+            {post + "X: " + QByteArray(1000, 'y') + "\r\n\r\n", State::Ready}};
+        for (const auto& [bytes, state] : rows) {
+            LongRequestParser p;
+            p.feed(bytes);
+            QVERIFY2(p.next(&r) == state, bytes.left(40).constData());
         }
     }
 };
