@@ -129,13 +129,14 @@ TEST(CatalogueShort, RebuildReplacesEverything) {
     c.Build(kConnShort, tmp.Path());
     EXPECT_EQ(c.Modules().size(), 8u);
     EXPECT_EQ(c.Interfaces().size(), 38u);
+    EXPECT_EQ(c.ListItems(kConnShort, tmp.Path(), "A", 7), std::vector<std::string>{"X"});
+    EXPECT_TRUE(c.ListItems(-1, tmp.Path(), "A", 7).empty());
     for (int mode : {static_cast<int>(kConnLong), -1}) {
+        c.Build(kConnShort, tmp.Path());
         c.Build(mode, tmp.Path());
         EXPECT_TRUE(c.Modules().empty() && c.Interfaces().empty()) << mode;
     }
-    EXPECT_TRUE(c.ListItems(-1, tmp.Path(), "A", 7).empty());
-    c.Build(kConnShort, "");  // an unknown program folder is not the root
-    EXPECT_EQ(c.Modules().size(), 7u);
+    // An unknown program folder is not the root.
     EXPECT_EQ(ShortRequestFolder("") + LongRequestFolder(""), "");
 }
 
@@ -163,6 +164,7 @@ TEST(CatalogueLong, ModulesAreFoldersAndItemsAreFilesReadOnEachChoice) {
     tmp.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", "<s/>");
     tmp.WriteFile("protocol_long/Subscribe/SUBSCRIBE_RenewSubscribe_test.xml", "<r/>");
     tmp.MakeFolder("protocol_long/Other");
+    tmp.WriteFile("protocol_long/top.xml", "");
     Catalogue c;
     c.Build(kConnLong, dir);
     ASSERT_EQ(c.Modules().size(), 2u);
