@@ -72,19 +72,6 @@ TEST(BuildLongRequest, TemplateByteForByteWithoutLengthLimits) {
     EXPECT_EQ(BodyOf(out), body);
 }
 
-TEST(ReadProtocolFile, EmptyOrUnreadableFilesLeaveTheDataAlone) {
-    TempFolder tmp;
-    std::string data = "kept";
-    for (const std::string& bad :
-         {tmp.Path() + "/missing.xml", tmp.WriteFile("empty.xml", ""), tmp.MakeFolder("d.xml")}) {
-        EXPECT_EQ(ReadProtocolFile(bad, data), -1) << bad;
-        EXPECT_EQ(data, "kept") << bad;
-    }
-    const std::string bytes("a\0b\r\n", 5);
-    EXPECT_EQ(ReadProtocolFile(tmp.WriteFile("bin.xml", bytes), data), 0);
-    EXPECT_EQ(data, bytes);
-}
-
 TEST(PrepareLongRequest, FollowUpsTakeTheRecordedAddressSetSubscribeDoesNot) {
     TempFolder tmp;
     const std::string old = "old", now = "http://127.0.0.1:8080/S/42";
@@ -114,17 +101,26 @@ TEST(PrepareLongRequest, FollowUpsTakeTheRecordedAddressSetSubscribeDoesNot) {
     }
 }
 
-TEST(PrepareLongRequest, FailuresLeaveTheRequestAlone) {
+TEST(PrepareLongRequest, NoIpOrAnEmptyOrUnreadableFileLeavesTheRequestAlone) {
     TempFolder tmp;
-    const std::string path = tmp.WriteFile("SUBSCRIBE_RenewSubscribe_test.xml", FollowUp("a"));
-    const std::string empty = tmp.WriteFile("SUBSCRIBE_Empty_test.xml", "");
     const std::pair<std::string, std::string> rows[] = {
-        {path, ""}, {tmp.Path() + "/none.xml", "127.0.0.1"}, {empty, "127.0.0.1"}};
+        {tmp.WriteFile("SUBSCRIBE_RenewSubscribe_test.xml", FollowUp("a")), ""},
+        {tmp.Path() + "/none.xml", "127.0.0.1"},
+        {tmp.WriteFile("empty.xml", ""), "127.0.0.1"},
+        {tmp.MakeFolder("folder.xml"), "127.0.0.1"}};
     for (const auto& [file, ip] : rows) {
-        std::string request = "previous";
+        std::string request = "previous", data = "kept";
         EXPECT_EQ(PrepareLongRequest(file, ip, "RenewSubscribe", "a", "b", "x", request), -1);
         EXPECT_EQ(request, "previous") << file;
+        if (!ip.empty()) {
+            EXPECT_EQ(ReadProtocolFile(file, data), -1) << file;
+            EXPECT_EQ(data, "kept") << file;
+        }
     }
+    const std::string bytes("a\0b\r\n", 5);  // every byte, NULs too
+    std::string data;
+    EXPECT_EQ(ReadProtocolFile(tmp.WriteFile("bin.xml", bytes), data), 0);
+    EXPECT_EQ(data, bytes);
 }
 
 TEST(SubstituteServerAddress, NeedsAHeaderEndAndContentLength) {
