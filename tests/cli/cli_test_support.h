@@ -24,13 +24,9 @@ struct CliRun {
 };
 
 // Parses args (home defaulting to `home`) and runs them in-process; by default no
-// interruption comes and waits sleep.
-inline CliRun RunCli(
-    const std::vector<std::string>& args, const std::string& home,
-    const InterruptWait& interrupted = [](std::chrono::milliseconds wait) {
-        std::this_thread::sleep_for(wait);
-        return false;
-    }) {
+// interruption comes (waits sleep).
+inline CliRun RunCli(const std::vector<std::string>& args, const std::string& home,
+                     const InterruptWait& interrupted = {}) {
     std::ostringstream out, err;
     const int status = RunCommand(ParseCliArguments(args, home), out, err, interrupted);
     return {status, out.str(), err.str()};
