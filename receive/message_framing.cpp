@@ -160,9 +160,13 @@ bool FindServerAddress(const char* text, std::size_t size, std::string& address)
 
 MessageFrame FrameMessage(const char* data, std::size_t size) {
     const void* nul = size == 0 ? nullptr : std::memchr(data, '\0', size);
-    const std::size_t textLength =
-        nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
-    const std::string_view text(data, textLength);
+    return FrameMessage(
+        data, size,
+        nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data));
+}
+
+MessageFrame FrameMessage(const char* data, std::size_t size, std::size_t textLength) {
+    const std::string_view text(data, textLength < size ? textLength : size);
     if (text.size() < 4) {
         if (!text.empty() && text.size() == size) {
             if (IsPrefixOf(text, "POST")) {

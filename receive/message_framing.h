@@ -37,6 +37,10 @@ struct MessageFrame {
 // kMaxContentLength) ends with the bytes held. Anything else is other data, all bytes held.
 // Never reads past data[size - 1].
 MessageFrame FrameMessage(const char* data, std::size_t size);
+// The same with the text's length known: textLength is the offset of the first NUL in
+// data[0, size), or size when there is none (the caller keeps it as bytes arrive, so that the
+// bytes are not searched again on every framing).
+MessageFrame FrameMessage(const char* data, std::size_t size, std::size_t textLength);
 
 // Value of the first "Content-Length:" in text[0, size): the digits after it (white space
 // skipped) up to the next "Content" or line end. Sets `found`; 0 when there are no digits.

@@ -46,19 +46,21 @@ class ReceiveBuffer {
     std::size_t capacity_ = 0;
 };
 
-std::size_t TextLength(const char* data, std::size_t size) {
-    const void* nul = size == 0 ? nullptr : std::memchr(data, '\0', size);
+// Offset of the first NUL in data[from, size), or size.
+std::size_t FirstNul(const char* data, std::size_t from, std::size_t size) {
+    const void* nul = from >= size ? nullptr : std::memchr(data + from, '\0', size - from);
     return nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
 }
 
 // Shows, records and decodes the message data[0, length); data[length] must be writable.
-void HandOut(const ReceiveContext& context, char* data, std::size_t length,
+// textEnd: offset of the first NUL among the bytes held (or their count).
+void HandOut(const ReceiveContext& context, char* data, std::size_t length, std::size_t textEnd,
              const MessageFrame& frame, bool complete) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
     report.complete = complete;
-    const std::size_t textLength = TextLength(data, length);
+    const std::size_t textLength = textEnd < length ? textEnd : length;
     if (frame.kind != MessageKind::Other && context.observer != nullptr) {
         context.observer->OnResponseText(std::string(data, textLength));
     }
@@ -119,6 +121,14 @@ int RecvThreadProc(ReceiveSession& session) {
     };
 
     std::size_t held = 0;  // bytes at the buffer's start: the current message and what follows
+    // Offset of the first NUL among the bytes held, or held when there is none: searched once
+    // per byte as the bytes arrive, never again per framing.
+    std::size_t textEnd = 0;
+    auto arrived = [&](std::size_t from) {
+        if (textEnd == from) {
+            textEnd = FirstNul(buffer.Data(), from, held);
+        }
+    };
     while (session.stop.Receiving()) {
         if (session.peerClosed.load()) {
             // Nothing more will arrive: sleep until the window disconnects.
@@ -137,9 +147,11 @@ int RecvThreadProc(ReceiveSession& session) {
                 continue;
             }
             held = static_cast<std::size_t>(n);
+            textEnd = 0;
+            arrived(0);
         }
 
-        MessageFrame frame = FrameMessage(buffer.Data(), held);
+        MessageFrame frame = FrameMessage(buffer.Data(), held, textEnd);
         bool complete = true;
         while (frame.state == MessageFrame::State::NeedMore) {
             if (frame.want != 0) {
@@ -155,6 +167,7 @@ int RecvThreadProc(ReceiveSession& session) {
                         complete = false;
                     } else {
                         held += static_cast<std::size_t>(n);
+                        arrived(held - static_cast<std::size_t>(n));
                     }
                 }
                 if (!complete) {
@@ -167,8 +180,9 @@ int RecvThreadProc(ReceiveSession& session) {
                     break;
                 }
                 held += static_cast<std::size_t>(n);
+                arrived(held - static_cast<std::size_t>(n));
             }
-            frame = FrameMessage(buffer.Data(), held);
+            frame = FrameMessage(buffer.Data(), held, textEnd);
         }
         if (complete && frame.total >= buffer.Capacity() &&
             !buffer.Reserve(frame.total + 1, held)) {
@@ -182,14 +196,18 @@ int RecvThreadProc(ReceiveSession& session) {
                 break;
             }
             held += static_cast<std::size_t>(n);
+            arrived(held - static_cast<std::size_t>(n));
         }
         const std::size_t end = complete ? frame.total : held;
-        HandOut(context, buffer.Data(), end, frame, complete);
+        HandOut(context, buffer.Data(), end, textEnd, frame, complete);
         // Bytes after the message's end start the next one.
         held -= end;
         if (held > 0) {
             std::memmove(buffer.Data(), buffer.Data() + end, held);
         }
+        // The first NUL of what is left: the one found already if it lay past the end, else
+        // one searched for anew.
+        textEnd = textEnd >= end ? textEnd - end : FirstNul(buffer.Data(), 0, held);
     }
     return 0;
 }
