@@ -183,10 +183,12 @@ int main(int argc, char** argv) {
                 kGoalMs);
     std::printf("  resident memory: %.1f MB before, %.1f MB after (%+.1f MB)\n", rssBefore / 1024.0,
                 rssAfter / 1024.0, (rssAfter - rssBefore) / 1024.0);
-    const bool met = stallMs <= kGoalMs && shown >= kEvents;
-    std::printf("largest stall of the window's thread: %.1f ms; goal <= %.0f ms: %s\n", stallMs,
-                kGoalMs, met ? "met" : "NOT met");
     if (shown < kEvents)
-        std::printf("  (not every event arrived in time: the run does not count)\n");
+        std::printf("  not every event arrived in time: the run does not count\n");
+    // One line in the form the benchmark summary collects.
+    const bool met = stallMs <= kGoalMs && shown >= kEvents;
+    std::printf("value %-58s %8.2f ms  goal <= %.0f ms: %s\n",
+                "largest stall of the window's thread, subscribed to the device", stallMs, kGoalMs,
+                met ? "met" : "NOT met");
     return met ? 0 : 1;
 }
