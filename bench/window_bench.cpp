@@ -30,6 +30,18 @@ constexpr std::size_t kPictureBytes = 300 * 1024;
 constexpr int kPerSecond = 20;
 constexpr int kSeconds = 10;
 
+// Pictures filed for face-match events in the program folder.
+int CountPictures(const std::string& folder) {
+    int pictures = 0;
+    if (DIR* dir = opendir((folder + "/pic/VFD_MATCH").c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            pictures += entry->d_name[0] != '.' ? 1 : 0;
+        }
+        closedir(dir);
+    }
+    return pictures;
+}
+
 void SetField(QWidget* window, int id, const QString& text) {
     if (auto* field = window->findChild<QLineEdit*>(ControlName(id))) {
         field->setText(text);
@@ -94,7 +106,10 @@ int main(int argc, char** argv) {
                 sinceTick.start();
             }
             ++ticks;
-            if (pushedAt.load() == 2 || running.elapsed() > (kSeconds + 20) * 1000) {
+            // Once everything is sent, end when the last event's pictures are filed.
+            if ((pushedAt.load() == 2 && ticks % 25 == 0 &&
+                 CountPictures(folder) == 3 * kPerSecond * kSeconds) ||
+                running.elapsed() > (kSeconds + 20) * 1000) {
                 app.quit();
             }
         });
@@ -113,14 +128,8 @@ int main(int argc, char** argv) {
         window.DisconnectLong();
     }
     device.join();
-    // The window must really have taken the events in: count the pictures it filed.
-    int pictures = 0;
-    if (DIR* dir = opendir((folder + "/pic/VFD_MATCH").c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            pictures += entry->d_name[0] != '.' ? 1 : 0;
-        }
-        closedir(dir);
-    }
+    // The window must really have taken the events in.
+    const int pictures = CountPictures(folder);
     RemoveFilesBelow(folder);
     for (const char* sub : {"/pic/VFD_MATCH", "/pic", ""}) {
         rmdir((folder + sub).c_str());
