@@ -22,9 +22,6 @@
 #include "request/short_request.h"
 
 namespace {
-// The fixed private address the IP field shows at start-up.
-const char* const kDefaultIp = "192.168.1.100";
-
 // Least time the window keeps for itself between two texts of the receive thread.
 constexpr int kResultRestMs = 250;
 

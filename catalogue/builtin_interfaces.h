@@ -5,7 +5,9 @@
 
 #include "catalogue/api_interface.h"
 
-// Defaults the window shows at start-up.
+// Defaults the window shows at start-up. The IP is a fixed private address: nothing
+// connects to it unless the engineer sends.
+inline constexpr const char* kDefaultIp = "192.168.1.100";
 inline constexpr const char* kDefaultUser = "admin";
 inline constexpr const char* kDefaultPassword = "739184";
 inline constexpr const char* kDefaultLongPort = "8080";

@@ -248,7 +248,7 @@ std::string CliUsage() {
            "\n"
            "Options:\n"
            "  --ip ADDRESS        device address (default " +
-           std::string(kCliDefaultIp) +
+           std::string(kDefaultIp) +
            ")\n"
            "  --user NAME         user name (default " +
            std::string(kDefaultUser) +

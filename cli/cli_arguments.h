@@ -6,9 +6,6 @@
 #include "catalogue/builtin_interfaces.h"
 #include "catalogue/catalogue.h"
 
-// The address the window's IP field shows at start-up; the default of --ip.
-inline constexpr const char* kCliDefaultIp = "192.168.1.100";
-
 // Exit statuses of tessaly-cli.
 inline constexpr int kExitOk = 0;      // done
 inline constexpr int kExitFailed = 1;  // a transfer, connection or file failed
@@ -20,7 +17,7 @@ enum class CliCommand { None, Catalogue, Preview, Send, Listen };
 // The connection settings, as the window's fields hold them, and the folder that stands for
 // the program folder.
 struct CliSettings {
-    std::string ip = kCliDefaultIp;             // never empty after a successful parse
+    std::string ip = kDefaultIp;             // never empty after a successful parse
     std::string user = kDefaultUser;            // may be empty
     std::string password = kDefaultPassword;    // may be empty
     std::string longPort = kDefaultLongPort;    // decimal 1..65535
