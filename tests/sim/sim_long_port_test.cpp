@@ -299,18 +299,15 @@ class SimLongPortTest : public QObject {
         program.setProcessEnvironment(env);
         program.start(TESSALY_DEVSIM_PATH, {"--rate", "0", "--count", "2", "--kinds", "PEA",
                                             "--record", record.path(), "--user", "op"});
-        QMap<QByteArray, quint16> ports;
-        QElapsedTimer timer;
-        timer.start();
-        while (ports.size() < 2 && timer.elapsed() < 10000) {
-            if (program.canReadLine() || program.waitForReadyRead(200)) {
-                const QList<QByteArray> words = program.readLine().trimmed().split(' ');
-                ports[words[0]] = quint16(words.value(1).toUInt());
-            }
-        }
-        QVERIFY(ports.value("short-port") != 0 && ports.value("long-port") != 0);
+        QByteArray out;  // "short-port <n>" and "long-port <n>" lines
+        while (out.count('\n') < 2 && program.waitForReadyRead(10000))
+            out += program.readAllStandardOutput();
+        const QList<QByteArray> lines = out.split('\n');
+        QVERIFY2(lines[0].startsWith("short-port ") && lines.value(1).startsWith("long-port "),
+                 out);
+        const quint16 longPort = lines[1].mid(10).toUShort();
         Message m;
-        Client longClient(ports.value("long-port"));
+        Client longClient(longPort);
         QVERIFY(longClient.send(Request("SetSubscribe", SubscribeBody(), BasicAuth("op:739184"))));
         QVERIFY(longClient.read(&m) && m.firstLine.startsWith("HTTP/1.1 200"));
         for (int i = 0; i < 2; ++i) {
