@@ -244,8 +244,9 @@ alignas(64) constexpr unsigned char kSlide[64] = {
 // L alone, so no block waits for the bytes of the one before. Whether the text really has
 // that shape is checked per chunk of lines; a chunk that does not is given back (i and out
 // as they were before it). Returns the position reached.
-__attribute__((target("avx2"))) int64_t RunAvx2Lines(const unsigned char* s, int64_t i, int64_t n,
-                                                     unsigned char*& out, int64_t L, int64_t r) {
+__attribute__((target("avx2"), noinline)) int64_t RunAvx2Lines(const unsigned char* s, int64_t i,
+                                                               int64_t n, unsigned char*& out,
+                                                               int64_t L, int64_t r) {
     constexpr int kChunkLines = 16;
     unsigned char* o = out;
     // Each line step reads at most L + 34 bytes from where it starts; the margin keeps the
@@ -302,12 +303,13 @@ __attribute__((target("avx2"))) int64_t RunAvx2(const unsigned char* s, int64_t 
         const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
         // Far enough from the end, the 8 bytes a wide store adds lie within the output.
         const __m256i outside =
-            i + 48 <= n ? DecodeThirtyTwo<true, true>(c, o) : DecodeThirtyTwo(c, o);
+            i + 48 <= n ? DecodeThirtyTwo<false, true>(c, o) : DecodeThirtyTwo<false, false>(c, o);
         if (_mm256_testz_si256(outside, outside)) {
             o += 24;
             i += 32;
             continue;
         }
+        DecodeThirtyTwo(c, o);  // again, with the bytes outside the alphabet as 0
         const uint32_t breaks = Mask(c, '\r') | Mask(c, '\n');
         const uint32_t pads = Mask(c, '=');
         if ((breaks | pads) == 0) {  // other bytes outside the alphabet decode as 0
