@@ -1,228 +1,212 @@
-// The short connection of the window against the simulated device on 127.0.0.1.
+// Demo mode and the short connection of the window against the demo device on 127.0.0.1.
 #include <curl/curl.h>
 
 #include <QLabel>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
 
+#include "app/app_command_line.h"
+#include "app/demo_device.h"
+#include "app/display_form.h"
 #include "app/request_text.h"
-#include "sim/simulator_thread.h"
 #include "window_fixture.h"
 
-using namespace ControlId;
-
 namespace {
-const QString kSendFail =
-    QStringLiteral("Send fail, Please Check the IP/Username/Password/ShortPort !");
-
-std::string Text(QWidget* w, int id) {
-    return Box(w, id)->toPlainText().toStdString();
+const QString kSelectText = QStringLiteral("Please select the interface!");
 }
-
-// A window aimed at 127.0.0.1 and the given short port, in short mode.
-std::unique_ptr<CDorvik_LurvaneDlg> OpenShortWindow(const std::string& folder, quint16 port) {
-    auto w = OpenWindow(folder);
-    if (!w)
-        return w;
-    TypeIntoField(w.get(), kIp, QStringLiteral("127.0.0.1"));
-    TypeIntoField(w.get(), kShortPort, QString::number(port));
-    Click(Control<QRadioButton>(w.get(), kShortConnect));
-    return w;
-}
-
-// Picks an interface of a module and presses "Short connect send"; waits for the outcome.
-bool SendInterface(CDorvik_LurvaneDlg* w, const QString& module, const std::string& name) {
-    if (!ChooseModule(w, module) || !ClickListItem(w, name))
-        return false;
-    QSignalSpy finished(w, &CDorvik_LurvaneDlg::shortSendFinished);
-    Click(Button(w, kShortSend));
-    return finished.wait(30000);
-}
-
-// A loopback port on which nothing listens.
-quint16 DeadPort() {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
-}  // namespace
 
 class ShortSendTest : public QObject {
     Q_OBJECT
+    DemoDevice device_;
+    TempProgramFolder folder_;
+
+    std::unique_ptr<CDorvik_LurvaneDlg> Open(quint16 port) {
+        return OpenAimedWindow(folder_.path(), port, true);
+    }
+    static bool Send(CDorvik_LurvaneDlg* w, const char* module, const std::string& name) {
+        return ChooseModule(w, QString::fromLatin1(module)) && ClickListItem(w, name) &&
+               SendAndWait(w);
+    }
+
   private slots:
-    void initTestCase();
+    void initTestCase() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        QString error;
+        QVERIFY2(device_.Start(&error), qPrintable(error));
+    }
     void cleanupTestCase() { curl_global_cleanup(); }
     void init() { DialogSeam::clearShown(); }
-    void getOpensThePairedPaneAndItsSendWritesTheSetting();
-    void interfaceWithoutPartnerLeavesThePairedPaneDisabled();
-    void wrongCredentialsShowTheDevicesAnswer();
-    void deadPortShowsTheFailureAndAnEmptyBox();
-    void sendWithoutInterfaceAsksForOne();
-    void windowKeepsRunningAndRefusesASecondSend();
 
-  private:
-    std::unique_ptr<SimulatorThread> sim_;
-    TempProgramFolder folder_;
+    void commandLineChoosesTheRun() {
+        const struct {
+            QStringList arguments;
+            bool demo, help, version, error;
+            QStringList says;
+        } rows[] = {
+            {{}, false, false, false, false, {}},
+            {{"--demo"}, true, false, false, false, {}},
+            {{"--version"}, false, false, true, false, {"Tessaly 3.0.0.6\n"}},
+            {{"--help"}, false, true, false, false, {"--demo", "--version", "127.0.0.1"}},
+            {{"-h"}, false, true, false, false, {"--demo", "--version"}},
+            {{"--dmeo"}, false, false, false, true, {"dmeo", "--demo"}},
+            {{"--demo", "10.0.0.1"}, false, false, false, true, {"10.0.0.1"}},
+        };
+        for (const auto& row : rows) {
+            const AppCommandLine line =
+                ParseAppCommandLine(QStringList{QStringLiteral("/opt/x/tessaly")} + row.arguments);
+            const QByteArray name = row.arguments.join(' ').toUtf8();
+            QVERIFY2(line.demo == row.demo && line.help == row.help &&
+                         line.version == row.version && line.error == row.error,
+                     name);
+            for (const QString& text : row.says)
+                QVERIFY2(line.text.contains(text), name);
+        }
+    }
+
+    void demoFillsTheWindowAndGetDeviceInfoLeavesThePairedPaneDisabled() {
+        auto w = OpenWindow(folder_.path());
+        QVERIFY(w);
+        device_.FillWindow(*w);
+        const std::pair<int, QString> fields[] = {
+            {kIp, QStringLiteral("127.0.0.1")},
+            {kShortPort, QString::number(device_.ShortPort())},
+            {kLongPort, QString::number(device_.LongPort())},
+            {kUser, device_.User()},
+            {kPassword, device_.Password()}};
+        for (const auto& [id, text] : fields)
+            QCOMPARE(Field(w.get(), id)->text(), text);
+        QVERIFY(device_.ShortPort() != device_.LongPort());
+        QVERIFY(Control<QRadioButton>(w.get(), kLongConnect)->isChecked());
+        QVERIFY(!Field(w.get(), kIp)->isEnabled());
+
+        Click(Control<QRadioButton>(w.get(), kShortConnect));
+        QVERIFY(Send(w.get(), "System", "GetDeviceInfo"));
+        QVERIFY(DialogSeam::shownTexts().isEmpty());
+        QVERIFY2(
+            Text(w.get(), kResult).find("<![CDATA[TS-IPC-2031]]></model>") != std::string::npos,
+            Text(w.get(), kResult).c_str());
+        QVERIFY(!Box(w.get(), kPairRequest)->isEnabled());
+        QVERIFY(!Button(w.get(), kPairSend)->isEnabled());
+        QVERIFY(Text(w.get(), kPairRequest).empty());
+        w->OnPairSend();  // nothing to send for it
+        QCOMPARE(DialogSeam::shownTexts(), QStringList{kSelectText});
+    }
+
+    void pairedPaneRoundTripShowsHugeAnswersCutButKeepsThemWhole() {
+        auto w = Open(device_.ShortPort());  // fields left unlocked: the send locks them
+        QVERIFY(w);
+        QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+        QVERIFY(DialogSeam::shownTexts().isEmpty());
+        QVERIFY(!Field(w.get(), kIp)->isEnabled() && !Field(w.get(), kShortPort)->isEnabled());
+        QCOMPARE(Button(w.get(), kChangeAccount)->text(),
+                 QStringLiteral("Change IP/username/password"));
+        QCOMPARE(Button(w.get(), kChangePort)->text(), QStringLiteral("Change Port"));
+        const std::string answer = Text(w.get(), kResult);
+        QVERIFY(answer.find("<brightness type=\"uint32\">128</brightness>") != std::string::npos);
+        QVERIFY(Box(w.get(), kPairRequest)->isEnabled() && Box(w.get(), kPairResult)->isEnabled());
+        QVERIFY(Button(w.get(), kPairSend)->isEnabled());
+        QCOMPARE(w->PairInterface(), std::string("SetImageConfig/1"));
+        // The partner's request: its header, then the answer as the body, all lines CR LF.
+        const std::string body = WithCrLfLineEnds(answer);
+        QCOMPARE(EditedTextToRequestBytes(Box(w.get(), kPairRequest)->toPlainText()),
+                 "POST /SetImageConfig/1 HTTP/1.1\r\nAuthorization: Basic YWRtaW46NzM5MTg0\r\n"
+                 "User-Agent: Lurvane\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                     std::to_string(body.size()) + "\r\n\r\n" + body);
+
+        // Edit the setting, add a picture line of 600 KB and send it.
+        QPlainTextEdit* pairBox = Box(w.get(), kPairRequest);
+        pairBox->setFocus();
+        QVERIFY(pairBox->find(QStringLiteral("128</brightness>")));
+        QTest::keyClicks(pairBox, "200</brightness>");
+        const std::string picture = QByteArray(450 * 1024, 'p').toBase64().toStdString();
+        const std::string line = "<picture>" + picture + "</picture>";
+        pairBox->insertPlainText(QString::fromStdString("\n" + line));
+        QVERIFY(SendAndWait(w.get(), kPairSend));
+        QVERIFY(DialogSeam::shownTexts().isEmpty());
+        QVERIFY(Text(w.get(), kPairResult).find("status=\"success\"") != std::string::npos);
+        QCOMPARE(Text(w.get(), kResult), answer);  // the first answer stays
+
+        // The next Get shows the change, the long line cut; the paired request has it whole.
+        QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+        const std::string shown = Text(w.get(), kResult);
+        QVERIFY(shown.find("<brightness type=\"uint32\">200</brightness>") != std::string::npos);
+        const std::string pair = EditedTextToRequestBytes(pairBox->toPlainText());
+        const std::size_t at = pair.find("<picture>");
+        QVERIFY(at != std::string::npos && pair.find(line, at) == at);
+        const std::size_t start = pair.rfind('\n', at) + 1;
+        // The setting went back with CR LF line ends: the line's CR is among the hidden bytes.
+        const std::size_t length = pair.find("\r\n", at) + 1 - start;
+        QVERIFY2(shown.find(pair.substr(start, 2000) + OmissionMarker(length - 2000, nullptr) +
+                            "\n") != std::string::npos,
+                 shown.c_str());
+        QVERIFY(shown.size() < 5000);
+        QVERIFY(Text(w.get(), kPairResult).empty());  // cleared by the new send
+    }
+
+    void wrongCredentialsShowTheDevicesAnswerWithoutAMessage() {
+        auto w = Open(device_.ShortPort());
+        QVERIFY(w);
+        TypeIntoField(w.get(), kPassword, QStringLiteral("wrong"));
+        QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+        QVERIFY(DialogSeam::shownTexts().isEmpty());
+        QVERIFY(Text(w.get(), kResult).find("<title>401 Unauthorized</title>") !=
+                std::string::npos);
+        QVERIFY(Text(w.get(), kResult).find("brightness") == std::string::npos);
+    }
+
+    void deadPortShowsTheFailureAndAnEmptyBox() {
+        auto w = Open(DeadPort());
+        QVERIFY(w);
+        Box(w.get(), kResult)->setPlainText(QStringLiteral("old"));
+        QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+        QCOMPARE(DialogSeam::shownTexts(),
+                 QStringList{"Send fail, Please Check the IP/Username/Password/ShortPort !"});
+        QVERIFY(Text(w.get(), kResult).empty());
+        QVERIFY(!Box(w.get(), kPairRequest)->isEnabled() &&
+                !Button(w.get(), kPairSend)->isEnabled());
+        QVERIFY(Button(w.get(), kShortSend)->isEnabled());
+    }
+
+    void aSecondSendIsRefusedWhileOneRuns() {
+        // A device that accepts the connection and stays silent until told otherwise.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        auto w = Open(silent.serverPort());
+        QVERIFY(w);
+        QVERIFY(ChooseModule(w.get(), QStringLiteral("System")));
+        QVERIFY(ClickListItem(w.get(), "GetDeviceInfo"));
+        QSignalSpy finished(w.get(), &CDorvik_LurvaneDlg::shortSendFinished);
+        w->OnShortSend();
+        QVERIFY(w->ShortSendInProgress());
+        QVERIFY(!Button(w.get(), kShortSend)->isEnabled());
+        QVERIFY(!w->findChild<QLabel*>(QStringLiteral("status"))->text().isEmpty());
+        w->OnShortSend();  // refused while the first one runs
+
+        // The window's thread keeps running its events while the device is silent.
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        timer.start(20);
+        QVERIFY(silent.waitForNewConnection(10000));
+        std::unique_ptr<QTcpSocket> peer(silent.nextPendingConnection());
+        QTest::qWait(300);
+        QVERIFY(ticks >= 5);
+        QCOMPARE(finished.count(), 0);
+
+        const QByteArray body = "<config status=\"success\"/>";
+        peer->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                    "\r\nConnection: close\r\n\r\n" + body);
+        peer->flush();
+        QVERIFY(finished.wait(10000));
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 1);             // the outcome is shown once
+        QVERIFY(!silent.waitForNewConnection(0));  // the refused send never connected
+        QCOMPARE(Text(w.get(), kResult), body.toStdString());
+        QVERIFY(Button(w.get(), kShortSend)->isEnabled());
+    }
 };
-
-void ShortSendTest::initTestCase() {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    sim_ = std::make_unique<SimulatorThread>();
-    QString error;
-    QVERIFY2(sim_->start(&error), qPrintable(error));
-}
-
-void ShortSendTest::getOpensThePairedPaneAndItsSendWritesTheSetting() {
-    auto w = OpenShortWindow(folder_.path(), sim_->shortPort());
-    QVERIFY(w);
-    Click(Button(w.get(), kChangeAccount));  // left unlocked: the send locks it
-    QVERIFY(SendInterface(w.get(), QStringLiteral("Image"), "GetImageConfig"));
-    QVERIFY(DialogSeam::shownTexts().isEmpty());
-    QVERIFY(!Field(w.get(), kIp)->isEnabled());
-    QCOMPARE(Button(w.get(), kChangeAccount)->text(),
-             QStringLiteral("Change IP/username/password"));
-
-    const std::string answer = Text(w.get(), kResult);
-    QVERIFY(answer.find("<brightness type=\"uint32\">128</brightness>") != std::string::npos);
-    QVERIFY(Box(w.get(), kPairRequest)->isEnabled());
-    QVERIFY(Box(w.get(), kPairResult)->isEnabled());
-    QVERIFY(Button(w.get(), kPairSend)->isEnabled());
-    QCOMPARE(w->PairInterface(), std::string("SetImageConfig/1"));
-
-    // The partner's request: its header, then the answer as the body, all lines CR LF.
-    const std::string pair = EditedTextToRequestBytes(Box(w.get(), kPairRequest)->toPlainText());
-    const std::string body = WithCrLfLineEnds(answer);
-    const std::string header =
-        "POST /SetImageConfig/1 HTTP/1.1\r\n"
-        "Authorization: Basic YWRtaW46NzM5MTg0\r\n"
-        "User-Agent: Lurvane\r\nHost: 127.0.0.1\r\n"
-        "Content-Length: " +
-        std::to_string(body.size()) + "\r\n\r\n";
-    QCOMPARE(pair, header + body);
-
-    // Edit the setting in the paired box and send it.
-    QPlainTextEdit* pairBox = Box(w.get(), kPairRequest);
-    pairBox->setFocus();
-    QVERIFY(pairBox->find(QStringLiteral("128</brightness>")));
-    QTest::keyClicks(pairBox, "200</brightness>");
-    QSignalSpy finished(w.get(), &CDorvik_LurvaneDlg::shortSendFinished);
-    Click(Button(w.get(), kPairSend));
-    QVERIFY(finished.wait(30000));
-    QVERIFY(DialogSeam::shownTexts().isEmpty());
-    QVERIFY(Text(w.get(), kPairResult).find("status=\"success\"") != std::string::npos);
-    QVERIFY(Text(w.get(), kResult) == answer);  // the first answer stays
-
-    // The next Get shows the change.
-    QVERIFY(SendInterface(w.get(), QStringLiteral("Image"), "GetImageConfig"));
-    QVERIFY(Text(w.get(), kResult).find("<brightness type=\"uint32\">200</brightness>") !=
-            std::string::npos);
-    QVERIFY(Text(w.get(), kPairResult).empty());  // cleared by the new send
-}
-
-void ShortSendTest::interfaceWithoutPartnerLeavesThePairedPaneDisabled() {
-    auto w = OpenShortWindow(folder_.path(), sim_->shortPort());
-    QVERIFY(w);
-    QVERIFY(SendInterface(w.get(), QStringLiteral("System"), "GetDeviceInfo"));
-    QVERIFY(DialogSeam::shownTexts().isEmpty());
-    QVERIFY(Text(w.get(), kResult).find("<config") != std::string::npos);
-    QVERIFY(!Box(w.get(), kPairRequest)->isEnabled());
-    QVERIFY(!Button(w.get(), kPairSend)->isEnabled());
-    QVERIFY(Text(w.get(), kPairRequest).empty());
-
-    // The paired Send has nothing to send for it.
-    w->OnPairSend();
-    QCOMPARE(DialogSeam::shownTexts(), QStringList{QStringLiteral("Please select the interface!")});
-}
-
-void ShortSendTest::wrongCredentialsShowTheDevicesAnswer() {
-    auto w = OpenShortWindow(folder_.path(), sim_->shortPort());
-    QVERIFY(w);
-    TypeIntoField(w.get(), kPassword, QStringLiteral("wrong"));
-    QVERIFY(SendInterface(w.get(), QStringLiteral("Image"), "GetImageConfig"));
-    QVERIFY(DialogSeam::shownTexts().isEmpty());
-    const std::string answer = Text(w.get(), kResult);
-    QVERIFY2(answer.find("<title>401 Unauthorized</title>") != std::string::npos, answer.c_str());
-    QVERIFY(answer.find("brightness") == std::string::npos);
-}
-
-void ShortSendTest::deadPortShowsTheFailureAndAnEmptyBox() {
-    const quint16 port = DeadPort();
-    QVERIFY(port != 0);
-    auto w = OpenShortWindow(folder_.path(), port);
-    QVERIFY(w);
-    Box(w.get(), kResult)->setPlainText(QStringLiteral("old"));
-    QVERIFY(SendInterface(w.get(), QStringLiteral("Image"), "GetImageConfig"));
-    QCOMPARE(DialogSeam::shownTexts(), QStringList{kSendFail});
-    QVERIFY(Text(w.get(), kResult).empty());
-    QVERIFY(!Box(w.get(), kPairRequest)->isEnabled());
-    QVERIFY(!Button(w.get(), kPairSend)->isEnabled());
-    QVERIFY(!w->ShortSendInProgress());
-    QVERIFY(Button(w.get(), kShortSend)->isEnabled());
-}
-
-void ShortSendTest::sendWithoutInterfaceAsksForOne() {
-    auto w = OpenShortWindow(folder_.path(), sim_->shortPort());
-    QVERIFY(w);
-    Click(Button(w.get(), kChangePort));
-    Click(Button(w.get(), kShortSend));
-    QCOMPARE(DialogSeam::shownTexts(), QStringList{QStringLiteral("Please select the interface!")});
-    QVERIFY(!w->ShortSendInProgress());
-    // Fields are locked before the check.
-    QVERIFY(!Field(w.get(), kShortPort)->isEnabled());
-    QCOMPARE(Button(w.get(), kChangePort)->text(), QStringLiteral("Change Port"));
-}
-
-void ShortSendTest::windowKeepsRunningAndRefusesASecondSend() {
-    // A device that accepts the connection and stays silent until told otherwise.
-    QTcpServer silent;
-    QVERIFY(silent.listen(QHostAddress::LocalHost));
-    QList<QTcpSocket*> peers;
-    connect(&silent, &QTcpServer::newConnection, this, [&] {
-        while (QTcpSocket* peer = silent.nextPendingConnection())
-            peers << peer;
-    });
-    auto w = OpenShortWindow(folder_.path(), silent.serverPort());
-    QVERIFY(w);
-    QVERIFY(ChooseModule(w.get(), QStringLiteral("System")));
-    QVERIFY(ClickListItem(w.get(), "GetDeviceInfo"));
-    QSignalSpy finished(w.get(), &CDorvik_LurvaneDlg::shortSendFinished);
-
-    w->OnShortSend();
-    QVERIFY(w->ShortSendInProgress());
-    QVERIFY(!Button(w.get(), kShortSend)->isEnabled());
-    QVERIFY(!w->findChild<QLabel*>(QStringLiteral("status"))->text().isEmpty());
-    w->OnShortSend();  // refused while the first one runs
-
-    // The window's thread keeps running its events while the device is silent.
-    int ticks = 0;
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
-    timer.start(20);
-    QTRY_VERIFY_WITH_TIMEOUT(!peers.isEmpty(), 10000);
-    QTest::qWait(300);
-    QVERIFY(ticks >= 5);
-    QVERIFY(w->ShortSendInProgress());
-    QCOMPARE(finished.count(), 0);
-
-    // The device answers; the outcome is shown once.
-    const QByteArray body = "<config status=\"success\"/>";
-    peers.front()->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
-                         "\r\nConnection: close\r\n\r\n" + body);
-    peers.front()->flush();
-    QVERIFY(finished.wait(10000));
-    QTest::qWait(100);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(peers.size(), 1);  // the refused send never connected
-    QCOMPARE(Text(w.get(), kResult), body.toStdString());
-    QVERIFY(Button(w.get(), kShortSend)->isEnabled());
-    qDeleteAll(peers);
-}
 
 QTEST_MAIN(ShortSendTest)
 #include "short_send_test.moc"

@@ -1,57 +1,46 @@
 #pragma once
 
-// Helpers shared by the window tests: a temporary program folder, finding controls by id and
-// driving them like a user.
+// Helpers of the window tests: a temporary program folder, controls found by id and driven
+// like a user, the window aimed at a loopback port.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "../catalogue/temp_folder.h"
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
 #include "app/dorvik_lurvane_dlg.h"
 
+using namespace ControlId;
+
 // A program folder that exists for the life of the object.
-class TempProgramFolder {
-  public:
-    TempProgramFolder() { dir_.setAutoRemove(true); }
-    std::string path() const { return dir_.path().toStdString(); }
-
-    // Writes bytes to a file below the folder, creating its folders; returns its full path.
+struct TempProgramFolder : TempFolder {
+    std::string path() const { return Path(); }
+    // Writes bytes to a file below the folder (parents created); returns its full path.
     std::string write(const std::string& relative, const std::string& bytes) const {
-        const QString full = dir_.filePath(QString::fromStdString(relative));
-        QDir().mkpath(QFileInfo(full).path());
-        QFile file(full);
-        if (!file.open(QIODevice::WriteOnly))
-            return std::string();
-        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-        return full.toStdString();
+        return WriteFile(relative, bytes);
     }
-
-    // Creates an (empty) folder below the folder.
-    void mkdir(const std::string& relative) const {
-        QDir().mkpath(dir_.filePath(QString::fromStdString(relative)));
-    }
-
-  private:
-    QTemporaryDir dir_;
+    void mkdir(const std::string& relative) const { MakeFolder(relative); }
 };
 
 template <class T>
 T* Control(QWidget* window, int id) {
     return window->findChild<T*>(ControlName(id));
 }
-
 inline QLineEdit* Field(QWidget* w, int id) {
     return Control<QLineEdit>(w, id);
 }
@@ -62,17 +51,18 @@ inline QPlainTextEdit* Box(QWidget* w, int id) {
     return Control<QPlainTextEdit>(w, id);
 }
 inline QComboBox* ModuleCombo(QWidget* w) {
-    return Control<QComboBox>(w, ControlId::kModule);
+    return Control<QComboBox>(w, kModule);
 }
 inline QTableWidget* List(QWidget* w) {
-    return Control<QTableWidget>(w, ControlId::kInterfaceList);
+    return Control<QTableWidget>(w, kInterfaceList);
 }
-
 inline void Click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton);
 }
+inline std::string Text(QWidget* w, int id) {
+    return Box(w, id)->toPlainText().toStdString();
+}
 
-// The texts of the combo's entries, in order.
 inline QStringList ComboTexts(QWidget* w) {
     QStringList texts;
     for (int i = 0; i < ModuleCombo(w)->count(); ++i)
@@ -80,25 +70,20 @@ inline QStringList ComboTexts(QWidget* w) {
     return texts;
 }
 
-// The texts of the list's rows, in order.
 inline std::vector<std::string> ListTexts(QWidget* w) {
     std::vector<std::string> texts;
-    QTableWidget* list = List(w);
-    for (int row = 0; row < list->rowCount(); ++row) {
-        const QTableWidgetItem* item = list->item(row, 0);
-        texts.push_back(item ? item->text().toStdString() : std::string());
-    }
+    for (int row = 0; row < List(w)->rowCount(); ++row)
+        texts.push_back(List(w)->item(row, 0)->text().toStdString());
     return texts;
 }
 
 // Chooses the module entry with this text as a user would; false when there is none.
 inline bool ChooseModule(QWidget* w, const QString& text) {
-    QComboBox* combo = ModuleCombo(w);
-    const int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index = ModuleCombo(w)->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0)
         return false;
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
+    ModuleCombo(w)->setCurrentIndex(index);
+    emit ModuleCombo(w)->activated(index);
     return true;
 }
 
@@ -107,38 +92,68 @@ inline bool ClickListItem(QWidget* w, const std::string& text) {
     QTableWidget* list = List(w);
     for (int row = 0; row < list->rowCount(); ++row) {
         QTableWidgetItem* item = list->item(row, 0);
-        if (item && item->text().toStdString() == text) {
+        if (item->text().toStdString() == text) {
             list->scrollToItem(item);
-            const QRect rect = list->visualItemRect(item);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                              list->visualItemRect(item).center());
             return true;
         }
     }
     return false;
 }
 
-// Replaces the text of a connection field as typing would: unlocks it with its toggle when
-// it is locked, selects all and types the new text (one change per keystroke).
+// Replaces a connection field's text by typing (one change per key), unlocking it first.
 inline void TypeIntoField(QWidget* w, int id, const QString& text) {
     QLineEdit* field = Field(w, id);
-    if (!field->isEnabled()) {
-        const bool port = id == ControlId::kLongPort || id == ControlId::kShortPort;
-        Click(Button(w, port ? ControlId::kChangePort : ControlId::kChangeAccount));
-    }
+    if (!field->isEnabled())
+        Click(Button(w, id == kLongPort || id == kShortPort ? kChangePort : kChangeAccount));
     field->setFocus();
     field->selectAll();
-    if (text.isEmpty()) {
+    if (text.isEmpty())
         QTest::keyClick(field, Qt::Key_Delete);
-    } else {
+    else
         QTest::keyClicks(field, text);
-    }
 }
 
-// A shown window on a temporary program folder, with message boxes answered by the seam.
+// A shown window on the program folder; message boxes and file dialogs answered by the seam.
 inline std::unique_ptr<CDorvik_LurvaneDlg> OpenWindow(const std::string& programFolder) {
     DialogSeam::setAnswerMode(true);
     auto window = std::make_unique<CDorvik_LurvaneDlg>(programFolder);
     window->show();
-    if (!QTest::qWaitForWindowExposed(window.get())) return nullptr;
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return nullptr;
     return window;
+}
+
+// A window aimed at 127.0.0.1:port, on the short port in short mode or the long port.
+inline std::unique_ptr<CDorvik_LurvaneDlg> OpenAimedWindow(const std::string& folder, quint16 port,
+                                                           bool shortMode) {
+    auto w = OpenWindow(folder);
+    if (!w)
+        return w;
+    TypeIntoField(w.get(), kIp, QStringLiteral("127.0.0.1"));
+    TypeIntoField(w.get(), shortMode ? kShortPort : kLongPort, QString::number(port));
+    if (shortMode)
+        Click(Control<QRadioButton>(w.get(), kShortConnect));
+    return w;
+}
+
+// Presses a short-mode send button and waits for its outcome; false when none is shown.
+inline bool SendAndWait(CDorvik_LurvaneDlg* w, int button = kShortSend) {
+    QSignalSpy finished(w, &CDorvik_LurvaneDlg::shortSendFinished);
+    Click(Button(w, button));
+    return finished.wait(30000);
+}
+
+// A loopback port on which nothing listens; 0 when none could be had.
+inline quint16 DeadPort() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    close(fd);
+    return bound ? ntohs(address.sin_port) : 0;
 }

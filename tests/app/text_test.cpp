@@ -1,0 +1,151 @@
+// Text conversions of the window, the display form of its response boxes and the hand-over of
+// texts from a worker thread.
+#include <QSignalSpy>
+#include <QtTest>
+#include <future>
+
+#include "app/display_form.h"
+#include "app/latest_text_relay.h"
+#include "app/request_text.h"
+
+namespace {
+const DisplayBounds kSmall{10, 100, "the traffic log"};
+
+std::string Marker(std::size_t count) {
+    return OmissionMarker(count, "the traffic log");
+}
+}  // namespace
+
+class TextTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void lineEndsBodiesAndDecoding() {
+        const std::pair<std::string, std::string> crlf[] = {
+            {"a\nb\r\nc\rd\n\n", "a\r\nb\r\nc\r\nd\r\n\r\n"},
+            {"\r\r\n", "\r\n\r\n"},
+            {std::string("x\0y", 3), std::string("x\0y", 3)},
+            {"", ""}};
+        for (const auto& [in, out] : crlf)
+            QCOMPARE(WithCrLfLineEnds(in), out);
+        QString separated = QStringLiteral("a");
+        separated += QChar::ParagraphSeparator;
+        QCOMPARE(EditedTextToRequestBytes(separated + "b"), std::string("a\r\nb"));
+        QCOMPARE(EditedTextToRequestBytes(QStringLiteral("P\n\n<a>\u00e9</a>")),
+                 std::string("P\r\n\r\n<a>\xc3\xa9</a>"));
+        const std::pair<std::string, std::string> bodies[] = {
+            {"POST /x HTTP/1.1\r\nHost: h\r\n\r\n<a>\r\n\r\n</a>", "<a>\r\n\r\n</a>"},
+            {"POST /x HTTP/1.1\r\n\r\n", ""},
+            {"no blank line\r\nat all", ""},
+            {"LF only\n\nbody", ""}};
+        for (const auto& [request, body] : bodies)
+            QCOMPARE(BodyAfterBlankLine(request), body);
+        QCOMPARE(BytesForDisplay("\xe5\xbc\xa0\xe4\xbc\x9f"), QStringLiteral("\u5f20\u4f1f"));
+        QCOMPARE(BytesForDisplay(std::string("a\0b", 3)).size(), 3);
+        QCOMPARE(DisplayForm("\xe5\xbc\xa0 ok", kSmall), QStringLiteral("\u5f20 ok"));
+    }
+
+    void markerCountsWithThousands() {
+        QCOMPARE(Marker(412345),
+                 std::string(" ... [412,345 more bytes; the traffic log holds all]"));
+        QCOMPARE(OmissionMarker(1, nullptr), std::string(" ... [1 more byte]"));
+        QCOMPARE(OmissionMarker(999, ""), std::string(" ... [999 more bytes]"));
+        QCOMPARE(OmissionMarker(1234567890, nullptr),
+                 std::string(" ... [1,234,567,890 more bytes]"));
+    }
+
+    void displayFormCutsLongLinesAndLongTexts() {
+        std::string fifty;  // 50 lines of 9 bytes and LF
+        for (int i = 0; i < 50; ++i)
+            fifty += "line " + std::to_string(1000 + i) + "\n";
+        const DisplayBounds wide{10, 1000, "the traffic log"};
+        const struct {
+            const char* name;
+            std::string text;
+            DisplayBounds bounds;
+            std::string shown;  // empty: the text itself
+        } rows[] = {
+            {"empty", "", kSmall, ""},
+            {"line of the bound", "0123456789", kSmall, ""},
+            {"CR LF, empty lines", "012345678\r\n0123456789\n\n\nabc", kSmall, ""},
+            {"total of the bound", std::string(100, '\n'), kSmall, ""},
+            {"NUL", std::string("a\0b\n", 4), kSmall, ""},
+            {"no bounds", std::string(3000, 'x'), DisplayBounds{}, ""},
+            {"line one over", "01234567890", kSmall, "0123456789" + Marker(1)},
+            {"long lines",
+             "head\r\n" + std::string(25, 'A') + "\nmid\n" + std::string(11, 'B') + "\r\n" +
+                 std::string(40, 'C'),
+             wide,
+             "head\r\n" + std::string(10, 'A') + Marker(15) + "\nmid\n" + std::string(10, 'B') +
+                 Marker(2) + "\n" + std::string(10, 'C') + Marker(30)},
+            {"short answer", std::string(2500, 'x') + "\n<end/>", kShortAnswerBounds,
+             std::string(2000, 'x') + " ... [500 more bytes]\n<end/>"},
+            {"total one over", std::string(101, '\n'), kSmall, std::string(100, '\n') + Marker(1)},
+            {"ten whole lines", fifty, kSmall, fifty.substr(0, 100) + Marker(400)},
+            {"cut line at the end", std::string(95, '\n') + std::string(30, 'z') + "\nend", kSmall,
+             std::string(95, '\n') + "zzzzz" + Marker(29)},
+            {"UTF-8 at the total", std::string(99, '\n') + "\xe5\xbc\xa0tail", kSmall,
+             std::string(99, '\n') + Marker(7)},
+            {"broken UTF-8", std::string(30, '\x80'), kSmall, std::string(10, '\x80') + Marker(20)},
+        };
+        for (const auto& row : rows) {
+            const std::string& shown = row.shown.empty() ? row.text : row.shown;
+            QVERIFY2(DisplayFormBytes(row.text, row.bounds) == shown, row.name);
+            QVERIFY2(FitsDisplayBounds(row.text, row.bounds) == (shown == row.text), row.name);
+        }
+    }
+
+    void aUtf8SequenceIsNeverCut() {
+        // Two, three and four byte sequences put across the cut at every offset.
+        for (const std::string sequence : {"\xc3\xa9", "\xe5\xbc\xa0", "\xf0\x9f\x98\x80"}) {
+            for (std::size_t lead = 7; lead <= 10; ++lead) {
+                const std::string line = std::string(lead, 'a') + sequence + std::string(20, 'b');
+                const std::string shown = DisplayFormBytes(line, kSmall);
+                // A sequence across the cut goes whole to the hidden part.
+                const std::size_t kept = lead < 10 && lead + sequence.size() > 10 ? lead : 10;
+                QCOMPARE(shown, line.substr(0, kept) + Marker(line.size() - kept));
+            }
+        }
+    }
+
+    void relayDeliversTheNewestDisplayFormWithoutWaiting() {
+        LatestTextRelay relay(nullptr, 0, kSmall);
+        QSignalSpy spy(&relay, &LatestTextRelay::delivered);
+        // This thread is busy waiting for the worker: its posts must still return.
+        auto done = std::async(std::launch::async, [&relay] {
+            for (int i = 1; i <= 500; ++i)
+                relay.Post("text " + std::to_string(i) + "\n" + std::string(12, 'y'));
+        });
+        QCOMPARE(done.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        QTRY_COMPARE(spy.count(), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(
+            spy.at(0).at(0).toString(),
+            QStringLiteral("text 500\nyyyyyyyyyy ... [2 more bytes; the traffic log holds all]"));
+        relay.Post("later");  // after a delivery the next text is posted again
+        QTRY_COMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("later"));
+        QCOMPARE(relay.Deliveries(), 2);
+    }
+
+    void relayRestsBetweenDeliveries() {
+        LatestTextRelay relay(nullptr, 300);
+        QSignalSpy spy(&relay, &LatestTextRelay::delivered);
+        relay.Post("first");
+        QTRY_COMPARE(spy.count(), 1);
+        QElapsedTimer timer;
+        timer.start();
+        relay.Post("second");
+        relay.Post("third");
+        QTest::qWait(100);
+        QCOMPARE(spy.count(), 1);  // resting
+        QTRY_COMPARE(spy.count(), 2);
+        QVERIFY(timer.elapsed() >= 250);
+        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("third"));
+        QTest::qWait(400);
+        QCOMPARE(spy.count(), 2);  // nothing left over
+    }
+};
+
+QTEST_MAIN(TextTest)
+#include "text_test.moc"
