@@ -11,7 +11,8 @@
 # Environment: TESSALY_BIN (folder of tessaly-cli and tessaly-devsim; default build/bin),
 #   SOAK_PICTURE_SIZE (WxH of the simulated source pictures; default 640x360),
 #   SOAK_RSS_SLACK_KB (allowed growth of the resident memory; default 16384),
-#   SOAK_TIMEOUT (seconds; default 120 + EVENTS / 20), SOAK_KEEP=1 (keep the folder).
+#   SOAK_TIMEOUT (seconds; default 120 + EVENTS / 20), SOAK_KEEP=1 (keep the folder),
+#   SOAK_SIM_OPTIONS (more simulator options, e.g. "--write pieces --piece-bytes 777").
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 events=${1:-10000}
@@ -48,16 +49,17 @@ fail() {
 mkdir -p "$work/home" "$work/record"
 cp -r "$root/protocol_long" "$work/home/"
 
+# shellcheck disable=SC2086  # the extra options are meant to split into words
 "$bin/tessaly-devsim" --rate 0 --count "$events" --picture-size "$picture_size" \
-    --record "$work/record" >"$work/sim.out" 2>"$work/sim.err" &
+    --record "$work/record" ${SOAK_SIM_OPTIONS:-} >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 port=
 for _ in $(seq 100); do
-    port=$(awk '/^long-port /{print $2}' "$work/sim.out")
+    port=$(awk '/^long-port /{print $2}' "$work/sim.out" 2>/dev/null || true)
     [ -n "$port" ] && break
     sleep 0.1
 done
-[ -n "$port" ] || fail "the simulator did not report its long port"
+[ -n "$port" ] || fail "the simulator did not report its long port: $(cat "$work/sim.err")"
 
 "$bin/tessaly-cli" --ip 127.0.0.1 --long-port "$port" --home "$work/home" \
     listen "$work/home/protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml" \
