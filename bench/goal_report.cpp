@@ -85,10 +85,10 @@ void GoalReport::ValueAtMost(std::string what, double value, double limit, std::
     goals_.push_back(std::move(goal));
 }
 
-void GoalReport::RunBenchmarks(int argc, char** argv) {
+void GoalReport::RunBenchmarks(int argc, char** argv, int repetitions) {
     std::vector<std::string> args(argv, argv + argc);
     if (!HasFlag(argc, argv, "--benchmark_repetitions")) {
-        args.push_back("--benchmark_repetitions=5");
+        args.push_back("--benchmark_repetitions=" + std::to_string(repetitions));
     }
     if (!HasFlag(argc, argv, "--benchmark_enable_random_interleaving")) {
         args.push_back("--benchmark_enable_random_interleaving=true");

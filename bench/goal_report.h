@@ -20,11 +20,11 @@ class GoalReport {
     // A goal measured outside Google Benchmark: value against an upper limit, with its unit.
     void ValueAtMost(std::string what, double value, double limit, std::string unit);
 
-    // Runs the benchmarks with the given command line (defaults: 5 repetitions, interleaved at
-    // random, so both sides of a ratio see the same drift) and records each case's fastest
-    // repetition. Cases named on the command line's filter only; goals whose cases did not
-    // run are reported as skipped.
-    void RunBenchmarks(int argc, char** argv);
+    // Runs the benchmarks with the given command line (defaults: `repetitions` repetitions,
+    // interleaved at random, so both sides of a ratio see the same drift) and records each
+    // case's fastest repetition. Cases named on the command line's filter only; goals whose
+    // cases did not run are reported as skipped.
+    void RunBenchmarks(int argc, char** argv, int repetitions = 5);
 
     // Prints one line per goal; returns the number of goals not met (skipped ones not counted).
     int Print() const;
