@@ -42,5 +42,6 @@ int Base64DecodedSize(int srcLen);
 // byte is data. Bytes outside the alphabet (and bytes above 127) decode as 0. A group ends at
 // "=" in its third or fourth place but always counts as four characters. A final group cut
 // short by srcLen decodes as if the missing characters were "="; nothing past srcLen is read.
-// Null or empty src writes only the NUL (if dst is not null) and returns 0.
+// Null or empty src writes only the NUL (if dst is not null) and returns 0. dst must hold
+// Base64DecodedSize(srcLen) bytes: the fast paths may use the bytes after the NUL as scratch.
 int Base64Decode(const char* src, int srcLen, unsigned char* dst);
