@@ -1,15 +1,8 @@
 // The long connection of the window against loopback peers played by the test.
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QtTest>
+#include <QtNetwork>
 
 #include "app/demo_device.h"
 #include "app/display_form.h"
-#include "request/long_request.h"
 #include "window_fixture.h"
 
 namespace {
@@ -24,88 +17,105 @@ QByteArray FileBytes(const std::string& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
-// A device on 127.0.0.1 that accepts long connections and keeps what it receives.
-struct Peer {
-    QTcpServer server;
-    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+// What comes on socket until `size` bytes are in or 10 s pass.
+std::string Read(QTcpSocket* socket, std::size_t size) {
+    QByteArray bytes;
+    QElapsedTimer timer;
+    for (timer.start(); std::size_t(bytes.size()) < size && timer.elapsed() < 10000;) {
+        socket->waitForReadyRead(50);
+        bytes += socket->readAll();
+    }
+    return bytes.toStdString();
+}
 
-    // The next connection; null when none comes within 10 s.
-    QTcpSocket* accept() {
-        if (!server.hasPendingConnections() && !server.waitForNewConnection(10000))
-            return nullptr;
-        return sockets.emplace_back(server.nextPendingConnection()).get();
+// True once the tool has closed its side of socket (within 10 s).
+bool ClosedByTool(QTcpSocket* socket) {
+    QElapsedTimer timer;
+    for (timer.start(); timer.elapsed() < 10000; socket->readAll()) {
+        if (socket->state() == QAbstractSocket::UnconnectedState)
+            return true;
+        socket->waitForReadyRead(50);
     }
-    // What comes on socket until `size` bytes are in or 10 s pass.
-    static std::string read(QTcpSocket* socket, std::size_t size) {
-        QByteArray bytes;
-        QElapsedTimer timer;
-        for (timer.start(); std::size_t(bytes.size()) < size && timer.elapsed() < 10000;) {
-            socket->waitForReadyRead(50);
-            bytes += socket->readAll();
-        }
-        return bytes.toStdString();
-    }
-    // True once the tool has closed its side of socket (within 10 s).
-    static bool closedByTool(QTcpSocket* socket) {
-        QElapsedTimer timer;
-        for (timer.start(); timer.elapsed() < 10000; socket->readAll()) {
-            if (socket->state() == QAbstractSocket::UnconnectedState)
-                return true;
-            socket->waitForReadyRead(50);
-        }
-        return false;
-    }
-};
-
+    return false;
+}
 }  // namespace
 
 class LongSendTest : public QObject {
     Q_OBJECT
     TempProgramFolder folder_;
-    Peer peer_;
+    QTcpServer peer_;  // the device: accepts long connections and keeps what it receives
+    std::vector<std::unique_ptr<QTcpSocket>> sockets_;
 
-    std::unique_ptr<CDorvik_LurvaneDlg> Open(quint16 port = 0) {
-        return OpenAimedWindow(folder_.path(), port ? port : peer_.server.serverPort(), false);
+    std::unique_ptr<CDorvik_LurvaneDlg> Open() {
+        return OpenAimedWindow(folder_.path(), peer_.serverPort(), false);
     }
     // Presses "Long connect send" and takes the connection it opens at the peer.
     QTcpSocket* Connect(CDorvik_LurvaneDlg* w) {
         Click(Button(w, kLongSend));
-        return w->LongConnected() && DialogSeam::shownTexts().isEmpty() ? peer_.accept() : nullptr;
+        if (!w->LongConnected() || !DialogSeam::shownTexts().isEmpty() ||
+            (!peer_.hasPendingConnections() && !peer_.waitForNewConnection(10000)))
+            return nullptr;
+        return sockets_.emplace_back(peer_.nextPendingConnection()).get();
     }
 
   private slots:
-    void initTestCase() { QVERIFY(peer_.server.listen(QHostAddress::LocalHost)); }
+    void initTestCase() {
+        QVERIFY(peer_.listen(QHostAddress::LocalHost));
+        folder_.write("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", kSubscribeBody);
+        folder_.write("protocol_long/Subscribe/plain.xml", "<config/>");
+    }
     void init() { DialogSeam::clearShown(); }
 
-    void peerGetsTheExactBytesAndClosingTheWindowReturns() {
-        folder_.write("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", kSubscribeBody);
+    void longClickBuildsTheKeepAliveRequestThatReachesThePeerExactly() {
         auto w = Open();
         QVERIFY(w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
+        QVERIFY(ClickListItem(w.get(), "plain"));  // no markers: the empty interface name
+        QVERIFY(w->RequestEditorBytes().rfind("POST / HTTP/1.1\r\n", 0) == 0);
         QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
-        const std::string request = w->RequestEditorBytes();
-        QVERIFY(request.find("\n\t<subscribeFlag>") != std::string::npos);  // LF as in the file
+        const std::string composed = w->RequestEditorBytes();  // the body's LF as in the file
+        QCOMPARE(composed,
+                 "POST /SetSubscribe HTTP/1.1\r\nAuthorization: Basic YWRtaW46NzM5MTg0\r\n"
+                 "User-Agent: Lurvane\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                     std::to_string(sizeof kSubscribeBody - 1) +
+                     "\r\nConnection: keep-alive\r\nKeep-Alive: 300 \r\n\r\n" + kSubscribeBody);
+        QVERIFY(w->Interface().empty());  // short-mode state untouched
         QTcpSocket* socket = Connect(w.get());
         QVERIFY(socket);
         QVERIFY(!Field(w.get(), kIp)->isEnabled());  // locked by the send
-        QCOMPARE(Peer::read(socket, request.size()), request);
+        QCOMPARE(Read(socket, composed.size()), composed);
 
-        // After an edit the edited text goes out, line ends as CR LF; no second connection.
-        Box(w.get(), kRequest)->moveCursor(QTextCursor::End);
-        QTest::keyClicks(Box(w.get(), kRequest), "X");
-        const std::string edited = w->RequestEditorBytes();
-        QVERIFY(edited.find("\r\n\t<subscribeFlag>") != std::string::npos);
+        // Typed at the end: every line end becomes CR LF; sent on the same connection.
+        QPlainTextEdit* editor = Box(w.get(), kRequest);
+        editor->setFocus();
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(editor, "<!--x-->");
+        std::string edited;
+        for (char c : composed) {
+            if (c == '\n')
+                edited += '\r';
+            if (c != '\r')
+                edited += c;
+        }
+        edited += "<!--x-->";
+        QCOMPARE(w->RequestEditorBytes(), edited);
         Click(Button(w.get(), kLongSend));
-        QCOMPARE(Peer::read(socket, edited.size()), edited);
-        QVERIFY(!peer_.server.waitForNewConnection(200));
+        QCOMPARE(Read(socket, edited.size()), edited);
+        QVERIFY(!peer_.waitForNewConnection(200));
         QVERIFY(DialogSeam::shownTexts().isEmpty());
+        // Filling again by a click makes the composed bytes count again; Return is a CR LF.
+        QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
+        QCOMPARE(w->RequestEditorBytes(), composed);
+        editor->moveCursor(QTextCursor::Start);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QVERIFY(w->RequestEditorBytes().rfind("\r\nPOST /SetSubscribe HTTP/1.1\r\n", 0) == 0);
 
-        QElapsedTimer timer;
+        QElapsedTimer timer;  // closing the window while connected returns
         timer.start();
         w->close();
         w.reset();
         QVERIFY(timer.elapsed() < 5000);
-        QVERIFY(Peer::closedByTool(socket));
+        QVERIFY(ClosedByTool(socket));
     }
 
     void answersAppearCutAndLoggedWholeAndTheServerAddressFeedsFollowUps() {
@@ -133,12 +143,10 @@ class LongSendTest : public QObject {
             "</config>\r\n");
         DialogSeam::setNextOpenFile(QString::fromStdString(renew));
         Click(Button(w.get(), kSelectProtocol));
-        std::string expected;
-        QCOMPARE(::PrepareLongRequest(renew, "127.0.0.1", "RenewSubscribe", "admin", "739184",
-                                      address.toStdString(), expected),
-                 0);
-        QCOMPARE(w->RequestEditorBytes(), expected);
-        QVERIFY(expected.find("<![CDATA[" + address.toStdString() + "]]>") != std::string::npos);
+        const std::string followUp = w->RequestEditorBytes();
+        QVERIFY(followUp.rfind("POST /RenewSubscribe HTTP/1.1\r\n", 0) == 0);
+        QVERIFY(followUp.find("<![CDATA[" + address.toStdString() + "]]>") != std::string::npos);
+        QVERIFY(followUp.find("old.invalid") == std::string::npos);
 
         // A face-match sized event: its picture line of 400 KB is shown cut, with "张" right
         // at the cut going whole to the hidden part.
@@ -162,7 +170,7 @@ class LongSendTest : public QObject {
         QCOMPARE(FileBytes(folder_.path() + "/ApiLog.txt"), answer + event);
     }
 
-    void editsOfUserPasswordAndLongPortDisconnect() {
+    void editsOfUserPasswordAndLongPortAndShortSendsDisconnect() {
         auto w = Open();
         QVERIFY(w);
         QTcpSocket* first = Connect(w.get());
@@ -177,31 +185,25 @@ class LongSendTest : public QObject {
         Field(w.get(), kUser)->end(false);
         QTest::keyClick(Field(w.get(), kUser), Qt::Key_1);
         QVERIFY(!w->LongConnected());
-        QVERIFY(Peer::closedByTool(first));
+        QVERIFY(ClosedByTool(first));
         // The next long send connects again; the password and the long port close it too.
-        const std::pair<int, QString> edits[] = {
-            {kPassword, QStringLiteral("x")},
-            {kLongPort, QString::number(peer_.server.serverPort())}};
+        const std::pair<int, QString> edits[] = {{kPassword, QStringLiteral("x")},
+                                                 {kLongPort, QString::number(peer_.serverPort())}};
         for (const auto& [id, text] : edits) {
             QTcpSocket* socket = Connect(w.get());
             QVERIFY(socket);
             TypeIntoField(w.get(), id, text);
-            QVERIFY(Peer::closedByTool(socket));
+            QVERIFY(ClosedByTool(socket));
         }
-        QVERIFY(DialogSeam::shownTexts().isEmpty());
-    }
-
-    void shortSendLocksTheFieldsAndClosesTheLongConnection() {
-        auto w = Open();
-        QVERIFY(w);
-        QTcpSocket* socket = Connect(w.get());
-        QVERIFY(socket);
+        // So does a short send, even one refused for want of an interface.
+        QTcpSocket* last = Connect(w.get());
+        QVERIFY(last);
         Click(Control<QRadioButton>(w.get(), kShortConnect));
-        Click(Button(w.get(), kShortSend));  // no interface chosen: closes all the same
+        Click(Button(w.get(), kShortSend));
         QCOMPARE(DialogSeam::shownTexts(), QStringList{"Please select the interface!"});
-        QVERIFY(!w->ShortSendInProgress());
-        QVERIFY(!w->LongConnected());
-        QVERIFY(Peer::closedByTool(socket));
+        QVERIFY(!w->ShortSendInProgress() && !w->LongConnected());
+        QVERIFY(ClosedByTool(last));
+        // Fields are locked before the check.
         QVERIFY(!Field(w.get(), kLongPort)->isEnabled());
         QCOMPARE(Button(w.get(), kChangePort)->text(), QStringLiteral("Change Port"));
     }
@@ -236,7 +238,7 @@ class LongSendTest : public QObject {
             QVERIFY(!w->LongConnected());
             Field(w.get(), row.id)->setText(before);
         }
-        QVERIFY(!peer_.server.waitForNewConnection(200));  // no connection was attempted
+        QVERIFY(!peer_.waitForNewConnection(200));  // no connection was attempted
     }
 
     void closingDuringAPushStormIsQuickAndLeavesTheLogAPrefixOfTheStream() {

@@ -8,14 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalSpy>
-#include <QTableWidget>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 #include <memory>
 #include <string>
 #include <vector>
