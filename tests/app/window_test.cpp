@@ -62,21 +62,22 @@ class WindowTest : public QObject {
         QCOMPARE(List(w.get())->horizontalHeaderItem(0)->text(), QStringLiteral("Interface Name"));
         QVERIFY(Text(w.get(), kRequest).empty() && Text(w.get(), kResult).empty());
 
-        // The two toggles unlock their own fields only.
-        QPushButton* account = Button(w.get(), kChangeAccount);
-        QPushButton* port = Button(w.get(), kChangePort);
-        Click(account);
-        QCOMPARE(account->text(), QStringLiteral("Change OK"));
-        ExpectEnabled(w.get(), {kIp, kUser, kPassword}, true);
-        ExpectEnabled(w.get(), {kLongPort, kShortPort}, false);
-        Click(port);
-        QCOMPARE(port->text(), QStringLiteral("Change OK"));
-        ExpectEnabled(w.get(), {kIp, kUser, kPassword, kLongPort, kShortPort}, true);
-        Click(account);
-        QCOMPARE(account->text(), QStringLiteral("Change IP/username/password"));
-        ExpectEnabled(w.get(), {kIp, kUser, kPassword}, false);
-        ExpectEnabled(w.get(), {kLongPort, kShortPort}, true);
-        QCOMPARE(port->text(), QStringLiteral("Change OK"));
+        // Each toggle unlocks and locks its own fields only, whatever state the other is in.
+        const struct {
+            int button;
+            bool account, port;
+        } steps[] = {{kChangePort, false, true},
+                     {kChangeAccount, true, true},
+                     {kChangePort, true, false},
+                     {kChangeAccount, false, false}};
+        for (const auto& step : steps) {
+            Click(Button(w.get(), step.button));
+            ExpectEnabled(w.get(), {kIp, kUser, kPassword}, step.account);
+            ExpectEnabled(w.get(), {kLongPort, kShortPort}, step.port);
+            QCOMPARE(Button(w.get(), kChangeAccount)->text(),
+                     step.account ? "Change OK" : "Change IP/username/password");
+            QCOMPARE(Button(w.get(), kChangePort)->text(), step.port ? "Change OK" : "Change Port");
+        }
         // The port fields take digits only.
         TypeIntoField(w.get(), kLongPort, QStringLiteral("9a0b0"));
         QCOMPARE(Field(w.get(), kLongPort)->text(), QStringLiteral("900"));
