@@ -1,6 +1,7 @@
 #include "codec/xml_document.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -49,6 +50,17 @@ CXmlDocument::CXmlDocument(const char* text, int length) {
     SetDoc(text, length);
 }
 
+CXmlDocument::CXmlDocument(BorrowTag, std::string_view text)
+    : m_text(text.empty() ? std::string_view("", 0)
+                          : text.substr(0, static_cast<std::size_t>(INT_MAX))),
+      m_bBorrowed(true) {
+    ParseDoc();
+}
+
+CXmlDocument CXmlDocument::Borrowing(std::string_view text) {
+    return CXmlDocument(BorrowTag{}, text);
+}
+
 CXmlDocument::~CXmlDocument() = default;
 CXmlDocument::CXmlDocument(CXmlDocument&& other) noexcept {
     *this = std::move(other);
@@ -57,6 +69,9 @@ CXmlDocument::CXmlDocument(CXmlDocument&& other) noexcept {
 CXmlDocument& CXmlDocument::operator=(CXmlDocument&& other) noexcept {
     if (this != &other) {
         m_strDoc = std::move(other.m_strDoc);
+        // A kept copy may have moved its bytes (a short text lies inside the string itself).
+        m_bBorrowed = other.m_bBorrowed;
+        m_text = m_bBorrowed ? other.m_text : std::string_view(m_strDoc);
         m_strError = std::move(other.m_strError);
         std::copy_n(other.m_iPos, 3, m_iPos);
         m_iPosFree = other.m_iPosFree;
@@ -68,6 +83,8 @@ CXmlDocument& CXmlDocument::operator=(CXmlDocument&& other) noexcept {
         m_longEndTags = std::move(other.m_longEndTags);
         // The source is left as a document never parsed: every operation fails harmlessly.
         other.m_strDoc.clear();
+        other.m_text = std::string_view();
+        other.m_bBorrowed = false;
         other.m_strError.clear();
         other.ResetPos();
         other.m_iPosFree = 1;
@@ -85,6 +102,8 @@ void CXmlDocument::SetDoc(const char* text, int length) {
     } else {
         m_strDoc.assign(text, static_cast<size_t>(length));
     }
+    m_text = m_strDoc;
+    m_bBorrowed = false;
     m_strError.clear();
     ParseDoc();
 }

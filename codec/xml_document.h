@@ -2,13 +2,15 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "codec/xml_elem_record.h"
 
 // An XML document read in one forward pass that records only elements (where their tags lie
-// in a kept copy of the text and how they are linked), then walked with FindElem / IntoElem /
-// OutOfElem and read with GetData / GetAttrib. A parse never fails hard: problems end up in
+// in the text and how they are linked), then walked with FindElem / IntoElem / OutOfElem and
+// read with GetData / GetAttrib. The text is a kept copy, or the caller's own bytes for a
+// document made by Borrowing. A parse never fails hard: problems end up in
 // GetError() and IsWellFormed(), and every element recognised stays navigable.
 class CXmlDocument {
   public:
@@ -50,6 +52,10 @@ class CXmlDocument {
     // Copies length bytes of text and parses them. Null text or length <= 0 gives an empty
     // document ("Empty document").
     CXmlDocument(const char* text, int length);
+    // Parses the caller's bytes where they lie, without a copy; everything else is as for a
+    // copy. The bytes must stay alive and unchanged while the document (or one moved from it)
+    // is used. An empty view gives an empty document; bytes past INT_MAX are not read.
+    static CXmlDocument Borrowing(std::string_view text);
     ~CXmlDocument();
     CXmlDocument(const CXmlDocument&) = delete;
     CXmlDocument& operator=(const CXmlDocument&) = delete;
@@ -57,15 +63,18 @@ class CXmlDocument {
     CXmlDocument(CXmlDocument&&) noexcept;
     CXmlDocument& operator=(CXmlDocument&&) noexcept;
 
-    // Replaces the text (null text or length <= 0: empty), clears the error and parses again;
-    // the position goes back to document level.
+    // Replaces the text with a copy of length bytes (null text or length <= 0: empty), also in
+    // a borrowing document, clears the error and parses again; the position goes back to
+    // document level.
     void SetDoc(const char* text, int length);
     // True when there is exactly one top-level element and no error was met below it.
     bool IsWellFormed() const;
     // The first problem met by the last parse (document-level texts win); "" after a clean one.
     const std::string& GetError() const { return m_strError; }
-    // The kept copy of the document text.
-    const std::string& GetDoc() const { return m_strDoc; }
+    // The document text: the kept copy, or the borrowed bytes.
+    std::string_view GetDoc() const { return m_text; }
+    // True when the text is the caller's (Borrowing and not replaced since).
+    bool BorrowsText() const { return m_bBorrowed; }
 
     // Finds the next sibling after the current element (or the first child of the parent
     // when none is current) whose tag name matches name; null or "" takes the next element of
@@ -80,6 +89,10 @@ class CXmlDocument {
     // Text content of the current element (the document when none is current), references
     // decoded and CDATA kept verbatim; "" when it has child elements, is empty or not ended.
     std::string GetData() const;
+    // GetData's result as a view into the text when it needs no decoding (no markup and no
+    // "&" in the content; an empty result counts too): true and text set. False, text empty,
+    // when GetData has to build it. The view lives as long as the text.
+    bool GetDataView(std::string_view& text) const;
     // Value of attribute name of the current element, unquoted and decoded; the attribute's
     // own name when it has no value; "" when absent, name is null or nothing is current.
     std::string GetAttrib(const char* name) const;
@@ -111,7 +124,12 @@ class CXmlDocument {
     static int ParseNode(Token& token, NodeRecord& node);
 
   private:
+    struct BorrowTag {};
+    CXmlDocument(BorrowTag, std::string_view text);
     bool ParseDoc();
+    // Content range [begin, end) of the current element for GetData; false when GetData is ""
+    // without looking at the content.
+    bool DataRange(int& begin, int& end) const;
     int ParseElem(int iContainer, Token& token);
     int NewPos();
     void GrowPosArray(int size);
@@ -121,7 +139,9 @@ class CXmlDocument {
     void SetEndTagLength(int i, int endLength);
     void ResetPos();
 
-    std::string m_strDoc;
+    std::string m_strDoc;      // the kept copy; empty while borrowing
+    std::string_view m_text;   // the text parsed: m_strDoc or the borrowed bytes
+    bool m_bBorrowed = false;  // m_text is the caller's
     std::string m_strError;
     int m_iPos[3] = {0, 0, 0};  // parent, current, child
     int m_iPosFree = 1;

@@ -15,7 +15,7 @@ namespace {
 // The tag name as navigation reads it: after "<" and any white space, up to the first of
 // white space, "<", ">", "=", "\", "/", "?" and "!"; a name that would be empty is the
 // single byte there. Stays within [start + 1, end).
-std::string_view ElemName(const std::string& doc, int start, int end) {
+std::string_view ElemName(std::string_view doc, int start, int end) {
     int p = start + 1;
     while (p < end && IsSpace(static_cast<unsigned char>(doc[p]))) {
         ++p;
@@ -32,7 +32,7 @@ std::string_view ElemName(const std::string& doc, int start, int end) {
     if (q == p && q < end) {
         ++q;
     }
-    return std::string_view(doc).substr(p, q - p);
+    return doc.substr(p, q - p);
 }
 
 }  // namespace
@@ -45,11 +45,11 @@ bool CXmlDocument::FindElem(const char* name) {
     int candidate = current ? Rec(current).iNext : Rec(m_iPos[0]).iFirstChild;
     if (name != nullptr && name[0] != '\0') {
         const std::string_view given(name);
-        const int docEnd = static_cast<int>(m_strDoc.size());
+        const int docEnd = static_cast<int>(m_text.size());
         while (candidate != 0) {
             const int start = Rec(candidate).nStart;
             const int end = std::min(docEnd, start + StartTagLength(candidate));
-            if (NameMatches(ElemName(m_strDoc, start, end), given)) {
+            if (NameMatches(ElemName(m_text, start, end), given)) {
                 break;
             }
             candidate = Rec(candidate).iNext;
@@ -88,20 +88,44 @@ bool CXmlDocument::OutOfElem() {
     return true;
 }
 
-std::string CXmlDocument::GetData() const {
+bool CXmlDocument::DataRange(int& begin, int& end) const {
     if (m_nPosCapacity == 0) {
-        return {};
+        return false;
     }
     const int i = m_iPos[1];
     const ElemRecord& r = Rec(i);
     const int startTag = StartTagLength(i);
     if (r.iFirstChild != 0 || r.nLength == startTag) {
+        return false;
+    }
+    const int docEnd = static_cast<int>(m_text.size());
+    begin = std::min(r.nStart + startTag, docEnd);
+    end = std::min(begin + std::max(0, r.nLength - startTag - EndTagLength(i)), docEnd);
+    return true;
+}
+
+bool CXmlDocument::GetDataView(std::string_view& text) const {
+    text = std::string_view();
+    int begin = 0;
+    int end = 0;
+    if (!DataRange(begin, end)) {
+        return true;
+    }
+    const char* d = m_text.data();
+    if (FindEither<'<', '&'>(d + begin, d + end) != d + end) {
+        return false;
+    }
+    text = m_text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+    return true;
+}
+
+std::string CXmlDocument::GetData() const {
+    int begin = 0;
+    int end = 0;
+    if (!DataRange(begin, end)) {
         return {};
     }
-    const int docEnd = static_cast<int>(m_strDoc.size());
-    const int begin = std::min(r.nStart + startTag, docEnd);
-    const int end = std::min(begin + std::max(0, r.nLength - startTag - EndTagLength(i)), docEnd);
-    const char* d = m_strDoc.data();
+    const char* d = m_text.data();
     if (FindByte(d + begin, d + end, '<') == d + end) {
         return UnescapeText(d + begin, end - begin);
     }
@@ -133,9 +157,9 @@ std::string CXmlDocument::GetAttrib(const char* name) const {
         return {};
     }
     const std::string_view given(name);
-    const char* d = m_strDoc.data();
+    const char* d = m_text.data();
     const int start = Rec(i).nStart;
-    const int end = std::min(static_cast<int>(m_strDoc.size()), start + StartTagLength(i));
+    const int end = std::min(static_cast<int>(m_text.size()), start + StartTagLength(i));
     Token token;
     token.pText = d;
     token.nEnd = end;

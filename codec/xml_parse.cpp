@@ -371,16 +371,16 @@ bool CXmlDocument::ParseDoc() {
     m_iPosFree = 1;
     m_longStartTags.clear();
     m_longEndTags.clear();
-    GrowPosArray(static_cast<int>(m_strDoc.size() / 64 + 8));
+    GrowPosArray(static_cast<int>(m_text.size() / 64 + 8));
     Rec(0) = ElemRecord{};
-    if (m_strDoc.empty()) {
+    if (m_text.empty()) {
         m_strError = "Empty document";
     } else {
         Token token;
-        token.pText = m_strDoc.data();
-        token.nEnd = static_cast<int>(m_strDoc.size());
+        token.pText = m_text.data();
+        token.nEnd = static_cast<int>(m_text.size());
         const int first = ParseElem(0, token);
-        Rec(0).nLength = static_cast<int>(m_strDoc.size());
+        Rec(0).nLength = static_cast<int>(m_text.size());
         if (first == 0) {
             m_strError = "No root element";
         } else {
@@ -405,7 +405,7 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
     OpenNameIndex index;   // built at the first end tag that does not close the innermost
     bool indexed = false;  // element, kept up to date from then on
     NodeRecord node;
-    const std::string_view doc(m_strDoc);
+    const std::string_view doc = m_text;
     auto nameOf = [&](const OpenTag& tag) { return doc.substr(tag.nNameStart, tag.nNameLength); };
     auto setErrorOnce = [&](std::string text) {
         if (m_strError.empty()) {

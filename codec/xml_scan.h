@@ -35,11 +35,12 @@ inline bool NameMatches(std::string_view docName, std::string_view given) {
     return c == ' ' || c == '=' || c == '/' || c == '[' || c == ']';
 }
 
-// First "<" or ">" in [p, end), or end.
-inline const char* FindAngle(const char* p, const char* end) {
+// First A or B in [p, end), or end.
+template <char A, char B>
+inline const char* FindEither(const char* p, const char* end) {
 #if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i lt = _mm_set1_epi8(A);
+    const __m128i gt = _mm_set1_epi8(B);
     auto hits = [&](const char* at) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         return _mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt));
@@ -63,10 +64,15 @@ inline const char* FindAngle(const char* p, const char* end) {
         p += 16;
     }
 #endif
-    while (p < end && *p != '<' && *p != '>') {
+    while (p < end && *p != A && *p != B) {
         ++p;
     }
     return p;
+}
+
+// First "<" or ">" in [p, end), or end.
+inline const char* FindAngle(const char* p, const char* end) {
+    return FindEither<'<', '>'>(p, end);
 }
 
 // First c in [p, end), or end.

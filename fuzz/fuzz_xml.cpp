@@ -77,7 +77,7 @@ void CheckFullWalk(CXmlDocument& doc) {
 
 std::vector<std::string> NamesIn(const CXmlDocument& doc) {
     std::vector<std::string> names = {"config", "smartType", "item", "listInfo", "count", "type"};
-    const std::string& text = doc.GetDoc();
+    const std::string_view text = doc.GetDoc();
     for (int i = 1; i < doc.ElemCount() && names.size() < 32; ++i) {
         const int start = doc.Elem(i).nStart + 1;
         int end = start;
@@ -85,7 +85,7 @@ std::vector<std::string> NamesIn(const CXmlDocument& doc) {
                text[end] != '>' && text[end] != '/' && text[end] != '=') {
             ++end;
         }
-        names.push_back(text.substr(start, end - start));
+        names.emplace_back(text.substr(start, end - start));
     }
     return names;
 }

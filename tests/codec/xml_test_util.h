@@ -27,7 +27,7 @@ inline std::vector<int> Children(const CXmlDocument& doc, int i) {
 // exactly once from record 0, parent / sibling / first-child links agree with each other,
 // and every extent lies inside the document.
 inline void ExpectConsistentTree(const CXmlDocument& doc) {
-    const std::string& text = doc.GetDoc();
+    const std::string_view text = doc.GetDoc();
     const int size = static_cast<int>(text.size());
     std::set<int> seen;
     std::vector<int> pending{0};
