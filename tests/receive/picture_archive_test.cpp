@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
 #include "receive_test_support.h"
@@ -27,88 +28,67 @@ class ReceivePictureArchive : public ::testing::Test {
 TEST_F(ReceivePictureArchive, FilesDecodedBytesAndExistingFoldersAreNoFailure) {
     const std::string bytes("\xff\xd8\xff\xe0\0\x10JFIF", 10);
     const std::string first = SavePicture(archive_, ToBase64(bytes), "VFD_MATCH", "snap", "id5");
-    ASSERT_FALSE(first.empty());
     EXPECT_EQ(first.rfind(folder_.Path() + "/pic/VFD_MATCH/", 0), 0u);
     std::string kind;
     int number = 0;
     EXPECT_TRUE(SplitPictureName(first.substr(first.rfind('/') + 1), kind, number));
-    EXPECT_EQ(kind, "snap");
-    EXPECT_EQ(number, 5);
+    EXPECT_EQ(kind + std::to_string(number), "snap5");
     EXPECT_EQ(ReadFile(first), bytes);
-
-    const std::string second = SavePicture(archive_, ToBase64("xy"), "VFD_MATCH", "album", "id5");
-    EXPECT_EQ(ReadFile(second), "xy");
-    EXPECT_EQ(SavePicture(archive_, ToBase64("z"), "PEA", "src", "id6").empty(), false);
+    EXPECT_EQ(ReadFile(SavePicture(archive_, ToBase64("xy"), "VFD_MATCH", "album", "id5")), "xy");
+    EXPECT_EQ(ReadFile(SavePicture(archive_, ToBase64("z"), "PEA", "src", "id6")), "z");
+    // Base64 without whole groups: the buffer must hold what one character gives, and its NUL.
+    EXPECT_EQ(ReadFile(SavePicture(archive_, "Q", "T", "src", "id0")), "@");
+    EXPECT_EQ(ReadFile(SavePicture(archive_, "QUJDRA", "T", "src", "id2")), "ABCD");
     EXPECT_EQ(LogBytes(), "") << "existing folders were noted as failures";
-}
-
-TEST_F(ReceivePictureArchive, EmptyBase64TouchesNothing) {
-    EXPECT_EQ(SavePicture(archive_, "", "PEA", "src", "id1"), "");
-    EXPECT_FALSE(Exists(folder_.Path() + "/pic"));
-    EXPECT_EQ(LogBytes(), "");
+    EXPECT_EQ(SavePicture(archive_, "", "Empty", "src", "id1"), "");
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() + "/pic/Empty"));
 }
 
 TEST_F(ReceivePictureArchive, UnsafeSmartTypesStayInsidePic) {
-    struct Case {
-        const char* smartType;
-        const char* folder;
-    };
-    for (const Case& c :
-         {Case{"..", "__"}, Case{".", "_"}, Case{"../../escape", ".._.._escape"},
-          Case{"a/b", "a_b"}, Case{"c\\d", "c_d"}, Case{"/abs", "_abs"}, Case{"...", "..."}}) {
-        EXPECT_EQ(SafeFolderName(c.smartType), c.folder);
-        const std::string path = SavePicture(archive_, ToBase64("p"), c.smartType, "src", "id1");
-        EXPECT_EQ(path.rfind(folder_.Path() + "/pic/" + c.folder + "/", 0), 0u)
-            << c.smartType << " -> " << path;
+    const std::pair<const char*, const char*> rows[] = {
+        {"..", "__"},   {".", "_"},      {"../../escape", ".._.._escape"},
+        {"a/b", "a_b"}, {"c\\d", "c_d"}, {"/abs", "_abs"},
+        {"...", "..."}};
+    for (const auto& [smartType, name] : rows) {
+        EXPECT_EQ(SafeFolderName(smartType), name);
+        const std::string path = SavePicture(archive_, ToBase64("p"), smartType, "src", "id1");
+        EXPECT_EQ(path.rfind(folder_.Path() + "/pic/" + name + "/", 0), 0u) << path;
         EXPECT_EQ(ReadFile(path), "p");
     }
-    EXPECT_EQ(SafeFolderName(""), "");
+    EXPECT_EQ(SafeFolderName(std::string("a\0b", 3)), "a_b");
     EXPECT_EQ(ListFolder(folder_.Path()), std::vector<std::string>{"pic"});
 }
 
-TEST_F(ReceivePictureArchive, PicBlockedByAFileIsNotedAndSkipped) {
-    std::FILE* blocker = std::fopen((folder_.Path() + "/pic").c_str(), "w");
-    ASSERT_NE(blocker, nullptr);
-    std::fclose(blocker);
-    EXPECT_EQ(SavePicture(archive_, ToBase64("lost"), "PEA", "src", "id1"), "");
-    EXPECT_EQ(LogBytes(), "\n\nCreateDirectory pic fail!\n\n\n\nCreateDirectory PEA fail!\n\n");
-}
-
-TEST_F(ReceivePictureArchive, SmartTypeFolderBlockedOnlyNotesThatFolder) {
-    ASSERT_EQ(mkdir((folder_.Path() + "/pic").c_str(), 0700), 0);
-    std::FILE* blocker = std::fopen((folder_.Path() + "/pic/PEA").c_str(), "w");
-    ASSERT_NE(blocker, nullptr);
-    std::fclose(blocker);
-    EXPECT_EQ(SavePicture(archive_, ToBase64("lost"), "PEA", "src", "id1"), "");
-    EXPECT_EQ(LogBytes(), "\n\nCreateDirectory PEA fail!\n\n");
-}
-
-TEST_F(ReceivePictureArchive, NotesNeedAnOpenLog) {
-    log_.Close();
-    std::FILE* blocker = std::fopen((folder_.Path() + "/pic").c_str(), "w");
-    ASSERT_NE(blocker, nullptr);
-    std::fclose(blocker);
-    EXPECT_EQ(SavePicture(archive_, ToBase64("lost"), "PEA", "src", "id1"), "");
-    EXPECT_FALSE(log_.IsOpen());
-    EXPECT_EQ(ReadFile(log_.Path()), "");
-}
-
-TEST_F(ReceivePictureArchive, BufferFitsBase64WithoutWholeGroups) {
-    // One character gives one byte and its NUL: more than a buffer as long as the text.
-    EXPECT_EQ(ReadFile(SavePicture(archive_, "Q", "T", "src", "id0")), "@");
-    EXPECT_EQ(ReadFile(SavePicture(archive_, "QUJD", "T", "src", "id1")), "ABC");
-    const std::string cut = SavePicture(archive_, "QUJDRA", "T", "src", "id2");
-    ASSERT_FALSE(cut.empty());
-    EXPECT_EQ(ReadFile(cut), "ABCD");
+TEST_F(ReceivePictureArchive, FolderFailuresAreNotedWhileTheLogIsOpen) {
+    const std::string pic = "\n\nCreateDirectory pic fail!\n\n";
+    const std::string pea = "\n\nCreateDirectory PEA fail!\n\n";
+    const struct {
+        const char* blocked;  // a file where this folder should be
+        bool logOpen;
+        std::string notes;
+    } rows[] = {{"pic", true, pic + pea}, {"pic/PEA", true, pea}, {"pic", false, ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.blocked);
+        TempFolder folder, logFolder;
+        TrafficLog log(logFolder.Path());
+        ASSERT_TRUE(!row.logOpen || log.Open());
+        if (std::string(row.blocked) != "pic") {
+            ASSERT_EQ(mkdir((folder.Path() + "/pic").c_str(), 0700), 0);
+        }
+        ASSERT_TRUE(PutFile(folder.Path() + "/" + row.blocked, "x"));
+        EXPECT_EQ(
+            SavePicture(PictureArchive{folder.Path(), &log}, ToBase64("lost"), "PEA", "src", "id1"),
+            "");
+        log.Close();
+        EXPECT_EQ(ReadFile(log.Path()), row.notes);
+    }
+    EXPECT_EQ(std::string(kPicFolderNote), pic);
+    EXPECT_EQ(std::string(kSmartTypeFolderNote), pea);
 }
 
 TEST(ReceiveTrafficLog, OpenEmptiesAndAppendsExactBytes) {
     TempFolder folder;
-    std::FILE* old = std::fopen((folder.Path() + "/ApiLog.txt").c_str(), "w");
-    ASSERT_NE(old, nullptr);
-    std::fputs("from the last run", old);
-    std::fclose(old);
-
+    ASSERT_TRUE(PutFile(folder.Path() + "/ApiLog.txt", "from the last run"));
     TrafficLog log(folder.Path());
     EXPECT_FALSE(log.Append("x", 1)) << "appended before it was opened";
     ASSERT_TRUE(log.Open());
@@ -117,7 +97,6 @@ TEST(ReceiveTrafficLog, OpenEmptiesAndAppendsExactBytes) {
     EXPECT_TRUE(log.Append(bytes.data(), bytes.size()));
     log.Close();
     EXPECT_EQ(ReadFile(folder.Path() + "/ApiLog.txt"), bytes);
-
     TrafficLog missing(folder.Path() + "/no/such/folder");
     EXPECT_FALSE(missing.Open());
     EXPECT_FALSE(missing.IsOpen());

@@ -1,36 +1,43 @@
 #include "receive_test_support.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <regex>
 
+#include "receive/receive_thread.h"
+
+namespace fs = std::filesystem;
+
 TempFolder::TempFolder() {
-    char pattern[] = "/tmp/tessaly-receive-XXXXXX";
+    char pattern[] = "/tmp/tessaly-test-XXXXXX";
     const char* made = mkdtemp(pattern);
     path_ = made != nullptr ? made : "";
 }
 
 TempFolder::~TempFolder() {
-    if (!path_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
+    fs::remove_all(path_, ignored);
 }
 
-void RecordingObserver::OnResponseText(std::string text) {
+void RecordingObserver::OnResponseText(ResponseText text) {
     std::lock_guard<std::mutex> hold(lock_);
-    texts_.push_back(std::move(text));
+    texts_.emplace_back(text);
     changed_.notify_all();
 }
 
@@ -46,96 +53,49 @@ void RecordingObserver::OnRead(std::size_t asked, long result) {
     changed_.notify_all();
 }
 
-template <typename Ready>
-bool RecordingObserver::WaitFor(Ready ready) {
+bool RecordingObserver::WaitFor(const std::function<bool()>& ready) {
     std::unique_lock<std::mutex> hold(lock_);
     return changed_.wait_for(hold, std::chrono::seconds(10), ready);
-}
-
-bool RecordingObserver::WaitForReads(std::size_t count) {
-    return WaitFor([&] { return reads_.size() >= count; });
-}
-
-bool RecordingObserver::WaitForReports(std::size_t count) {
-    return WaitFor([&] { return reports_.size() >= count; });
-}
-
-std::vector<std::string> RecordingObserver::Texts() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return texts_;
-}
-
-std::vector<MessageReport> RecordingObserver::Reports() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return reports_;
-}
-
-std::vector<std::pair<std::size_t, long>> RecordingObserver::Reads() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return reads_;
 }
 
 std::string ToBase64(const std::string& bytes) {
     static const char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                           static_cast<unsigned char>(bytes[i + 2]);
-        out += kAlphabet[v >> 18 & 63];
-        out += kAlphabet[v >> 12 & 63];
-        out += kAlphabet[v >> 6 & 63];
-        out += kAlphabet[v & 63];
-    }
-    const std::size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-        if (rest == 2) {
-            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        unsigned v = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            v = v << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
         }
-        out += kAlphabet[v >> 18 & 63];
-        out += kAlphabet[v >> 12 & 63];
-        out += rest == 2 ? kAlphabet[v >> 6 & 63] : '=';
-        out += '=';
+        for (std::size_t k = 0; k < 4; ++k) {
+            out += k <= n ? kAlphabet[v >> (18 - 6 * k) & 63] : '=';
+        }
     }
     return out;
 }
 
 std::string ReadFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    std::error_code ignored;
+    if (!fs::is_regular_file(path, ignored)) {
         return "";
     }
-    std::string content;
-    char chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
-        content.append(chunk, n);
-    }
-    std::fclose(file);
-    return content;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
+bool PutFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
 }
 
 std::vector<std::string> ListFolder(const std::string& path) {
     std::vector<std::string> names;
-    DIR* dir = opendir(path.c_str());
-    if (dir == nullptr) {
-        return names;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(path, ignored)) {
+        names.push_back(entry.path().filename().string());
     }
-    while (dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    }
-    closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -144,13 +104,10 @@ bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
+        if (n <= 0 && !(n < 0 && errno == EINTR)) {
             return false;
         }
-        done += static_cast<std::size_t>(n);
+        done += n > 0 ? static_cast<std::size_t>(n) : 0;
     }
     return true;
 }
@@ -167,26 +124,26 @@ std::string ResponseMessage(const std::string& body) {
            std::to_string(body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + body;
 }
 
-namespace {
-
-std::string MatchPicture(const char* element, const std::string& base64) {
-    if (base64.empty()) {
-        return "";
-    }
-    return std::string("<") + element + "><faceId type=\"uint32\">17</faceId><ImageData>" +
-           "<width type=\"uint32\">160</width><Base64Data type=\"string\">" + base64 +
-           "</Base64Data></ImageData></" + element + ">";
+std::string SubscribeAnswer(const std::string& address) {
+    return ResponseMessage(
+        "<?xml version=\"1.0\"?><config><serverAddress type=\"string\"><![CDATA[" + address +
+        "]]></serverAddress><renewTime>300</renewTime></config>");
 }
-
-}  // namespace
 
 std::string FaceMatchBody(const std::string& snap, const std::string& album,
                           const std::string& source) {
+    auto picture = [](const char* element, const std::string& base64) {
+        return base64.empty() ? std::string()
+                              : std::string("<") + element +
+                                    "><faceId type=\"uint32\">17</faceId><ImageData><width "
+                                    "type=\"uint32\">160</width><Base64Data type=\"string\">" +
+                                    base64 + "</Base64Data></ImageData></" + element + ">";
+    };
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config version=\"1.0\">"
            "<smartType type=\"string\">VFD_MATCH</smartType>"
            "<currentTime type=\"tint64\">1764988800000000</currentTime>" +
-           MatchPicture("snapData", snap) + MatchPicture("albumData", album) +
-           MatchPicture("sourceData", source) + "</config>";
+           picture("snapData", snap) + picture("albumData", album) + picture("sourceData", source) +
+           "</config>";
 }
 
 std::string TargetsBody(const std::string& smartType, const std::string& source,
@@ -195,16 +152,15 @@ std::string TargetsBody(const std::string& smartType, const std::string& source,
     body += "<smartType type=\"string\">" + smartType + "</smartType>";
     if (!source.empty()) {
         body +=
-            "<sourceDataInfo><dataType type=\"uint32\">0</dataType>"
-            "<sourceBase64Data type=\"string\">" +
+            "<sourceDataInfo><dataType type=\"uint32\">0</dataType><sourceBase64Data "
+            "type=\"string\">" +
             source + "</sourceBase64Data></sourceDataInfo>";
     }
     body += "<listInfo type=\"list\" count=\"" + count + "\">";
     for (std::size_t i = 0; i < targets.size(); ++i) {
         body += "<item><targetId type=\"uint32\">" + std::to_string(i + 1) +
-                "</targetId><targetImageData><dataType type=\"uint32\">0</dataType>"
-                "<targetBase64Data type=\"string\">" +
-                targets[i] + "</targetBase64Data></targetImageData></item>";
+                "</targetId><targetImageData><targetBase64Data type=\"string\">" + targets[i] +
+                "</targetBase64Data></targetImageData></item>";
     }
     return body + "</listInfo></config>";
 }
@@ -217,7 +173,7 @@ bool SplitPictureName(const std::string& name, std::string& kind, int& number) {
         return false;
     }
     kind = match[1];
-    number = std::atoi(match[2].str().c_str());
+    number = std::stoi(match[2].str());
     return true;
 }
 
@@ -227,11 +183,11 @@ LoopbackListener::LoopbackListener() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof(address);
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        listen(fd_, 4) != 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size)) {
-        return;
+    if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        listen(fd_, 4) == 0 &&
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port_ = ntohs(address.sin_port);
     }
-    port_ = ntohs(address.sin_port);
 }
 
 LoopbackListener::~LoopbackListener() {
@@ -242,10 +198,7 @@ LoopbackListener::~LoopbackListener() {
 
 int LoopbackListener::Accept(int milliseconds) {
     pollfd waiting{fd_, POLLIN, 0};
-    if (poll(&waiting, 1, milliseconds) != 1) {
-        return -1;
-    }
-    return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    return poll(&waiting, 1, milliseconds) == 1 ? accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
 }
 
 std::string ReadBytes(int fd, std::size_t size) {
@@ -253,14 +206,94 @@ std::string ReadBytes(int fd, std::size_t size) {
     char chunk[4096];
     while (bytes.size() < size) {
         pollfd waiting{fd, POLLIN, 0};
-        if (poll(&waiting, 1, 5000) != 1) {
-            break;
-        }
-        const ssize_t n = recv(fd, chunk, std::min(sizeof(chunk), size - bytes.size()), 0);
+        const ssize_t n = poll(&waiting, 1, 5000) == 1
+                              ? recv(fd, chunk, std::min(sizeof(chunk), size - bytes.size()), 0)
+                              : 0;
         if (n <= 0) {
             break;
         }
         bytes.append(chunk, static_cast<std::size_t>(n));
     }
     return bytes;
+}
+
+namespace {
+
+// The device side of DriveReceiveLoop: feeds the next bytes whenever the loop has read all.
+class PieceFeeder : public RecordingObserver {
+  public:
+    PieceFeeder(int loopEnd, int deviceEnd, const std::vector<std::string>& pieces)
+        : loopEnd_(loopEnd), deviceEnd_(deviceEnd), pieces_(pieces) {}
+
+    void OnRead(std::size_t asked, long result) override {
+        RecordingObserver::OnRead(asked, result);
+        Feed();
+    }
+
+    void Feed() {
+        int queued = 0;
+        if (ioctl(loopEnd_, FIONREAD, &queued) != 0 || queued > 0) {
+            return;
+        }
+        while (next_ < pieces_.size() && written_ == pieces_[next_].size()) {
+            ++next_;
+            written_ = 0;
+        }
+        if (next_ == pieces_.size()) {
+            shutdown(deviceEnd_, SHUT_WR);
+            return;
+        }
+        const std::string& piece = pieces_[next_];
+        const ssize_t n = send(deviceEnd_, piece.data() + written_, piece.size() - written_,
+                               MSG_NOSIGNAL | MSG_DONTWAIT);
+        written_ += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+
+  private:
+    int loopEnd_;
+    int deviceEnd_;
+    const std::vector<std::string>& pieces_;
+    std::size_t next_ = 0;     // piece being written
+    std::size_t written_ = 0;  // bytes of it written
+};
+
+}  // namespace
+
+DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::string>& pieces) {
+    DrivenRun run;
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        return run;
+    }
+    TrafficLog log(folder);
+    ServerAddress address;
+    PieceFeeder feeder(ends[0], ends[1], pieces);
+    ReceiveSession session;
+    session.context = ReceiveContext{folder, &log, &address, &feeder};
+    session.socket = ends[0];
+    session.endAtPeerClose = true;
+    session.stop.Arm();
+    feeder.Feed();
+    RecvThreadProc(session);
+    log.Close();
+    close(ends[0]);
+    close(ends[1]);
+    run.texts = feeder.Texts();
+    run.reports = feeder.Reports();
+    run.reads = feeder.Reads();
+    for (const auto& read : run.reads) {
+        run.bytesRead += read.second > 0 ? static_cast<std::size_t>(read.second) : 0;
+    }
+    run.serverAddress = address.Get();
+    run.log = ReadFile(log.Path());
+    return run;
+}
+
+DrivenRun DriveReceiveLoop(const std::string& folder, const std::string& stream,
+                           std::size_t piece) {
+    std::vector<std::string> pieces;
+    for (std::size_t at = 0; at < stream.size(); at += piece == 0 ? stream.size() : piece) {
+        pieces.push_back(stream.substr(at, piece == 0 ? std::string::npos : piece));
+    }
+    return DriveReceiveLoop(folder, pieces);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
-#include <chrono>
+// Support for the tests of the receive path (also used by the fault tests): folders, files,
+// messages as a device sends them, and peers on a socket pair or on 127.0.0.1.
+
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -10,7 +13,7 @@
 
 #include "receive/receive_observer.h"
 
-// A fresh folder under /tmp, removed with its contents at the end of the test.
+// A fresh folder under /tmp, removed with its contents (whatever their modes) at the end.
 class TempFolder {
   public:
     TempFolder();
@@ -21,24 +24,38 @@ class TempFolder {
     std::string path_;
 };
 
-// Records everything the receive thread hands out; waits with a time limit.
+// The type in which the observer is handed a response text (a string or a view of one).
+template <typename Method>
+struct TextParameter;
+template <typename Class, typename Text>
+struct TextParameter<void (Class::*)(Text)> {
+    using Type = Text;
+};
+using ResponseText = TextParameter<decltype(&ReceiveObserver::OnResponseText)>::Type;
+
+// Records everything the receive loop hands out; waits at most 10 s.
 class RecordingObserver : public ReceiveObserver {
   public:
-    void OnResponseText(std::string text) override;
+    void OnResponseText(ResponseText text) override;
     void OnMessage(const MessageReport& report) override;
     void OnRead(std::size_t asked, long result) override;
-
-    // Wait until at least `count` reads / reports were seen (false after 10 s).
-    bool WaitForReads(std::size_t count);
-    bool WaitForReports(std::size_t count);
-
-    std::vector<std::string> Texts();
-    std::vector<MessageReport> Reports();
-    std::vector<std::pair<std::size_t, long>> Reads();
+    bool WaitForReads(std::size_t count) {
+        return WaitFor([&] { return reads_.size() >= count; });
+    }
+    bool WaitForReports(std::size_t count) {
+        return WaitFor([&] { return reports_.size() >= count; });
+    }
+    std::vector<std::string> Texts() { return Copy(texts_); }
+    std::vector<MessageReport> Reports() { return Copy(reports_); }
+    std::vector<std::pair<std::size_t, long>> Reads() { return Copy(reads_); }
 
   private:
-    template <typename Ready>
-    bool WaitFor(Ready ready);
+    bool WaitFor(const std::function<bool()>& ready);
+    template <typename T>
+    T Copy(const T& kept) {
+        std::lock_guard<std::mutex> hold(lock_);
+        return kept;
+    }
 
     std::mutex lock_;
     std::condition_variable changed_;
@@ -47,30 +64,30 @@ class RecordingObserver : public ReceiveObserver {
     std::vector<std::pair<std::size_t, long>> reads_;
 };
 
-// Plain Base64 (with "=" padding) for building test events.
+// Base64 with "=" padding, written independently of the codec under test.
 std::string ToBase64(const std::string& bytes);
-
 // Whole content of a file; "" when it cannot be read.
 std::string ReadFile(const std::string& path);
-// True when the path exists (file or folder).
-bool Exists(const std::string& path);
+// Writes a new file (or replaces one); false on failure.
+bool PutFile(const std::string& path, const std::string& bytes);
 // Names of the entries of a folder, sorted; empty when it cannot be listed.
 std::vector<std::string> ListFolder(const std::string& path);
-
 // Writes all bytes to a socket; false on error.
 bool WriteAll(int fd, const std::string& bytes);
 
-// A pushed event with the given XML body, "Content-Length:" followed by "Content-Type".
+// A pushed event with the given body, "Content-Length:" followed by "Content-Type".
 std::string EventMessage(const std::string& body);
 // A response with a Content-Length and the given body.
 std::string ResponseMessage(const std::string& body);
+// A response whose body holds a server address in a CDATA section.
+std::string SubscribeAnswer(const std::string& address);
 // A face-match body with the given Base64 texts (an empty text leaves the element out).
-std::string FaceMatchBody(const std::string& snap, const std::string& album,
-                          const std::string& source);
-// A body of another smart type with one source picture and typed target pictures.
+std::string FaceMatchBody(const std::string& snap, const std::string& album = "",
+                          const std::string& source = "");
+// A body of another smart type with a source picture (none when empty) and typed targets.
 std::string TargetsBody(const std::string& smartType, const std::string& source,
-                        const std::vector<std::string>& targets, const std::string& count);
-
+                        const std::vector<std::string>& targets = {},
+                        const std::string& count = "0");
 // A picture file name "<time>_<kind>_id<N>.jpg": fills kind and N; false when it does not fit.
 bool SplitPictureName(const std::string& name, std::string& kind, int& number);
 
@@ -88,5 +105,20 @@ class LoopbackListener {
     int port_ = 0;
 };
 
-// Reads from fd until `size` bytes arrived or 5 s passed.
+// Reads from fd until `size` bytes arrived, the peer closed or 5 s passed.
 std::string ReadBytes(int fd, std::size_t size);
+
+// What the receive loop did with a stream, run on the test's own thread.
+struct DrivenRun {
+    std::vector<std::string> texts;
+    std::vector<MessageReport> reports;
+    std::vector<std::pair<std::size_t, long>> reads;  // asked, result
+    std::size_t bytesRead = 0;
+    std::string log;
+    std::string serverAddress;
+};
+// Plays the device for the receive loop: each piece is written once the loop has read every
+// byte before it, and the device closes after the last. Log and pictures go to `folder`.
+DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::string>& pieces);
+// The same with the stream cut into pieces of `piece` bytes (0: whole).
+DrivenRun DriveReceiveLoop(const std::string& folder, const std::string& stream, std::size_t piece);
