@@ -71,12 +71,7 @@ TEST(XmlLimits, TagsLongerThanThePackedWord) {
 
 TEST(XmlLimits, AMillionLevelsWellFormed) {
     const int depth = 1000000;
-    std::string text;
-    text.reserve(depth * 7);
-    for (int k = 0; k < depth; ++k)
-        text += "<a>";
-    for (int k = 0; k < depth; ++k)
-        text += "</a>";
+    const std::string text = Repeat("<a>", depth) + Repeat("</a>", depth);
     CXmlDocument doc = Doc(text);
     EXPECT_TRUE(doc.IsWellFormed());
     ASSERT_EQ(doc.ElemCount(), depth + 1);
@@ -95,76 +90,61 @@ TEST(XmlLimits, AMillionLevelsWellFormed) {
 
 TEST(XmlLimits, DeepMismatchClosesManyLevelsAtOnce) {
     const int depth = 300000;
-    std::string text = "<r>";
-    for (int k = 0; k < depth; ++k)
-        text += "<a><b/>";
-    text += "</r>";
-    const CXmlDocument doc = Doc(text);
+    const CXmlDocument doc = Doc("<r>" + Repeat("<a><b/>", depth) + "</r>");
     EXPECT_FALSE(doc.IsWellFormed());
     EXPECT_EQ(static_cast<int>(Children(doc, 1).size()), 2 * depth);
     ExpectConsistentTree(doc);
 }
 
-TEST(XmlLimits, EveryCutOfAnEventBody) {
-    const std::string text =
-        "<?xml version=\"1.0\"?>\n<!-- pushed -->\n"
-        "<config version=\"1.7\" xmlns=\"http://x\">\n"
-        "  <smartType type=\"openAlramObj\">VFD_MATCH</smartType>\n"
-        "  <currentTime type=\"tint64\">1700000000</currentTime>\n"
-        "  <listInfo count='2'><item><data><![CDATA[QUJD]]></data></item>"
-        "<item><data>REVG&#x41;</data><empty/></item></listInfo>\n"
-        "</config>\n";
-    for (size_t n = 0; n <= text.size(); ++n) {
-        CXmlDocument doc = Doc(text.substr(0, n));
-        ExpectConsistentTree(doc);
-        // Navigation over whatever was built.
-        while (doc.FindElem()) {
+namespace {
+
+// The records of text form a consistent tree, and a depth-first walk over them ends.
+void ExpectConsistentAndWalkable(const std::string& text) {
+    CXmlDocument doc = Doc(text);
+    ExpectConsistentTree(doc);
+    for (int steps = 0;; ++steps) {
+        ASSERT_LT(steps, 10000) << text;
+        if (doc.FindElem()) {
             doc.GetData();
             doc.GetAttrib("type");
-            if (doc.IntoElem()) {
-                while (doc.FindElem("item")) {
-                    doc.GetData();
-                }
-                doc.OutOfElem();
-            }
-        }
-        if (n == text.size()) {
-            EXPECT_TRUE(doc.IsWellFormed()) << doc.GetError();
+            doc.IntoElem();
+        } else if (!doc.OutOfElem()) {
+            break;
         }
     }
 }
 
-TEST(XmlLimits, RandomMarkupKeepsTheTreeConsistent) {
-    std::vector<std::string> pieces = {
-        "<a>", "</a>",     "<b x='1'>", "</b>",      "<c/>",  "<!--",
-        "-->", "'",        "\"",        "<![CDATA[", "]]>",   "text",
-        "<",   ">",        "&amp;",     "&#65;",     "<?p?>", "<!DOCTYPE d [",
-        "]>",  "<!ENTITY", " ",         "/",         "=",     "\n",
-        "<1",  "</",       "<!x"};
+}  // namespace
+
+TEST(XmlLimits, CutAndRandomTextsKeepTheTreeConsistent) {
+    const std::string event =
+        "<?xml version=\"1.0\"?>\n<!-- pushed -->\n<config version=\"1.7\" xmlns=\"http://x\">\n"
+        "  <smartType type=\"openAlramObj\">VFD_MATCH</smartType>\n"
+        "  <currentTime type=\"tint64\">1700000000</currentTime>\n"
+        "  <listInfo count='2'><item><data><![CDATA[QUJD]]></data></item>"
+        "<item><data>REVG&#x41;</data><empty/></item></listInfo>\n</config>\n";
+    EXPECT_TRUE(Doc(event).IsWellFormed());
+    for (size_t n = 0; n < event.size(); ++n) {
+        ExpectConsistentAndWalkable(event.substr(0, n));
+    }
+    std::vector<std::string> pieces = {"<a>",       "</a>",     "<b type='1'>",
+                                       "</b>",      "<c/>",     "<!--",
+                                       "-->",       "'",        "\"",
+                                       "<![CDATA[", "]]>",      "text",
+                                       "<",         ">",        "&amp;",
+                                       "&#65;",     "<?p?>",    "<!DOCTYPE d [",
+                                       "]>",        "<!ENTITY", " ",
+                                       "/",         "=",        "\n",
+                                       "<1",        "</",       "<!x"};
     pieces.push_back(std::string(1, '\0'));
     std::mt19937 rng(1234);
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 3000 && !::testing::Test::HasFailure(); ++round) {
         std::string text;
-        const int n = static_cast<int>(rng() % 30);
-        for (int k = 0; k < n; ++k)
+        for (int k = static_cast<int>(rng() % 30); k > 0; --k)
             text += pieces[rng() % pieces.size()];
-        CXmlDocument doc = Doc(text);
-        ExpectConsistentTree(doc);
+        ExpectConsistentAndWalkable(text);
         if (::testing::Test::HasFailure()) {
             ADD_FAILURE() << "document: " << text;
-            return;
-        }
-        // Walk everything depth-first with the navigation calls.
-        int steps = 0;
-        for (;;) {
-            if (doc.FindElem()) {
-                doc.GetData();
-                doc.GetAttrib("x");
-                doc.IntoElem();
-            } else if (!doc.OutOfElem()) {
-                break;
-            }
-            ASSERT_LT(++steps, 10000) << text;
         }
     }
 }
@@ -172,14 +152,8 @@ TEST(XmlLimits, RandomMarkupKeepsTheTreeConsistent) {
 TEST(XmlLimits, ManyStrayEndTagsBelowManyOpenLevels) {
     // Each stray end tag must not cost a walk over every open level.
     const int depth = 200000;
-    std::string text = "<w>";
-    for (int k = 0; k < depth; ++k)
-        text += "<a>";
-    for (int k = 0; k < depth; ++k)
-        text += "</b>";
-    for (int k = 0; k < depth; ++k)
-        text += "</a[1]>";
-    text += "</w>";
+    const std::string text =
+        "<w>" + Repeat("<a>", depth) + Repeat("</b>", depth) + Repeat("</a[1]>", depth) + "</w>";
     const CXmlDocument doc = Doc(text);
     EXPECT_EQ(doc.GetError(),
               "No start tag for end tag 'b' at offset " + std::to_string(3 + 3 * depth));

@@ -13,6 +13,16 @@ inline CXmlDocument Doc(const std::string& text) {
     return CXmlDocument(text.data(), static_cast<int>(text.size()));
 }
 
+// text n times over.
+inline std::string Repeat(const std::string& text, int n) {
+    std::string out;
+    out.reserve(text.size() * n);
+    for (int k = 0; k < n; ++k) {
+        out += text;
+    }
+    return out;
+}
+
 // Children of element i in sibling order (i = 0: the top-level elements).
 inline std::vector<int> Children(const CXmlDocument& doc, int i) {
     std::vector<int> out;
