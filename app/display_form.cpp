@@ -12,7 +12,7 @@ bool IsContinuation(char c) {
 // How many of the `length` bytes at `start` to keep when at most `wanted` of them may be
 // kept: wanted, moved back to the start of a UTF-8 sequence that it would cut. Invalid
 // sequences (more than three continuation bytes) are cut where asked.
-std::size_t Utf8Floor(const std::string& bytes, std::size_t start, std::size_t length,
+std::size_t Utf8Floor(std::string_view bytes, std::size_t start, std::size_t length,
                       std::size_t wanted) {
     if (wanted >= length)
         return length;
@@ -47,7 +47,7 @@ std::string OmissionMarker(std::size_t count, const char* holder) {
     return marker;
 }
 
-bool FitsDisplayBounds(const std::string& bytes, const DisplayBounds& bounds) {
+bool FitsDisplayBounds(std::string_view bytes, const DisplayBounds& bounds) {
     if (bounds.totalBytes > 0 && bytes.size() > bounds.totalBytes)
         return false;
     if (bounds.lineBytes == 0)
@@ -65,9 +65,9 @@ bool FitsDisplayBounds(const std::string& bytes, const DisplayBounds& bounds) {
     return true;
 }
 
-std::string DisplayFormBytes(const std::string& bytes, const DisplayBounds& bounds) {
+std::string DisplayFormBytes(std::string_view bytes, const DisplayBounds& bounds) {
     if (FitsDisplayBounds(bytes, bounds))
-        return bytes;
+        return std::string(bytes);
     const std::size_t size = bytes.size();
     const std::size_t lineBound = bounds.lineBytes > 0 ? bounds.lineBytes : size;
     const std::size_t totalBound = bounds.totalBytes > 0 ? bounds.totalBytes : std::string::npos;
@@ -84,11 +84,11 @@ std::string DisplayFormBytes(const std::string& bytes, const DisplayBounds& boun
         if (keep + (lf ? 1 : 0) > room) {
             // The whole text reaches its bound here: show what fits, then say what is left.
             const std::size_t last = Utf8Floor(bytes, pos, length, std::min(keep, room));
-            out.append(bytes, pos, last);
+            out.append(bytes.substr(pos, last));
             out += OmissionMarker(size - pos - last, bounds.holder);
             return out;
         }
-        out.append(bytes, pos, keep);
+        out.append(bytes.substr(pos, keep));
         if (keep < length)
             out += OmissionMarker(length - keep, bounds.holder);
         if (!lf)
@@ -99,8 +99,8 @@ std::string DisplayFormBytes(const std::string& bytes, const DisplayBounds& boun
     return out;
 }
 
-QString DisplayForm(const std::string& bytes, const DisplayBounds& bounds) {
+QString DisplayForm(std::string_view bytes, const DisplayBounds& bounds) {
     if (FitsDisplayBounds(bytes, bounds))
-        return BytesForDisplay(bytes);
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return BytesForDisplay(DisplayFormBytes(bytes, bounds));
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // The form in which a response box shows a text. Laying out a line of hundreds of kilobytes
 // costs the window's thread most of a second, so a box shows long lines cut, each followed by
@@ -30,13 +31,14 @@ std::string OmissionMarker(std::size_t count, const char* holder);
 
 // True when the bytes are shown as they are: no line is longer than bounds.lineBytes and
 // there are at most bounds.totalBytes bytes.
-bool FitsDisplayBounds(const std::string& bytes, const DisplayBounds& bounds);
+bool FitsDisplayBounds(std::string_view bytes, const DisplayBounds& bounds);
 
 // The bytes as a box shows them. A line longer than bounds.lineBytes keeps its first bytes
 // (never ending inside a UTF-8 sequence) followed by a marker of the bytes left out; its LF
 // stays. Once the shown text would pass bounds.totalBytes it ends with a marker of all
 // bytes not shown. Bytes that fit the bounds come back unchanged.
-std::string DisplayFormBytes(const std::string& bytes, const DisplayBounds& bounds);
+std::string DisplayFormBytes(std::string_view bytes, const DisplayBounds& bounds);
 
-// DisplayFormBytes decoded from UTF-8 for a box (invalid bytes become U+FFFD).
-QString DisplayForm(const std::string& bytes, const DisplayBounds& bounds);
+// DisplayFormBytes decoded from UTF-8 for a box (invalid bytes become U+FFFD). Reads the bytes
+// during the call only; with bounds set, copies no more than the form holds.
+QString DisplayForm(std::string_view bytes, const DisplayBounds& bounds);

@@ -164,7 +164,7 @@ class CDorvik_LurvaneDlg : public QDialog {
     class RelayObserver : public ReceiveObserver {
       public:
         explicit RelayObserver(LatestTextRelay* relay) : m_relay(relay) {}
-        void OnResponseText(std::string text) override;
+        void OnResponseText(std::string_view text) override;
 
       private:
         LatestTextRelay* m_relay;

@@ -8,7 +8,7 @@
 #include "app/latest_text_relay.h"
 #include "request/long_connection.h"
 
-void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string text) {
+void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string_view text) {
     m_relay->Post(text);
 }
 

@@ -5,7 +5,7 @@
 LatestTextRelay::LatestTextRelay(QObject* parent, int restMs, DisplayBounds bounds)
     : QObject(parent), m_nRestMs(restMs), m_bounds(bounds) {}
 
-void LatestTextRelay::Post(const std::string& bytes) {
+void LatestTextRelay::Post(std::string_view bytes) {
     QString text = DisplayForm(bytes, m_bounds);
     bool post = false;
     {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "app/display_form.h"
 
@@ -22,9 +23,10 @@ class LatestTextRelay : public QObject {
     explicit LatestTextRelay(QObject* parent = nullptr, int restMs = 0, DisplayBounds bounds = {});
 
     // Makes the display form of the bytes on the calling thread, keeps it as the newest text
-    // and posts one queued delivery unless one is pending. Never blocks beyond a short hold
-    // of the relay's own mutex.
-    void Post(const std::string& bytes);
+    // and posts one queued delivery unless one is pending. The bytes are read during the call
+    // only; what is kept is the bounded form. Never blocks beyond a short hold of the relay's
+    // own mutex.
+    void Post(std::string_view bytes);
 
     // Number of deliveries so far (texts that were replaced before delivery are not counted).
     int Deliveries() const { return m_nDeliveries; }

@@ -26,6 +26,7 @@ constexpr std::size_t kPictureBytes = 300 * 1024;  // three of them: a 1.2 MB bo
 constexpr int kEventsPerRound = 24;
 constexpr int kWarmUpEvents = 100;
 constexpr int kMeasuredEvents = 2000;
+constexpr std::size_t kShownBytes = 128 * 1024;  // the most the window's box keeps of a text
 
 const std::string& Message() {
     static const std::string message = EventMessage(FaceMatchBody(kPictureBytes));
@@ -58,12 +59,13 @@ ScratchFolder& Scratch() {
     return folder;
 }
 
-// Takes the response box's text as the window's hand-over does: the newest one is kept.
+// Takes the response box's text as the window's hand-over does: the newest one is kept, no
+// more of it than the box shows.
 class LatestText : public ReceiveObserver {
   public:
-    void OnResponseText(std::string text) override {
+    void OnResponseText(std::string_view text) override {
         std::lock_guard<std::mutex> hold(lock_);
-        latest_ = std::move(text);
+        latest_.assign(text.substr(0, kShownBytes));
     }
     void OnMessage(const MessageReport& report) override {
         ++messages_;

@@ -16,7 +16,7 @@ std::string FormatMessageLine(const MessageReport& report);
 // the receive thread beyond a short hold of its lock.
 class ListenReport : public ReceiveObserver {
   public:
-    void OnResponseText(std::string text) override { (void)text; }
+    void OnResponseText(std::string_view text) override { (void)text; }
     // Queues the message's line; counts responses.
     void OnMessage(const MessageReport& report) override;
 

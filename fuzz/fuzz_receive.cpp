@@ -76,9 +76,9 @@ class Feeder : public ReceiveObserver {
         written_ += static_cast<std::size_t>(n);
     }
 
-    void OnResponseText(std::string text) override {
+    void OnResponseText(std::string_view text) override {
         FUZZ_CHECK(text.size() <= stream_.size());
-        texts.push_back(std::move(text));
+        texts.emplace_back(text);
     }
     void OnMessage(const MessageReport& report) override { reports.push_back(report); }
     void OnRead(std::size_t asked, long result) override {

@@ -35,11 +35,22 @@ int ParseItemCount(const std::string& text) {
 
 namespace {
 
-void File(const PictureArchive& archive, DecodeResult& result, const std::string& base64,
+void File(const PictureArchive& archive, DecodeResult& result, std::string_view base64,
           const char* kind, const std::string& number) {
     std::string path = SavePicture(archive, base64, result.smartType, kind, number);
     if (!path.empty()) {
         result.pictures.push_back(std::move(path));
+    }
+}
+
+// Files the current element's text: viewed where it lies when it is plain, else decoded first.
+void FileData(const CXmlDocument& doc, const PictureArchive& archive, DecodeResult& result,
+              const char* kind, const std::string& number) {
+    std::string_view base64;
+    if (doc.GetDataView(base64)) {
+        File(archive, result, base64, kind, number);
+    } else {
+        File(archive, result, doc.GetData(), kind, number);
     }
 }
 
@@ -53,7 +64,7 @@ void FileMatchPicture(CXmlDocument& doc, const PictureArchive& archive, DecodeRe
     if (doc.FindElem("ImageData")) {
         doc.IntoElem();
         if (doc.FindElem("Base64Data")) {
-            File(archive, result, doc.GetData(), kind, number);
+            FileData(doc, archive, result, kind, number);
         }
         doc.OutOfElem();
     }
@@ -64,7 +75,8 @@ void FileMatchPicture(CXmlDocument& doc, const PictureArchive& archive, DecodeRe
 
 DecodeResult DecodeEvent(const PictureArchive& archive, const char* body, int length) {
     DecodeResult result;
-    CXmlDocument doc(body, length < 0 ? 0 : length);
+    CXmlDocument doc = CXmlDocument::Borrowing(std::string_view(
+        body, body == nullptr || length < 0 ? 0 : static_cast<std::size_t>(length)));
     if (!doc.FindElem("config")) {
         return result;
     }
@@ -84,8 +96,7 @@ DecodeResult DecodeEvent(const PictureArchive& archive, const char* body, int le
     if (doc.FindElem("sourceDataInfo")) {
         doc.IntoElem();
         if (doc.FindElem("sourceBase64Data")) {
-            const std::string base64 = doc.GetData();
-            File(archive, result, base64, "src", DrawPictureNumber());
+            FileData(doc, archive, result, "src", DrawPictureNumber());
         }
         doc.OutOfElem();
     }
@@ -100,8 +111,7 @@ DecodeResult DecodeEvent(const PictureArchive& archive, const char* body, int le
         if (doc.FindElem("targetImageData")) {
             doc.IntoElem();
             if (doc.FindElem("targetBase64Data") && doc.GetAttrib("type") == "string") {
-                const std::string base64 = doc.GetData();
-                File(archive, result, base64, "target", DrawPictureNumber());
+                FileData(doc, archive, result, "target", DrawPictureNumber());
             }
             doc.OutOfElem();
         }

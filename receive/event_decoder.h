@@ -18,8 +18,8 @@ struct DecodeResult {
     std::vector<std::string> pictures;  // paths of the files written, in filing order
 };
 
-// Walks the pushed document body[0, length) (length >= 0, body[length] a NUL as the thread makes)
-// and files its pictures: for "VFD_MATCH" the snap, album and src pictures under one number
+// Walks the pushed document body[0, length) (length >= 0; read where it lies, never past its
+// end) and files its pictures: for "VFD_MATCH" the snap, album and src pictures under one number
 // drawn first; for other smart types the sourceDataInfo picture and the targets of the first
 // "count" items of listInfo (a target only when its "type" is "string"), a number each. A
 // document without a top-level config files nothing and draws no number.

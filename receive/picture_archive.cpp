@@ -61,7 +61,7 @@ std::string SafeFolderName(const std::string& smartType) {
     return name;
 }
 
-std::string SavePicture(const PictureArchive& archive, const std::string& base64,
+std::string SavePicture(const PictureArchive& archive, std::string_view base64,
                         const std::string& smartType, const std::string& kind,
                         const std::string& number) {
     if (base64.empty()) {

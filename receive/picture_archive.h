@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "receive/traffic_log.h"
 
@@ -25,6 +26,6 @@ std::string SafeFolderName(const std::string& smartType);
 // folders as needed; an existing folder is fine, any other failure is noted in the log and the
 // filing goes on. Returns the path written, or "" when base64 is empty (nothing touched) or
 // the file cannot be written (skipped silently).
-std::string SavePicture(const PictureArchive& archive, const std::string& base64,
+std::string SavePicture(const PictureArchive& archive, std::string_view base64,
                         const std::string& smartType, const std::string& kind,
                         const std::string& number);

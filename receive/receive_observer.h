@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a message on the long connection turned out to be.
@@ -26,9 +27,10 @@ struct MessageReport {
 class ReceiveObserver {
   public:
     virtual ~ReceiveObserver() = default;
-    // The text for the response box: a message's bytes up to its first NUL. Called for
-    // responses and events (complete or given up), never for other data.
-    virtual void OnResponseText(std::string text) = 0;
+    // The text for the response box: a message's bytes up to its first NUL, viewed in the
+    // receive buffer and valid during the call only (copy what is kept). Called for responses
+    // and events (complete or given up), never for other data.
+    virtual void OnResponseText(std::string_view text) = 0;
     // One report per message, after OnResponseText; also for other data. Default: nothing.
     virtual void OnMessage(const MessageReport& report) { (void)report; }
     // One socket read: bytes asked for and recv's result (0 peer closed, < 0 error).

@@ -52,17 +52,17 @@ std::size_t FirstNul(const char* data, std::size_t from, std::size_t size) {
     return nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
 }
 
-// Shows, records and decodes the message data[0, length); data[length] must be writable.
+// Shows, records and decodes the message data[0, length).
 // textEnd: offset of the first NUL among the bytes held (or their count).
-void HandOut(const ReceiveContext& context, char* data, std::size_t length, std::size_t textEnd,
-             const MessageFrame& frame, bool complete) {
+void HandOut(const ReceiveContext& context, const char* data, std::size_t length,
+             std::size_t textEnd, const MessageFrame& frame, bool complete) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
     report.complete = complete;
     const std::size_t textLength = textEnd < length ? textEnd : length;
     if (frame.kind != MessageKind::Other && context.observer != nullptr) {
-        context.observer->OnResponseText(std::string(data, textLength));
+        context.observer->OnResponseText(std::string_view(data, textLength));
     }
     if (complete && frame.kind == MessageKind::Response && context.serverAddress != nullptr) {
         std::string address;
@@ -71,14 +71,10 @@ void HandOut(const ReceiveContext& context, char* data, std::size_t length, std:
         }
     }
     if (complete && frame.decodable) {
-        // The decoder reads a NUL-terminated body: end it in place for the call (the buffer
-        // always has a byte after the message) instead of copying it.
-        char* body = data + frame.bodyStart;
-        const char after = body[frame.bodyLength];
-        body[frame.bodyLength] = '\0';
+        // The decoder reads the body where it lies in the buffer.
         const PictureArchive archive{context.programFolder, context.log};
-        DecodeResult result = DecodeEvent(archive, body, static_cast<int>(frame.bodyLength));
-        body[frame.bodyLength] = after;
+        DecodeResult result =
+            DecodeEvent(archive, data + frame.bodyStart, static_cast<int>(frame.bodyLength));
         report.decoded = true;
         report.smartType = std::move(result.smartType);
         report.pictures = std::move(result.pictures);

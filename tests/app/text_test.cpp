@@ -102,6 +102,24 @@ class TextTest : public QObject {
         }
     }
 
+    void viewsOfABufferAreReadOnlyDuringTheCall() {
+        // A receive buffer: the viewed message is followed by bytes of the next one.
+        std::string buffer = "HTTP/1.1 200 OK\n" + std::string(30, 'r') + "POST /next";
+        const std::string_view message(buffer.data(), buffer.size() - 10);
+        QCOMPARE(DisplayFormBytes(message, kSmall),
+                 "HTTP/1.1 2" + Marker(5) + "\n" + std::string(10, 'r') + Marker(20));
+        QCOMPARE(DisplayForm(message.substr(0, 15), kSmall),
+                 QStringLiteral("HTTP/1.1 2 ... [5 more bytes; the traffic log holds all]"));
+        QVERIFY(FitsDisplayBounds(message.substr(0, 8), kSmall));
+
+        LatestTextRelay relay(nullptr, 0, DisplayBounds{});
+        QSignalSpy spy(&relay, &LatestTextRelay::delivered);
+        relay.Post(message.substr(0, 15));
+        buffer.replace(0, buffer.size(), buffer.size(), 'X');  // the next read overwrites it
+        QTRY_COMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("HTTP/1.1 200 OK"));
+    }
+
     void relayDeliversTheNewestDisplayFormWithoutWaitingAndRests() {
         LatestTextRelay relay(nullptr, 300, kSmall);
         QSignalSpy spy(&relay, &LatestTextRelay::delivered);

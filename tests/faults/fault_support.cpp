@@ -184,8 +184,8 @@ void PieceFeeder::Feed() {
     }
 }
 
-void PieceFeeder::OnResponseText(std::string text) {
-    texts.push_back(std::move(text));
+void PieceFeeder::OnResponseText(std::string_view text) {
+    texts.emplace_back(text);
 }
 
 void PieceFeeder::OnMessage(const MessageReport& report) {

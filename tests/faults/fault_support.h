@@ -52,7 +52,7 @@ class PieceFeeder : public ReceiveObserver {
     PieceFeeder(int loopEnd, int deviceEnd, std::vector<std::string> pieces);
     // Writes the first piece (or closes at once for an empty stream).
     void Start();
-    void OnResponseText(std::string text) override;
+    void OnResponseText(std::string_view text) override;
     void OnMessage(const MessageReport& report) override;
     void OnRead(std::size_t asked, long result) override;
 

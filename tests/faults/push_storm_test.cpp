@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 // Counts the messages the receive thread reports; waits with a time limit.
 class CountingObserver : public ReceiveObserver {
   public:
-    void OnResponseText(std::string) override {}
+    void OnResponseText(std::string_view) override {}
     void OnMessage(const MessageReport& report) override {
         std::lock_guard<std::mutex> hold(lock_);
         ++messages_;

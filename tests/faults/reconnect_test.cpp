@@ -84,7 +84,7 @@ class GreetingDevice {
 
 class MessageCounter : public ReceiveObserver {
   public:
-    void OnResponseText(std::string) override {}
+    void OnResponseText(std::string_view) override {}
     void OnMessage(const MessageReport& report) override {
         std::lock_guard<std::mutex> hold(lock_);
         pictures_ += report.pictures.size();
