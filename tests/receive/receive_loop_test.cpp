@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -176,33 +175,6 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
     for (const LoopCase& c : cases) {
         ExpectRun(c);
     }
-}
-
-TEST(ReceiveLoopStream, RandomReadSizes) {
-    std::vector<std::string> messages;
-    std::vector<Want> wants;
-    std::string stream;
-    for (int i = 0; i < 24; ++i) {
-        const std::string picture = "picture " + std::to_string(i) + std::string(i * 37, 'p');
-        if (i % 3 == 1) {
-            messages.push_back(SubscribeAnswer("S" + std::to_string(i)));
-            wants.push_back({MessageKind::Response, messages.back(), false, {}});
-            continue;
-        }
-        messages.push_back(EventMessage(i % 3 ? TargetsBody("PEA", "", {ToBase64(picture)}, "1")
-                                              : FaceMatchBody(ToBase64(picture))));
-        wants.push_back({MessageKind::Event, messages.back(), true, {picture}});
-    }
-    for (const std::string& message : messages) {
-        stream += message;
-    }
-    std::mt19937 random(20261206);
-    std::vector<std::string> pieces;
-    for (std::size_t at = 0, n = 0; at < stream.size(); at += n) {
-        n = 1 + random() % 700;
-        pieces.push_back(stream.substr(at, n));
-    }
-    ExpectRun({"random reads", pieces, wants, "S22"});
 }
 
 TEST(ReceiveLoopStream, FolderNotesFollowTheEventInTheLog) {

@@ -35,7 +35,7 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ignored);
 }
 
-void RecordingObserver::OnResponseText(ResponseText text) {
+void RecordingObserver::OnResponseText(std::string_view text) {
     std::lock_guard<std::mutex> hold(lock_);
     texts_.emplace_back(text);
     changed_.notify_all();

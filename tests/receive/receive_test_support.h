@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,19 +25,10 @@ class TempFolder {
     std::string path_;
 };
 
-// The type in which the observer is handed a response text (a string or a view of one).
-template <typename Method>
-struct TextParameter;
-template <typename Class, typename Text>
-struct TextParameter<void (Class::*)(Text)> {
-    using Type = Text;
-};
-using ResponseText = TextParameter<decltype(&ReceiveObserver::OnResponseText)>::Type;
-
 // Records everything the receive loop hands out; waits at most 10 s.
 class RecordingObserver : public ReceiveObserver {
   public:
-    void OnResponseText(ResponseText text) override;
+    void OnResponseText(std::string_view text) override;
     void OnMessage(const MessageReport& report) override;
     void OnRead(std::size_t asked, long result) override;
     bool WaitForReads(std::size_t count) {
