@@ -93,6 +93,9 @@ class CXmlDocument {
     // "&" in the content; an empty result counts too): true and text set. False, text empty,
     // when GetData has to build it. The view lives as long as the text.
     bool GetDataView(std::string_view& text) const;
+    // GetData's result in out (what it held replaced, its memory reused); content that needs
+    // no decoding is copied in the same pass that checks it.
+    void GetData(std::string& out) const;
     // Value of attribute name of the current element, unquoted and decoded; the attribute's
     // own name when it has no value; "" when absent, name is null or nothing is current.
     std::string GetAttrib(const char* name) const;

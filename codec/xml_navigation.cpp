@@ -119,6 +119,22 @@ bool CXmlDocument::GetDataView(std::string_view& text) const {
     return true;
 }
 
+void CXmlDocument::GetData(std::string& out) const {
+    int begin = 0;
+    int end = 0;
+    if (!DataRange(begin, end)) {
+        out.clear();
+        return;
+    }
+    const char* d = m_text.data();
+    const std::size_t length = static_cast<std::size_t>(end - begin);
+    // Growing the size fills with zeros: a text that held a longer content is only cut.
+    out.resize(length);
+    if (CopyUpToEither<'<', '&'>(d + begin, d + end, out.data()) != length) {
+        out = GetData();
+    }
+}
+
 std::string CXmlDocument::GetData() const {
     int begin = 0;
     int end = 0;

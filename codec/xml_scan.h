@@ -2,6 +2,7 @@
 
 // Byte-level helpers shared by the XML parser and navigation. Internal to codec/.
 
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -68,6 +69,44 @@ inline const char* FindEither(const char* p, const char* end) {
         ++p;
     }
     return p;
+}
+
+// Copies [p, end) to out up to the first A or B; returns the number of bytes copied (all of
+// them when there is neither). out must hold end - p bytes.
+template <char A, char B>
+inline std::size_t CopyUpToEither(const char* p, const char* end, char* out) {
+    const char* const start = p;
+#if defined(__SSE2__)
+    const __m128i a = _mm_set1_epi8(A);
+    const __m128i b = _mm_set1_epi8(B);
+    // 64 bytes at a time: loaded, tested, stored whole only when they hold neither byte.
+    while (end - p >= 64) {
+        const __m128i* in = reinterpret_cast<const __m128i*>(p);
+        const __m128i v0 = _mm_loadu_si128(in);
+        const __m128i v1 = _mm_loadu_si128(in + 1);
+        const __m128i v2 = _mm_loadu_si128(in + 2);
+        const __m128i v3 = _mm_loadu_si128(in + 3);
+        auto hits = [&](__m128i v) {
+            return _mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b));
+        };
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(hits(v0), hits(v1)), _mm_or_si128(hits(v2), hits(v3)));
+        if (_mm_movemask_epi8(any) != 0) {
+            break;
+        }
+        __m128i* to = reinterpret_cast<__m128i*>(out + (p - start));
+        _mm_storeu_si128(to, v0);
+        _mm_storeu_si128(to + 1, v1);
+        _mm_storeu_si128(to + 2, v2);
+        _mm_storeu_si128(to + 3, v3);
+        p += 64;
+    }
+#endif
+    while (p < end && *p != A && *p != B) {
+        out[p - start] = *p;
+        ++p;
+    }
+    return static_cast<std::size_t>(p - start);
 }
 
 // First "<" or ">" in [p, end), or end.

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "codec/xml_document.h"
+#include "receive/archive_writer.h"
 
 int g_nPictureId = 1;
 
@@ -44,8 +45,18 @@ void File(const PictureArchive& archive, DecodeResult& result, std::string_view 
 }
 
 // Files the current element's text: viewed where it lies when it is plain, else decoded first.
+// With a writer, the text is copied for it (plain text checked in the same pass).
 void FileData(const CXmlDocument& doc, const PictureArchive& archive, DecodeResult& result,
               const char* kind, const std::string& number) {
+    if (archive.writer != nullptr) {
+        std::string base64 = archive.writer->TakeText();
+        doc.GetData(base64);
+        if (!base64.empty()) {
+            archive.writer->QueuePicture(PicturePath(archive, result.smartType, kind, number),
+                                         std::move(base64));
+        }
+        return;
+    }
     std::string_view base64;
     if (doc.GetDataView(base64)) {
         File(archive, result, base64, kind, number);

@@ -15,14 +15,16 @@ std::string DrawPictureNumber();
 // What one event gave.
 struct DecodeResult {
     std::string smartType;              // text of config/smartType; empty when absent
-    std::vector<std::string> pictures;  // paths of the files written, in filing order
+    std::vector<std::string> pictures;  // paths of the files written, in filing order; none
+                                        // when the archive's writer files them
 };
 
 // Walks the pushed document body[0, length) (length >= 0; read where it lies, never past its
 // end) and files its pictures: for "VFD_MATCH" the snap, album and src pictures under one number
 // drawn first; for other smart types the sourceDataInfo picture and the targets of the first
 // "count" items of listInfo (a target only when its "type" is "string"), a number each. A
-// document without a top-level config files nothing and draws no number.
+// document without a top-level config files nothing and draws no number. With a writer in the
+// archive the folders are made here and the pictures handed to the writer, in the same order.
 DecodeResult DecodeEvent(const PictureArchive& archive, const char* body, int length);
 
 // Item count from the "count" attribute: white space skipped, optional sign, digits up to the

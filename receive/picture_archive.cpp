@@ -3,11 +3,12 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <memory>
 #include <new>
 
 #include "codec/base64.h"
@@ -61,21 +62,9 @@ std::string SafeFolderName(const std::string& smartType) {
     return name;
 }
 
-std::string SavePicture(const PictureArchive& archive, std::string_view base64,
-                        const std::string& smartType, const std::string& kind,
-                        const std::string& number) {
-    if (base64.empty()) {
-        return std::string();
-    }
-    const int textLength = static_cast<int>(base64.size());
-    std::unique_ptr<unsigned char[]> bytes(
-        new (std::nothrow) unsigned char[Base64DecodedSize(textLength)]);
-    if (!bytes) {
-        return std::string();
-    }
-    const int count = Base64Decode(base64.data(), textLength, bytes.get());
+std::string PicturePath(const PictureArchive& archive, const std::string& smartType,
+                        const std::string& kind, const std::string& number) {
     const std::string time = FilingTime();
-
     std::string path = archive.programFolder + "/pic";
     if (!MakeFolder(path)) {
         Note(archive.log, kPicFolderNote);
@@ -88,13 +77,39 @@ std::string SavePicture(const PictureArchive& archive, std::string_view base64,
         }
     }
     path += "/" + time + "_" + kind + "_" + number + ".jpg";
+    return path;
+}
 
+bool WritePicture(const std::string& path, std::string_view base64,
+                  std::vector<unsigned char>& scratch) {
+    const int textLength = static_cast<int>(std::min<std::size_t>(base64.size(), INT_MAX));
+    const std::size_t size = static_cast<std::size_t>(Base64DecodedSize(textLength));
+    if (scratch.size() < size) {
+        try {
+            scratch.resize(size);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    const int count = Base64Decode(base64.data(), textLength, scratch.data());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
+        return false;
+    }
+    const bool written =
+        count <= 0 || std::fwrite(scratch.data(), 1, static_cast<std::size_t>(count), file) ==
+                          static_cast<std::size_t>(count);
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+std::string SavePicture(const PictureArchive& archive, std::string_view base64,
+                        const std::string& smartType, const std::string& kind,
+                        const std::string& number) {
+    if (base64.empty()) {
         return std::string();
     }
-    const bool written = count <= 0 || std::fwrite(bytes.get(), 1, static_cast<std::size_t>(count),
-                                                   file) == static_cast<std::size_t>(count);
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? path : std::string();
+    std::string path = PicturePath(archive, smartType, kind, number);
+    std::vector<unsigned char> scratch;
+    return WritePicture(path, base64, scratch) ? path : std::string();
 }

@@ -22,8 +22,9 @@ struct MessageReport {
     std::vector<std::string> pictures;  // paths of the picture files written for the event
 };
 
-// Receives what the receive thread hands out. Called on the receive thread, which must never
-// wait for the window's thread: implementations return at once (queue, do not block).
+// Receives what the receive loop hands out: texts and reads on the receive thread, reports on
+// the thread that files the pictures. Neither may wait for the window's thread:
+// implementations return at once (queue, do not block) and guard what both calls touch.
 class ReceiveObserver {
   public:
     virtual ~ReceiveObserver() = default;
@@ -31,7 +32,8 @@ class ReceiveObserver {
     // receive buffer and valid during the call only (copy what is kept). Called for responses
     // and events (complete or given up), never for other data.
     virtual void OnResponseText(std::string_view text) = 0;
-    // One report per message, after OnResponseText; also for other data. Default: nothing.
+    // One report per message, in message order, once the message's pictures are filed (after
+    // its OnResponseText); also for other data. Default: nothing.
     virtual void OnMessage(const MessageReport& report) { (void)report; }
     // One socket read: bytes asked for and recv's result (0 peer closed, < 0 error).
     // Default: nothing.

@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "receive/archive_writer.h"
 #include "receive/event_decoder.h"
 #include "receive/message_framing.h"
 
@@ -52,10 +53,10 @@ std::size_t FirstNul(const char* data, std::size_t from, std::size_t size) {
     return nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
 }
 
-// Shows, records and decodes the message data[0, length).
-// textEnd: offset of the first NUL among the bytes held (or their count).
-void HandOut(const ReceiveContext& context, const char* data, std::size_t length,
-             std::size_t textEnd, const MessageFrame& frame, bool complete) {
+// Shows, records and decodes the message data[0, length); its pictures and its report go
+// through the writer. textEnd: offset of the first NUL among the bytes held (or their count).
+void HandOut(const ReceiveContext& context, ArchiveWriter& writer, const char* data,
+             std::size_t length, std::size_t textEnd, const MessageFrame& frame, bool complete) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
@@ -72,16 +73,14 @@ void HandOut(const ReceiveContext& context, const char* data, std::size_t length
     }
     if (complete && frame.decodable) {
         // The decoder reads the body where it lies in the buffer.
-        const PictureArchive archive{context.programFolder, context.log};
+        const PictureArchive archive{context.programFolder, context.log, &writer};
         DecodeResult result =
             DecodeEvent(archive, data + frame.bodyStart, static_cast<int>(frame.bodyLength));
         report.decoded = true;
         report.smartType = std::move(result.smartType);
         report.pictures = std::move(result.pictures);
     }
-    if (context.observer != nullptr) {
-        context.observer->OnMessage(report);
-    }
+    writer.QueueReport(std::move(report));
 }
 
 }  // namespace
@@ -99,6 +98,8 @@ long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size) {
 
 int RecvThreadProc(ReceiveSession& session) {
     const ReceiveContext& context = session.context;
+    // Files pictures and passes reports on; every job is done before this function returns.
+    ArchiveWriter writer(context.observer);
     ReceiveBuffer buffer;
     if (!buffer.Allocate(kReceiveBufferSize)) {
         session.peerClosed.store(true);
@@ -195,7 +196,7 @@ int RecvThreadProc(ReceiveSession& session) {
             arrived(held - static_cast<std::size_t>(n));
         }
         const std::size_t end = complete ? frame.total : held;
-        HandOut(context, buffer.Data(), end, textEnd, frame, complete);
+        HandOut(context, writer, buffer.Data(), end, textEnd, frame, complete);
         // Bytes after the message's end start the next one.
         held -= end;
         if (held > 0) {

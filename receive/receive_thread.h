@@ -33,8 +33,10 @@ struct ReceiveSession {
 long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size);
 
 // The receive loop: reads, logs, frames, shows, records the server address and decodes events
-// until the stop flag is cleared. After the peer closed or a read failed it reads no more and
-// sleeps until the flag is cleared (returns at once with endAtPeerClose). Returns 0.
+// until the stop flag is cleared; pictures are written and reports made on a second thread of
+// its own (ArchiveWriter), fed in order. After the peer closed or a read failed it reads no
+// more and sleeps until the flag is cleared (returns at once with endAtPeerClose). Returns 0
+// once every picture and report of the messages read is done.
 int RecvThreadProc(ReceiveSession& session);
 
 // Runs RecvThreadProc on its own thread.
@@ -51,7 +53,8 @@ class ReceiveThread {
     // Starts reading `socket`. False when a thread runs already or none could be started.
     bool Start(int socket);
     // Clears the flag, shuts the socket down (waking a blocked read) and waits for the thread
-    // to end, without a time limit. Does not close the socket. Harmless when not running.
+    // to end, without a time limit: the pictures of every message read are filed by then. Does
+    // not close the socket. Harmless when not running.
     void Stop();
     // True from a successful Start until Stop.
     bool Running() const { return thread_.joinable(); }

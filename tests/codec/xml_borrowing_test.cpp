@@ -169,16 +169,21 @@ TEST(XmlBorrowing, MovesKeepTheTextAndSetDocCopies) {
 }
 
 TEST(XmlBorrowing, DataViewOnlyForTextThatNeedsNoDecoding) {
+    // Long contents: whole blocks of 64 bytes, a reference or markup after the first blocks.
+    const std::string run(150, 'Q');
     const std::string text =
         "<a><plain>QUJD+/=</plain><ref>a&amp;b</ref><cdata><![CDATA[x]]></cdata>"
         "<comment>a<!--c-->b</comment><kids><k/></kids><empty></empty><self/>"
-        "<lt>a&lt;</lt><open></a>";
+        "<lt>a&lt;</lt><long>" +
+        run + "</long><longref>" + run + "&#x41;" + run + "</longref><longcdata>" + run +
+        "<![CDATA[<]]>" + "</longcdata><open></a>";
     const struct {
         const char* name;
         bool viewed;
     } rows[] = {
-        {"plain", true}, {"ref", false}, {"cdata", false}, {"comment", false}, {"kids", true},
-        {"empty", true}, {"self", true}, {"lt", false},    {"open", true},
+        {"plain", true}, {"ref", false},     {"cdata", false},     {"comment", false},
+        {"kids", true},  {"empty", true},    {"self", true},       {"lt", false},
+        {"long", true},  {"longref", false}, {"longcdata", false}, {"open", true},
     };
     CXmlDocument docs[] = {Doc(text), CXmlDocument::Borrowing(text)};
     for (CXmlDocument& doc : docs) {
@@ -198,6 +203,12 @@ TEST(XmlBorrowing, DataViewOnlyForTextThatNeedsNoDecoding) {
             } else {
                 EXPECT_TRUE(view.empty());
                 EXPECT_NE(doc.GetData(), "");
+            }
+            // Into a caller's text, shorter or longer than the result: the same bytes.
+            for (std::size_t held : {0, 3, 400}) {
+                std::string out(held, 'z');
+                doc.GetData(out);
+                EXPECT_EQ(out, doc.GetData()) << held;
             }
         }
     }

@@ -1,0 +1,126 @@
+#include "receive/archive_writer.h"
+
+#include <iterator>
+#include <utility>
+
+#include "receive/picture_archive.h"
+
+namespace {
+
+// Texts kept for reuse: a few pictures' worth, so memory stays flat event after event.
+constexpr std::size_t kSpareTexts = 8;
+
+}  // namespace
+
+ArchiveWriter::ArchiveWriter(ReceiveObserver* observer) : observer_(observer) {
+    try {
+        thread_ = std::thread([this] { Run(); });
+        threaded_ = true;
+    } catch (...) {
+        threaded_ = false;
+    }
+}
+
+ArchiveWriter::~ArchiveWriter() {
+    Finish();
+}
+
+std::string ArchiveWriter::TakeText() {
+    std::string text;
+    if (threaded_) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!spare_.empty()) {
+            text = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    return text;
+}
+
+void ArchiveWriter::QueuePicture(std::string path, std::string base64) {
+    Job job;
+    job.path = std::move(path);
+    job.base64 = std::move(base64);
+    Queue(std::move(job));
+}
+
+void ArchiveWriter::QueueReport(MessageReport report) {
+    if (observer_ == nullptr) {
+        return;
+    }
+    Job job;
+    job.report = true;
+    job.message = std::move(report);
+    Queue(std::move(job));
+}
+
+void ArchiveWriter::Queue(Job job) {
+    if (!threaded_) {
+        Do(job);
+        return;
+    }
+    const std::size_t bytes = job.base64.size();
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        space_.wait(hold, [&] {
+            return jobs_.size() < kQueueJobs &&
+                   (queuedBytes_ == 0 || queuedBytes_ + bytes <= kQueueBytes);
+        });
+        queuedBytes_ += bytes;
+        jobs_.push_back(std::move(job));
+    }
+    work_.notify_one();
+}
+
+void ArchiveWriter::Finish() {
+    if (!threaded_) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        ending_ = true;
+    }
+    work_.notify_one();
+    thread_.join();
+    threaded_ = false;
+}
+
+void ArchiveWriter::Run() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> hold(lock_);
+            work_.wait(hold, [&] { return !jobs_.empty() || ending_; });
+            if (jobs_.empty()) {
+                return;  // ending, and everything queued is done
+            }
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+            queuedBytes_ -= job.base64.size();
+        }
+        space_.notify_one();
+        Do(job);
+        if (job.base64.capacity() > 0) {
+            // Kept as it is: its next user replaces the content, and keeping the size spares
+            // the zero fill of growing it again.
+            std::lock_guard<std::mutex> hold(lock_);
+            if (spare_.size() < kSpareTexts) {
+                spare_.push_back(std::move(job.base64));
+            }
+        }
+    }
+}
+
+void ArchiveWriter::Do(Job& job) {
+    if (job.report) {
+        std::vector<std::string>& pictures = job.message.pictures;
+        pictures.insert(pictures.end(), std::make_move_iterator(written_.begin()),
+                        std::make_move_iterator(written_.end()));
+        written_.clear();
+        observer_->OnMessage(job.message);
+        return;
+    }
+    if (WritePicture(job.path, job.base64, scratch_) && observer_ != nullptr) {
+        written_.push_back(std::move(job.path));
+    }
+}
