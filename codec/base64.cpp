@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "codec/base64_paths.h"
 
@@ -238,6 +240,55 @@ alignas(64) constexpr unsigned char kSlide[64] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+// Lines of 76 characters and CR LF, the usual shape: 8 lines (624 bytes, 608 characters) make
+// 19 blocks whose places are fixed. A block either lies within a line or has the CR LF at a
+// known place inside (its bytes after the break are taken 2 further on).
+constexpr int kPeriodLines = 8;
+constexpr int64_t kPeriodBytes = kPeriodLines * 78;
+
+// Where block j of a period starts in the source, and how many of its characters come before
+// the break inside it (32: none inside).
+constexpr int64_t PeriodBlockStart(int j) {
+    return 32 * j + 2 * (32 * j / 76);
+}
+constexpr int PeriodBlockCut(int j) {
+    return (32 * j + 31) / 76 != 32 * j / 76 ? 76 * (32 * j / 76 + 1) - 32 * j : 32;
+}
+
+static_assert(19 * 32 == kPeriodLines * 76 && PeriodBlockStart(18) + 32 == kPeriodBytes - 2,
+              "19 blocks fill 8 lines and end at the last break");
+
+// Block kJ of a period starting at s, decoded into its place in out.
+template <int kJ>
+__attribute__((target("avx2"), always_inline)) inline void DecodePeriodBlock(const unsigned char* s,
+                                                                             unsigned char* out,
+                                                                             __m256i& stray) {
+    constexpr int64_t kStart = PeriodBlockStart(kJ);
+    constexpr int kCut = PeriodBlockCut(kJ);
+    __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + kStart));
+    if constexpr (kCut < 32) {
+        const __m256i after = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + kStart + 2));
+        const __m256i moved =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSlide + 32 - kCut));
+        c = _mm256_blendv_epi8(c, after, moved);
+    }
+    stray = _mm256_or_si256(stray, DecodeThirtyTwo<false, true>(c, out + 24 * kJ));
+}
+
+// One period from s (at a line's start) into out; bytes outside the alphabet are ORed into
+// stray and breaks that are not CR LF into misplaced.
+template <int... J>
+__attribute__((target("avx2"), always_inline)) inline void DecodePeriod76(
+    const unsigned char* s, unsigned char* out, __m256i& stray, uint32_t& misplaced,
+    std::integer_sequence<int, J...>) {
+    (DecodePeriodBlock<J>(s, out, stray), ...);
+    for (int line = 0; line < kPeriodLines; ++line) {
+        uint16_t pair;
+        std::memcpy(&pair, s + 78 * line + 76, 2);
+        misplaced |= pair ^ static_cast<uint16_t>('\r' | '\n' << 8);
+    }
+}
+
 // Text broken into lines of one length L (a multiple of four, at least 32) by CR LF, starting
 // at i, r characters into a line. Whole blocks up to each line's break, then one block with
 // the CR LF cut out of it (the bytes after it slide down). Where the breaks lie follows from
@@ -249,9 +300,10 @@ __attribute__((target("avx2"), noinline)) int64_t RunAvx2Lines(const unsigned ch
                                                                int64_t L, int64_t r) {
     constexpr int kChunkLines = 16;
     unsigned char* o = out;
-    // Each line step reads at most L + 34 bytes from where it starts; the margin keeps the
-    // wide stores within Base64DecodedSize.
-    while (i + kChunkLines * (L + 34) + 64 <= n) {
+    // Each line step reads at most L + 34 bytes from where it starts, a period of lines
+    // (which may begin at the chunk's last line) no more; the margin keeps the wide stores
+    // within Base64DecodedSize.
+    while (i + (kChunkLines + kPeriodLines) * (L + 34) + 64 <= n) {
         const int64_t chunkI = i;
         unsigned char* const chunkOut = o;
         // Any byte outside the alphabet left in a block, "=", CR and LF among them. Other such
@@ -259,6 +311,14 @@ __attribute__((target("avx2"), noinline)) int64_t RunAvx2Lines(const unsigned ch
         __m256i stray = _mm256_setzero_si256();
         uint32_t misplaced = 0;  // a break that is not CR LF
         for (int line = 0; line < kChunkLines; ++line) {
+            if (L == 76 && r == 0) {
+                // At a line's start the blocks of the next lines lie where the period says.
+                DecodePeriod76(s + i, o, stray, misplaced, std::make_integer_sequence<int, 19>{});
+                o += 19 * 24;
+                i += kPeriodBytes;
+                line += kPeriodLines - 1;
+                continue;
+            }
             int64_t k = L - r;  // characters of this line still to come
             for (; k >= 32; k -= 32) {
                 const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
@@ -269,6 +329,12 @@ __attribute__((target("avx2"), noinline)) int64_t RunAvx2Lines(const unsigned ch
             uint16_t pair;
             std::memcpy(&pair, s + i + k, 2);
             misplaced |= pair ^ static_cast<uint16_t>('\r' | '\n' << 8);
+            if (k == 0) {
+                // The line ends with the last block: step over its break to the next line.
+                i += 2;
+                r = 0;
+                continue;
+            }
             const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
             const __m256i after = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 2));
             const __m256i moved =
