@@ -12,6 +12,18 @@
 
 namespace xml_scan {
 
+#if defined(__x86_64__)
+// True when the processor has AVX2 (asked once).
+bool LongRunsUseAvx2();
+// p advanced over the whole blocks of 64 bytes at its start that hold neither a nor b (AVX2).
+const char* SkipBlocksAvx2(const char* p, const char* end, char a, char b);
+// Copies the whole blocks of 64 bytes at the start of [p, end) that hold neither a nor b to
+// out; returns the bytes copied (AVX2).
+std::size_t CopyBlocksAvx2(const char* p, const char* end, char* out, char a, char b);
+// Runs shorter than this are not worth the call.
+constexpr std::ptrdiff_t kLongRun = 256;
+#endif
+
 // Space, tab, LF or CR.
 inline bool IsSpace(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -39,6 +51,11 @@ inline bool NameMatches(std::string_view docName, std::string_view given) {
 // First A or B in [p, end), or end.
 template <char A, char B>
 inline const char* FindEither(const char* p, const char* end) {
+#if defined(__x86_64__)
+    if (end - p >= kLongRun && LongRunsUseAvx2()) {
+        p = SkipBlocksAvx2(p, end, A, B);
+    }
+#endif
 #if defined(__SSE2__)
     const __m128i lt = _mm_set1_epi8(A);
     const __m128i gt = _mm_set1_epi8(B);
@@ -76,6 +93,11 @@ inline const char* FindEither(const char* p, const char* end) {
 template <char A, char B>
 inline std::size_t CopyUpToEither(const char* p, const char* end, char* out) {
     const char* const start = p;
+#if defined(__x86_64__)
+    if (end - p >= kLongRun && LongRunsUseAvx2()) {
+        p += CopyBlocksAvx2(p, end, out, A, B);
+    }
+#endif
 #if defined(__SSE2__)
     const __m128i a = _mm_set1_epi8(A);
     const __m128i b = _mm_set1_epi8(B);

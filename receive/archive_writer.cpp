@@ -8,7 +8,7 @@
 namespace {
 
 // Texts kept for reuse: a few pictures' worth, so memory stays flat event after event.
-constexpr std::size_t kSpareTexts = 8;
+constexpr std::size_t kSpareTexts = 16;
 
 }  // namespace
 
