@@ -170,7 +170,7 @@ TEST(XmlBorrowing, MovesKeepTheTextAndSetDocCopies) {
 
 TEST(XmlBorrowing, DataViewOnlyForTextThatNeedsNoDecoding) {
     // Long contents: whole blocks of 64 bytes, a reference or markup after the first blocks.
-    const std::string run(150, 'Q');
+    const std::string run(300, 'Q');
     const std::string text =
         "<a><plain>QUJD+/=</plain><ref>a&amp;b</ref><cdata><![CDATA[x]]></cdata>"
         "<comment>a<!--c-->b</comment><kids><k/></kids><empty></empty><self/>"
