@@ -1,84 +1,41 @@
 #pragma once
 
-#include <cstddef>
-#include <mutex>
+// What the fault tests need beside the receive tests' support: process figures and a device
+// on 127.0.0.1 that talks on its own thread.
+
+#include <atomic>
+#include <chrono>
 #include <string>
-#include <vector>
+#include <thread>
 
-#include "receive/receive_observer.h"
-#include "receive/receive_thread.h"
+#include "receive/receive_test_support.h"
 
-// A fresh folder under /tmp, removed with its contents at the end of the test.
-class FaultFolder {
-  public:
-    FaultFolder();
-    ~FaultFolder();
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-// Whole content of a file; "" when it cannot be read.
-std::string FileBytes(const std::string& path);
-// Names of the entries of a folder, sorted; empty when it cannot be listed.
-std::vector<std::string> ListEntries(const std::string& folder);
-// Writes `bytes` to a new file; false on failure.
-bool PutFile(const std::string& path, const std::string& bytes);
-// Writes all bytes to a socket; false on error.
-bool SendAll(int fd, const std::string& bytes);
-// Plain Base64 with "=" padding, written here independently of the codec under test.
-std::string PlainBase64(const std::string& bytes);
-// A pushed event: "Content-Length:" followed by "Content-Type", then the XML body.
-std::string PushedEvent(const std::string& body);
-// A response whose body holds a server address in a CDATA section.
-std::string SubscribeAnswer(const std::string& address);
-// A face-match body with one snap picture.
-std::string FaceMatchEvent(const std::string& snapBase64);
-// A body of smart type "PEA" with a source picture and listInfo items of typed targets.
-std::string TargetEvent(const std::string& source, const std::vector<std::string>& targets,
-                        const std::string& count);
-// A kilobyte figure of /proc/self/status ("VmRSS", "VmHWM", "Threads" ...); -1 if absent.
+// A figure of /proc/self/status ("VmRSS" in kB, "Threads" ...); -1 if absent.
 long ProcStatusValue(const std::string& key);
 // Open descriptors of this process.
 int OpenDescriptorCount();
 
-// Plays the device for the receive loop run on the test's own thread: hands the loop the next
-// piece of `stream` whenever it has read everything written so far, and closes the sending
-// side after the last piece. Records what the loop reports.
-class PieceFeeder : public ReceiveObserver {
+// Greets every connection by writing `stream` `times` times (0: until the connection breaks),
+// pausing `pause` after each, then reads until the tool closes its end.
+class ScriptedDevice {
   public:
-    // Each piece is written once the loop has read every byte written before it.
-    PieceFeeder(int loopEnd, int deviceEnd, std::vector<std::string> pieces);
-    // Writes the first piece (or closes at once for an empty stream).
-    void Start();
-    void OnResponseText(std::string_view text) override;
-    void OnMessage(const MessageReport& report) override;
-    void OnRead(std::size_t asked, long result) override;
-
-    std::vector<std::string> texts;
-    std::vector<MessageReport> reports;
-    std::size_t bytesRead = 0;
+    ScriptedDevice(std::string stream, int times,
+                   std::chrono::milliseconds pause = std::chrono::milliseconds(0));
+    ~ScriptedDevice();
+    int Port() const { return listener_.Port(); }
+    // True once a write failed because the tool had gone.
+    bool Broken() const { return broken_; }
+    // Waits until every connection accepted is closed again (false after 5 s).
+    bool AllClosed() const;
 
   private:
-    void Feed();
-    int loopEnd_;
-    int deviceEnd_;
-    std::vector<std::string> pieces_;
-    std::size_t next_ = 0;     // piece being written
-    std::size_t written_ = 0;  // bytes of it written
-    bool closed_ = false;
+    void Run();
+    const std::string stream_;
+    const int times_;
+    const std::chrono::milliseconds pause_;
+    LoopbackListener listener_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> broken_{false};
+    std::atomic<int> open_{0};
+    std::thread thread_;
 };
-
-// Runs the receive loop on the calling thread over `stream` (cut into pieces of `piece` bytes,
-// 0: whole) until the device side closes; the log and pictures go to `folder`.
-struct DrivenRun {
-    std::vector<std::string> texts;
-    std::vector<MessageReport> reports;
-    std::size_t bytesRead = 0;
-    std::string log;
-    std::string serverAddress;
-};
-DrivenRun DriveReceiveLoop(const std::string& folder, const std::string& stream, std::size_t piece);
-// The same with the pieces given one by one.
-DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::string>& pieces);

@@ -20,50 +20,50 @@ std::string WithLengthOff(const std::string& body, long delta) {
            "\r\nContent-Type: application/xml\r\n\r\n" + body;
 }
 
-TEST(FaultLyingDevice, ShortContentLengthCutsTheBodyAndTheRestIsOnlyLogged) {
-    FaultFolder folder;
-    const std::string lying = WithLengthOff(FaceMatchEvent(PlainBase64("lost")), -20);
-    const std::string honest = PushedEvent(FaceMatchEvent(PlainBase64("kept")));
-    const DrivenRun run = DriveReceiveLoop(folder.Path(), {lying, honest});
-    EXPECT_EQ(run.log, lying + honest);
-    ASSERT_EQ(run.reports.size(), 3u);
-    EXPECT_EQ(run.reports[0].length, lying.size() - 20);
-    EXPECT_TRUE(run.reports[0].pictures.empty());  // config is not ended: nothing inside it
-    EXPECT_EQ(run.reports[1].kind, MessageKind::Other);
-    EXPECT_EQ(run.reports[1].length, 20u);
-    ASSERT_EQ(run.reports[2].pictures.size(), 1u);
-    EXPECT_EQ(FileBytes(run.reports[2].pictures[0]), "kept");
-}
+struct Reported {
+    MessageKind kind;
+    std::size_t length;
+    bool complete;
+    std::vector<std::string> pictures;  // the bytes filed
+};
 
-TEST(FaultLyingDevice, LongContentLengthSwallowsTheStartOfTheNextMessageOnly) {
-    FaultFolder folder;
-    const std::string lying = WithLengthOff(FaceMatchEvent(PlainBase64("first")), 30);
-    const std::string swallowed = PushedEvent(FaceMatchEvent(PlainBase64("second")));
-    const std::string after = PushedEvent(FaceMatchEvent(PlainBase64("third")));
-    const DrivenRun run = DriveReceiveLoop(folder.Path(), {lying, swallowed, after});
-    EXPECT_EQ(run.log, lying + swallowed + after);
-    ASSERT_EQ(run.reports.size(), 3u);
-    EXPECT_TRUE(run.reports[0].complete);
-    EXPECT_EQ(run.reports[0].length, lying.size() + 30);
-    // The body ends 30 bytes into the next event; its config is whole, so its picture is filed.
-    ASSERT_EQ(run.reports[0].pictures.size(), 1u);
-    EXPECT_EQ(FileBytes(run.reports[0].pictures[0]), "first");
-    EXPECT_EQ(run.reports[1].kind, MessageKind::Other);
-    EXPECT_EQ(run.reports[1].length, swallowed.size() - 30);
-    ASSERT_EQ(run.reports[2].pictures.size(), 1u);
-    EXPECT_EQ(FileBytes(run.reports[2].pictures[0]), "third");
-}
-
-TEST(FaultLyingDevice, LengthBeyondTheConnectionsEndIsGivenUp) {
-    FaultFolder folder;
-    const std::string lying = WithLengthOff(FaceMatchEvent(PlainBase64("never")), 5000);
-    const DrivenRun run = DriveReceiveLoop(folder.Path(), lying, 100);
-    EXPECT_EQ(run.log, lying);
-    ASSERT_EQ(run.reports.size(), 1u);
-    EXPECT_FALSE(run.reports[0].complete);
-    EXPECT_FALSE(run.reports[0].decoded);
-    EXPECT_EQ(run.reports[0].length, lying.size());
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/pic"));
+TEST(FaultLyingDevice, ContentLengthsThatDoNotFitTheBody) {
+    const MessageKind E = MessageKind::Event, O = MessageKind::Other;
+    const std::string shortened = WithLengthOff(FaceMatchBody(ToBase64("lost")), -20);
+    const std::string kept = EventMessage(FaceMatchBody(ToBase64("kept")));
+    const std::string lengthened = WithLengthOff(FaceMatchBody(ToBase64("first")), 30);
+    const std::string beyond = WithLengthOff(FaceMatchBody(ToBase64("never")), 5000);
+    const Reported cut{E, shortened.size() - 20, true, {}}, rest{O, 20, true, {}},
+        good{E, kept.size(), true, {"kept"}}, into{E, lengthened.size() + 30, true, {"first"}},
+        swallowed{O, kept.size() - 30, true, {}}, given{E, beyond.size(), false, {}};
+    const std::pair<std::vector<std::string>, std::vector<Reported>> rows[] = {
+        // Too short: the body is cut (config not ended, nothing filed), the rest is other data.
+        {{shortened, kept}, {cut, rest, good}},
+        // Too long: the body ends inside the next event, whose rest is other data.
+        {{lengthened, kept, kept}, {into, swallowed, good}},
+        // Past the connection's end: given up when the device closes.
+        {{beyond}, {given}},
+    };
+    for (const auto& [pieces, reports] : rows) {
+        TempFolder folder;
+        const DrivenRun run = DriveReceiveLoop(folder.Path(), pieces);
+        std::string all;
+        for (const std::string& piece : pieces) {
+            all += piece;
+        }
+        EXPECT_EQ(run.log, all);
+        ASSERT_EQ(run.reports.size(), reports.size());
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(run.reports[i].kind, reports[i].kind);
+            EXPECT_EQ(run.reports[i].length, reports[i].length);
+            EXPECT_EQ(run.reports[i].complete, reports[i].complete);
+            ASSERT_EQ(run.reports[i].pictures.size(), reports[i].pictures.size());
+            for (std::size_t k = 0; k < reports[i].pictures.size(); ++k) {
+                EXPECT_EQ(ReadFile(run.reports[i].pictures[k]), reports[i].pictures[k]);
+            }
+        }
+    }
 }
 
 // Every file below the folder, as paths relative to it.
@@ -78,7 +78,7 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
 }
 
 TEST(FaultLyingDevice, SmartTypesThatAreNoFolderNamesStayInsidePic) {
-    FaultFolder root;
+    TempFolder root;
     const std::string program = root.Path() + "/program";
     ASSERT_TRUE(std::filesystem::create_directory(program));
     const std::vector<std::string> smartTypes = {
@@ -92,9 +92,9 @@ TEST(FaultLyingDevice, SmartTypesThatAreNoFolderNamesStayInsidePic) {
     std::string stream;
     for (const std::string& type : smartTypes) {
         stream +=
-            PushedEvent("<?xml version=\"1.0\"?><config><smartType>" + type +
-                        "</smartType><sourceDataInfo><sourceBase64Data>" + PlainBase64("picture") +
-                        "</sourceBase64Data></sourceDataInfo></config>");
+            EventMessage("<?xml version=\"1.0\"?><config><smartType>" + type +
+                         "</smartType><sourceDataInfo><sourceBase64Data>" + ToBase64("picture") +
+                         "</sourceBase64Data></sourceDataInfo></config>");
     }
     const DrivenRun run = DriveReceiveLoop(program, stream, 700);
     // The log is the stream plus the note about the folder that could not be made.
@@ -109,7 +109,7 @@ TEST(FaultLyingDevice, SmartTypesThatAreNoFolderNamesStayInsidePic) {
         EXPECT_TRUE(report.decoded);
         for (const std::string& path : report.pictures) {
             EXPECT_EQ(path.rfind(program + "/pic/", 0), 0u) << path;
-            EXPECT_EQ(FileBytes(path), "picture");
+            EXPECT_EQ(ReadFile(path), "picture");
             ++filed;
         }
     }
