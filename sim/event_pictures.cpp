@@ -14,11 +14,11 @@ constexpr int kBase64LineLength = 76;
 
 }  // namespace
 
-QByteArray DrawEventPicture(const PictureSpec& spec) {
-    const int w = qMax(16, spec.width);
-    const int h = qMax(16, spec.height);
+QByteArray DrawEventPicture(const PictureContent& content) {
+    const int w = qMax(16, content.width);
+    const int h = qMax(16, content.height);
     QImage image(w, h, QImage::Format_RGB32);
-    const int hue = (spec.sequence * 47 + int(qHash(spec.kind) % 360)) % 360;
+    const int hue = (content.sequence * 47 + int(qHash(content.kind) % 360)) % 360;
     image.fill(QColor::fromHsv(hue, 90, 200));
     {
         QPainter painter(&image);
@@ -26,7 +26,7 @@ QByteArray DrawEventPicture(const PictureSpec& spec) {
         const int barWidth = qMax(1, w / 16);
         const int barHeight = qMax(2, h / 8);
         for (int bit = 0; bit < 16; ++bit) {
-            const bool set = (spec.sequence >> (15 - bit)) & 1;
+            const bool set = (content.sequence >> (15 - bit)) & 1;
             painter.fillRect(bit * barWidth, h - barHeight, barWidth, barHeight,
                              set ? Qt::white : Qt::black);
         }
@@ -34,9 +34,9 @@ QByteArray DrawEventPicture(const PictureSpec& spec) {
         QFont font = painter.font();
         font.setPixelSize(qMax(8, h / 10));
         painter.setFont(font);
-        const QString text = spec.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + "\n" +
-                             spec.smartType + " " + spec.kind + "\n#" +
-                             QString::number(spec.sequence);
+        const QString text = content.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + "\n" +
+                             content.smartType + " " + content.kind + "\n#" +
+                             QString::number(content.sequence);
         painter.drawText(QRect(4, 4, w - 8, h - barHeight - 8), Qt::AlignLeft | Qt::AlignTop, text);
     }
     QByteArray jpeg;
@@ -44,7 +44,7 @@ QByteArray DrawEventPicture(const PictureSpec& spec) {
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "JPG", 85))
         return {};
-    return PadJpeg(jpeg, spec.padToBytes);
+    return PadJpeg(jpeg, content.padToBytes);
 }
 
 QByteArray PadJpeg(const QByteArray& jpeg, int minBytes) {

@@ -5,7 +5,7 @@
 #include <QString>
 
 // What a drawn picture shows and how large it is.
-struct PictureSpec {
+struct PictureContent {
     QString kind;        // "snap", "album", "src", "target1", ... (written on the picture)
     QString smartType;   // written on the picture
     int sequence = 0;    // event number, written on the picture and encoded as bars
@@ -15,11 +15,11 @@ struct PictureSpec {
     QDateTime time;      // written on the picture to the millisecond
 };
 
-// A JPEG file showing the time, smart type, kind and sequence number of the spec (the
+// A JPEG file showing the time, smart type, kind and sequence number of the content (the
 // sequence also as a row of bars, so pictures differ even where no font is installed).
 // Padding goes into JPEG comment segments right after the start marker, so the file stays
 // a valid picture of the same pixels. Empty only when encoding fails.
-QByteArray DrawEventPicture(const PictureSpec& spec);
+QByteArray DrawEventPicture(const PictureContent& content);
 
 // Inserts JPEG comment segments after the start marker until the file has at least
 // minBytes bytes (at most 3 bytes more). Files without a start marker, or already large

@@ -41,15 +41,15 @@ PushedEvent BuildPushedEvent(const SimulatorOptions& options, const QString& sma
     const int frameH = qMax(16, options.pictureHeight);
     const int face = qMax(16, frameH / 2);
     const auto draw = [&](const QString& kind, int w, int h) {
-        PictureSpec spec;
-        spec.kind = kind;
-        spec.smartType = smartType;
-        spec.sequence = sequence;
-        spec.width = w;
-        spec.height = h;
-        spec.padToBytes = options.pictureBytes;
-        spec.time = now;
-        event.pictures.append({kind, DrawEventPicture(spec)});
+        PictureContent content;
+        content.kind = kind;
+        content.smartType = smartType;
+        content.sequence = sequence;
+        content.width = w;
+        content.height = h;
+        content.padToBytes = options.pictureBytes;
+        content.time = now;
+        event.pictures.append({kind, DrawEventPicture(content)});
         return Base64Text(event.pictures.last().jpeg, options.base64LineBreaks);
     };
 

@@ -153,10 +153,10 @@ class SimPartsTest : public QObject {
     }
 
     void paddingKeepsThePictureValid() {
-        PictureSpec spec;
-        spec.width = 1;  // raised to 16
-        spec.height = 0;
-        const QByteArray jpeg = DrawEventPicture(spec);
+        PictureContent content;
+        content.width = 1;  // raised to 16
+        content.height = 0;
+        const QByteArray jpeg = DrawEventPicture(content);
         QCOMPARE(SizeOf(jpeg), QSize(16, 16));
         const int size = int(jpeg.size());
         for (int target : {size + 1, size + 3, size + 4, 70000, 400 * 1024}) {
