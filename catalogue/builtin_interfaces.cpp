@@ -5,19 +5,10 @@ namespace {
 // Module ids of the built-in modules (index into kBuiltinModuleNames).
 enum : int { kSystem, kImage, kPtz, kAlarm, kNetwork, kSecurity, kMaintain };
 
-const char kCruiseTailWithoutId[] =
-    "<name type=\"string\"><![CDATA[c2]]></name>\r\n"
-    "\t<presetInfo>\r\n"
-    "\t\t<item id=\"2\">\r\n"
-    "\t\t\t<speed>5</speed>\r\n"
-    "\t\t\t<holdTime>5</holdTime>\r\n"
-    "\t\t</item>\r\n"
-    "\t</presetInfo>\r\n"
-    "</cruiseInfo>";
-
-const char kCruiseTailWithId[] =
-    "<name type=\"string\"><![CDATA[c2]]></name>\r\n"
-    "\t<id>1</id>\r\n"
+// The cruise tails: the cruise's name, then (when modifying) its id, then its preset list.
+const char kCruiseName[] = "<name type=\"string\"><![CDATA[c2]]></name>\r\n";
+const char kCruiseId[] = "\t<id>1</id>\r\n";
+const char kCruisePresets[] =
     "\t<presetInfo>\r\n"
     "\t\t<item id=\"2\">\r\n"
     "\t\t\t<speed>5</speed>\r\n"
@@ -59,9 +50,9 @@ std::vector<API_INTERFACE> MakeBuiltins() {
         {kPtz, 1, "PtzGotoPreset", none, preset + "<id>2</id>\r\n</presetInfo>"},
         {kPtz, 1, "PtzGetCruises", none, none},
         {kPtz, 1, "PtzGetCruise", none, cruise + "<id>1</id>\r\n</cruiseInfo>"},
-        {kPtz, 1, "PtzAddCruise", none, cruise + kCruiseTailWithoutId},
+        {kPtz, 1, "PtzAddCruise", none, cruise + kCruiseName + kCruisePresets},
         {kPtz, 1, "PtzDeleteCruise", none, cruise + "<id>2</id>\r\n</cruiseInfo>"},
-        {kPtz, 1, "PtzModifyCruise", none, cruise + kCruiseTailWithId},
+        {kPtz, 1, "PtzModifyCruise", none, cruise + kCruiseName + kCruiseId + kCruisePresets},
         {kPtz, 1, "PtzRunCruise", none, cruise + "<id>2</id>\r\n</cruiseInfo>"},
         {kPtz, 1, "PtzStopCruise", none, none},
         {kPtz, 1, "PtzControl", none, action + "<speed>4</speed>\r\n</actionInfo>"},
