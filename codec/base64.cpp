@@ -69,6 +69,21 @@ inline bool IsLineBreak(unsigned char c) {
     return c == '\r' || c == '\n';
 }
 
+// A wide step stopped at character `at` of its block: keep the whole groups before it and, when
+// the stop is a line break where a group begins, step over the break. False when the exact
+// step-by-step decoding has to take over from `i`.
+inline bool PassStop(const unsigned char* s, int64_t n, int at, int64_t& i, unsigned char*& o) {
+    o += 3 * (at >> 2);
+    i += at & ~3;
+    if ((at & 3) != 0 || !IsLineBreak(s[i])) {
+        return false;
+    }
+    do {
+        ++i;
+    } while (i < n && IsLineBreak(s[i]));
+    return true;
+}
+
 // Four characters at a time by table look-up, on any processor.
 int64_t RunPortable(const unsigned char* s, int64_t i, int64_t n, unsigned char*& out) {
     const auto& t0 = kTables.placed[0];
@@ -167,14 +182,9 @@ __attribute__((target("ssse3"))) int64_t RunSsse3(const unsigned char* s, int64_
             continue;
         }
         const int at = __builtin_ctz(static_cast<unsigned>(stops));
-        o += 3 * (at >> 2);
-        i += at & ~3;
-        if ((at & 3) != 0 || !IsLineBreak(s[i])) {
+        if (!PassStop(s, n, at, i, o)) {
             break;
         }
-        do {
-            ++i;
-        } while (i < n && IsLineBreak(s[i]));
     }
     out = o;
     return RunPortable(s, i, n, out);
@@ -415,14 +425,9 @@ __attribute__((target("avx2"))) int64_t RunAvx2(const unsigned char* s, int64_t 
                 }
             }
         }
-        o += 3 * (at >> 2);
-        i += at & ~3;
-        if ((at & 3) != 0 || !IsLineBreak(s[i])) {
+        if (!PassStop(s, n, at, i, o)) {
             break;
         }
-        do {
-            ++i;
-        } while (i < n && IsLineBreak(s[i]));
     }
     out = o;
     return RunSsse3(s, i, n, out);
