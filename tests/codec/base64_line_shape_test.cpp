@@ -10,24 +10,16 @@
 
 #include "codec/base64.h"
 #include "codec/base64_paths.h"
+#include "codec/base64_reference.h"
 
 namespace {
 
-std::string Clean(std::mt19937& rng, std::size_t length) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text(length, 'A');
-    for (char& c : text) {
-        c = kAlphabet[rng() % 64];
-    }
-    return text;
-}
 
 // `first` characters, then lines of 76 up to about `total` characters, CR LF between lines.
 std::string Lines(std::mt19937& rng, std::size_t first, std::size_t total) {
-    std::string text = Clean(rng, first);
+    std::string text = CleanBase64(rng, first);
     while (text.size() < total) {
-        text += "\r\n" + Clean(rng, 76);
+        text += "\r\n" + CleanBase64(rng, 76);
     }
     return text;
 }

@@ -12,54 +12,10 @@
 #include <vector>
 
 #include "codec/base64.h"
+#include "codec/base64_reference.h"
 
 namespace {
 
-// The steps one character at a time: CR and LF skipped where a group begins, every other byte
-// data (0 outside the alphabet), a group ended by "=" in its third or fourth place yet
-// counting four positions, a short final group read as if padded.
-std::string PlainDecode(const std::string& s) {
-    auto value = [](unsigned char c) -> unsigned {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        if (c == '+')
-            return 62;
-        if (c == '/')
-            return 63;
-        return 0;
-    };
-    const size_t n = s.size();
-    auto at = [&](size_t k) -> unsigned char { return k < n ? s[k] : '='; };
-    std::string out;
-    size_t i = 0;
-    size_t p = 0;
-    while (i < n) {
-        if (at(p) == '\r' || at(p) == '\n') {
-            ++p;
-            ++i;
-            continue;
-        }
-        unsigned v = value(at(p)) << 18 | value(at(p + 1)) << 12;
-        p += 2;
-        out += static_cast<char>(v >> 16 & 0xFF);
-        if (at(p) != '=') {
-            v |= value(at(p)) << 6;
-            ++p;
-            out += static_cast<char>(v >> 8 & 0xFF);
-            if (at(p) != '=') {
-                v |= value(at(p));
-                ++p;
-                out += static_cast<char>(v & 0xFF);
-            }
-        }
-        i += 4;
-    }
-    return out;
-}
 
 // Decodes on `path` (none: the default) a heap copy of exactly the text into exactly
 // Base64DecodedSize bytes, so that any access out of bounds shows under AddressSanitizer, and
@@ -72,7 +28,7 @@ std::string PlainDecode(const std::string& s) {
     std::unique_ptr<unsigned char[]> dst(new unsigned char[size]);
     const int count = path < 0 ? Base64Decode(src.get(), len, dst.get())
                                : Base64DecodeOn(Base64DecodePath(path), src.get(), len, dst.get());
-    const std::string want = PlainDecode(text);
+    const std::string want = PlainBase64Decode(text);
     if (count < 0 || count >= size || dst[count] != 0 ||
         std::string(reinterpret_cast<char*>(dst.get()), count) != want) {
         return ::testing::AssertionFailure() << "path " << path << ": count " << count << " of "
@@ -92,22 +48,13 @@ void ExpectAllPaths(const std::string& text) {
     }
 }
 
-std::string Clean(std::mt19937& rng, size_t length) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text(length, 'A');
-    for (char& c : text) {
-        c = kAlphabet[rng() % 64];
-    }
-    return text;
-}
 
 // Lines of `line` characters joined by `brk`; the last line may be shorter.
 std::string Lines(std::mt19937& rng, size_t total, size_t line, const std::string& brk) {
     std::string text;
     while (total > 0) {
         const size_t take = std::min(total, line);
-        text += Clean(rng, take);
+        text += CleanBase64(rng, take);
         total -= take;
         if (total > 0) {
             text += brk;
@@ -128,7 +75,7 @@ TEST(Base64Paths, PortableAlwaysThereAndUnsupportedPathsFallBack) {
 
 TEST(Base64Paths, EveryByteValueAtEveryPlaceOfABlock) {
     std::mt19937 rng(2);
-    const std::string base = Clean(rng, 160);
+    const std::string base = CleanBase64(rng, 160);
     for (int value = 0; value < 256; ++value) {
         for (size_t pos = 0; pos < 72; ++pos) {
             std::string text = base;
@@ -157,7 +104,7 @@ TEST(Base64Paths, RandomTextsOverSeveralAlphabets) {
             std::string text(length, 'A');
             for (char& c : text) {
                 // Mostly clean, so that the fast runs get going between the odd bytes.
-                c = rng() % 8 == 0 ? alphabet[rng() % alphabet.size()] : Clean(rng, 1)[0];
+                c = rng() % 8 == 0 ? alphabet[rng() % alphabet.size()] : CleanBase64(rng, 1)[0];
             }
             ExpectAllPaths(text);
         }
@@ -172,10 +119,10 @@ TEST(Base64Paths, RandomTextsOverSeveralAlphabets) {
 TEST(Base64Paths, EveryCutPointOfLinedAndPaddedTexts) {
     std::mt19937 rng(4);
     const std::vector<std::string> texts = {
-        Clean(rng, 300),
+        CleanBase64(rng, 300),
         Lines(rng, 300, 76, "\r\n"),
         Lines(rng, 300, 32, "\r\n") + "QUI=",
-        Lines(rng, 300, 40, "\n") + "QQ==" + Clean(rng, 40),
+        Lines(rng, 300, 40, "\n") + "QQ==" + CleanBase64(rng, 40),
         Lines(rng, 300, 36, "\r\n\r\n"),
         Lines(rng, 300, 75, "\r\n"),  // breaks inside groups: there they are data
     };
@@ -198,9 +145,9 @@ TEST(Base64Paths, LinedTextsOfManyShapes) {
     const std::string head = Lines(rng, 8000, 76, "\r\n") + "\r\n";
     const std::string part = Lines(rng, 3000, 76, "\r\n");
     for (const std::string& tail :
-         {Lines(rng, 8000, 64, "\r\n"), Lines(rng, 8000, 76, "\n"), part + "=" + Clean(rng, 5000),
+         {Lines(rng, 8000, 64, "\r\n"), Lines(rng, 8000, 76, "\n"), part + "=" + CleanBase64(rng, 5000),
           part + "-_" + Lines(rng, 5000, 76, "\r\n"), part + "\r\n" + Lines(rng, 5000, 76, "\r\n"),
-          part + "AB\r\nCD" + Lines(rng, 5000, 76, "\r\n"), Clean(rng, 8000)}) {
+          part + "AB\r\nCD" + Lines(rng, 5000, 76, "\r\n"), CleanBase64(rng, 8000)}) {
         for (const char* end : {"", "QUJD", "QQ=="}) {
             ExpectAllPaths(head + tail + end);
         }
@@ -220,6 +167,6 @@ TEST(Base64Paths, LinedTextsOfManyShapes) {
         }
     }
     // As large as pictures arrive.
-    ExpectAllPaths(Clean(rng, 1 << 20));
+    ExpectAllPaths(CleanBase64(rng, 1 << 20));
     ExpectAllPaths(Lines(rng, 1 << 20, 76, "\r\n") + "QUI=");
 }
