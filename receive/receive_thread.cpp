@@ -126,7 +126,30 @@ int RecvThreadProc(ReceiveSession& session) {
             textEnd = FirstNul(buffer.Data(), from, held);
         }
     };
-    while (session.stop.Receiving()) {
+    // Drops the first `end` bytes held (a message handed out); what follows starts the next one.
+    auto consume = [&](std::size_t end) {
+        held -= end;
+        if (held > 0) {
+            std::memmove(buffer.Data(), buffer.Data() + end, held);
+        }
+        // The first NUL of what is left: the one found already if it lay past the end, else
+        // one searched for anew.
+        textEnd = textEnd >= end ? textEnd - end : FirstNul(buffer.Data(), 0, held);
+    };
+    while (true) {
+        if (!session.stop.Receiving()) {
+            // Stopping: nothing more is read, but the messages already read whole are handed
+            // out and decoded (a read can hold several); a partial one is shown, not decoded.
+            while (held > 0) {
+                const MessageFrame frame = FrameMessage(buffer.Data(), held, textEnd);
+                const bool whole =
+                    frame.state == MessageFrame::State::Framed && frame.total <= held;
+                const std::size_t end = whole ? frame.total : held;
+                HandOut(context, writer, buffer.Data(), end, textEnd, frame, whole);
+                consume(end);
+            }
+            break;
+        }
         if (session.peerClosed.load()) {
             // Nothing more will arrive: sleep until the window disconnects.
             if (!session.endAtPeerClose) {
@@ -197,14 +220,7 @@ int RecvThreadProc(ReceiveSession& session) {
         }
         const std::size_t end = complete ? frame.total : held;
         HandOut(context, writer, buffer.Data(), end, textEnd, frame, complete);
-        // Bytes after the message's end start the next one.
-        held -= end;
-        if (held > 0) {
-            std::memmove(buffer.Data(), buffer.Data() + end, held);
-        }
-        // The first NUL of what is left: the one found already if it lay past the end, else
-        // one searched for anew.
-        textEnd = textEnd >= end ? textEnd - end : FirstNul(buffer.Data(), 0, held);
+        consume(end);
     }
     return 0;
 }

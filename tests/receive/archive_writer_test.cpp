@@ -295,4 +295,58 @@ TEST(ReceiveArchiveWriter, StopDuringABurstLosesNoPictureOfAnEventRead) {
     EXPECT_EQ(ListFolder(folder.Path() + "/pic/VFD_MATCH").size(), 3u * kEvents);
 }
 
+// Asks the loop to stop from inside its first read, which holds several events at once.
+class StopAtFirstReadObserver : public RecordingObserver {
+  public:
+    explicit StopAtFirstReadObserver(StopSignal& stop) : stop_(stop) {}
+    void OnRead(std::size_t asked, long result) override {
+        RecordingObserver::OnRead(asked, result);
+        stop_.Request();
+    }
+
+  private:
+    StopSignal& stop_;
+};
+
+// A stop that comes while one read holds several whole events and the head of another: the
+// whole ones are still decoded and filed, the partial one is shown but not decoded.
+TEST(ReceiveArchiveWriter, StopAfterAReadOfSeveralEventsHandsOutEachOfThem) {
+    TempFolder folder;
+    TrafficLog log(folder.Path());
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    constexpr int kEvents = 5;
+    std::string stream;
+    for (int n = 0; n < kEvents; ++n) {
+        stream += EventMessage(FaceMatchBody(ToBase64("snap" + std::to_string(n))));
+    }
+    const std::string partial = EventMessage(FaceMatchBody(ToBase64("lost")));
+    stream += partial.substr(0, partial.size() - 10);
+    ASSERT_TRUE(WriteAll(ends[1], stream));  // small enough to lie in the socket whole
+
+    ReceiveSession session;
+    StopAtFirstReadObserver observer(session.stop);
+    session.socket = ends[0];
+    session.context = ReceiveContext{folder.Path(), &log, nullptr, &observer};
+    session.stop.Arm();
+    EXPECT_EQ(RecvThreadProc(session), 0);
+    close(ends[0]);
+    close(ends[1]);
+
+    ASSERT_EQ(observer.Reads().size(), 1u);
+    ASSERT_EQ(observer.Reads()[0].second, static_cast<long>(stream.size()));
+    const std::vector<MessageReport> reports = observer.Reports();
+    ASSERT_EQ(reports.size(), kEvents + 1u);
+    for (int n = 0; n < kEvents; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_TRUE(reports[n].complete);
+        ASSERT_EQ(reports[n].pictures.size(), 1u);
+        EXPECT_EQ(ReadFile(reports[n].pictures[0]), "snap" + std::to_string(n));
+    }
+    EXPECT_FALSE(reports[kEvents].complete);
+    EXPECT_FALSE(reports[kEvents].decoded);
+    EXPECT_EQ(reports[kEvents].length, partial.size() - 10);
+    EXPECT_EQ(observer.Texts().size(), kEvents + 1u);
+}
+
 }  // namespace
