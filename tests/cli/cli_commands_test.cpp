@@ -1,0 +1,156 @@
+// The commands in-process: the command line, send against the simulated short port, listen
+// against its long port, and their failures.
+#include <gtest/gtest.h>
+
+#include "cli_test_support.h"
+#include "sim/device_simulator.h"
+
+namespace {
+
+int ShortRequests(SimulatorThread& sim) {
+    int count = -1;
+    sim.invoke([&count](DeviceSimulator& device) { count = device.shortRequestCount(); });
+    return count;
+}
+
+std::vector<std::string> At(const char* command, const std::string& port,
+                            std::vector<std::string> args) {
+    const bool send = std::string(command) == "send";
+    args.insert(args.begin(),
+                {command, "--ip", "127.0.0.1", send ? "--short-port" : "--long-port", port});
+    return args;
+}
+
+}  // namespace
+
+TEST(CliArguments, OptionsStandAnywhereAndHelpAndVersionAnswer) {
+    TempFolder home;
+    const CliArguments a =
+        ParseCliArguments({"--ip=127.0.0.1", "send", "GetImageConfig", "--password=a=b",
+                           "--short-port", "08080", "--body-file", "b.xml"},
+                          home.Path());
+    ASSERT_EQ(a.error, "");
+    EXPECT_EQ(a.command, CliCommand::Send);
+    EXPECT_EQ(a.interfaceName + "|" + a.settings.ip + "|" + a.settings.password + "|" +
+                  a.settings.shortPort + "|" + a.bodyFile,
+              "GetImageConfig|127.0.0.1|a=b|8080|b.xml");
+    const CliArguments listen = ParseCliArguments(
+        {"listen", "--then", "b.xml", "a.xml", "--seconds", "5", "--then=c.xml"}, home.Path());
+    EXPECT_EQ(listen.files, (std::vector<std::string>{"a.xml", "b.xml", "c.xml"}));
+    EXPECT_EQ(listen.seconds, 5);
+
+    const CliRun help = RunCli({"send", "--help"}, home.Path());
+    EXPECT_EQ(help.status, kExitOk);
+    for (const char* word : {"Usage: tessaly-cli", "listen", "--then", "--seconds", "--body-file"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    EXPECT_EQ(RunCli({"--version"}, home.Path()).out, "tessaly-cli 3.0.0.6\n");
+}
+
+TEST(CliSend, BasicAndDigestDevicesAnswerWithTheBodyOnly) {
+    TempFolder home;
+    for (SimAuthMode mode : {SimAuthMode::Basic, SimAuthMode::Digest}) {
+        SimulatorOptions options;
+        options.auth = mode;
+        const auto sim = StartDevice(options, home);
+        ASSERT_TRUE(sim);
+        const std::string port = std::to_string(sim->shortPort());
+        const CliRun run = RunCli(At("send", port, {"GetDeviceInfo"}), home.Path());
+        EXPECT_EQ(run.status, kExitOk) << run.err;
+        EXPECT_EQ(run.out.rfind("<?xml", 0), 0u) << run.out;  // no status line or headers
+        EXPECT_NE(run.out.find("<hardwareVersion"), std::string::npos) << run.out;
+        // Refused credentials still complete the transfer.
+        const CliRun refused =
+            RunCli(At("send", port, {"GetDeviceInfo", "--password", "wrong"}), home.Path());
+        EXPECT_EQ(refused.status, kExitOk);
+        EXPECT_NE(refused.out.find("401 Unauthorized"), std::string::npos) << refused.out;
+    }
+}
+
+TEST(CliListen, FollowUpIsAnsweredAndEveryPushedPictureIsFiled) {
+    TempFolder home, record;
+    SimulatorOptions options;
+    options.eventCount = 4;
+    options.eventRate = 0;
+    const auto sim = StartDevice(options, record);
+    ASSERT_TRUE(sim);
+    const CliRun run = RunCli(At("listen", std::to_string(sim->longPort()),
+                                 {ShippedFile("SetSubscribe"), "--then",
+                                  ShippedFile("GetSubscribeInfo"), "--seconds", "2"}),
+                              home.Path());
+    ASSERT_EQ(run.status, kExitOk) << run.err;
+    // The log holds exactly what the device sent; the follow-up carried the right address.
+    const std::string log = ReadWholeFile(home.Path() + "/ApiLog.txt");
+    EXPECT_FALSE(log.empty());
+    EXPECT_EQ(log, ReadWholeFile(record.Path() + "/long-sent.bin"));
+    EXPECT_EQ(log.find("Unknown serverAddress"), std::string::npos);
+    // One line per message: two answers and four events naming their three pictures each.
+    std::istringstream lines(run.out);
+    std::vector<std::string> kinds, printed;
+    for (std::string line, word; std::getline(lines, line);) {
+        kinds.push_back(line.substr(0, line.find(" length=")));
+        EXPECT_EQ(line.find(" pictures=3 ") != std::string::npos, kinds.back() == "event") << line;
+        for (std::istringstream words(line); words >> word;)
+            if (word[0] == '/')
+                printed.push_back(word);
+    }
+    EXPECT_EQ(kinds.front(), "response");  // events come after the first answer only
+    std::sort(kinds.begin(), kinds.end());
+    EXPECT_EQ(kinds, (std::vector<std::string>{"event", "event", "event", "event", "response",
+                                               "response"}));
+    // The pictures filed are the pictures the device sent, byte for byte.
+    std::sort(printed.begin(), printed.end());
+    EXPECT_EQ(printed, FilesBelow(home.Path() + "/pic"));
+    std::multiset<std::string> filed, sent;
+    for (const std::string& file : printed)
+        filed.insert(ReadWholeFile(file));
+    for (const std::string& file : FilesBelow(record.Path() + "/pictures"))
+        sent.insert(ReadWholeFile(file));
+    EXPECT_EQ(filed.size(), 12u);
+    EXPECT_EQ(filed, sent);
+}
+
+TEST(CliFailures, WrongLinesRefusedConnectionsAndUnreadableFilesExitWithTheReason) {
+    TempFolder home;
+    const auto sim = StartDevice({}, home);
+    ASSERT_TRUE(sim);
+    const std::string dead = std::to_string(DeadPort()), port = std::to_string(sim->shortPort());
+    const std::string file = ShippedFile("SetSubscribe"), none = home.Path() + "/none.xml";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } rows[] = {
+        {{}, kExitUsage, "no command"},
+        {{"frobnicate"}, kExitUsage, "unknown command frobnicate"},
+        {{"catalogue", "--colour"}, kExitUsage, "unknown option --colour"},
+        {{"send", "GetDeviceInfo", "--ip"}, kExitUsage, "--ip needs a value"},
+        {{"catalogue", "--mode", "medium"}, kExitUsage, "--mode"},
+        {{"catalogue", "extra"}, kExitUsage, "unexpected argument extra"},
+        {{"listen", "a.xml", "--seconds", "0"}, kExitUsage, "--seconds"},
+        {{"send", "X", "--short-port", "65536"}, kExitUsage, "--short-port"},
+        {{"send", "X", "--then", "a.xml"}, kExitUsage, "--then does not belong"},
+        {{"catalogue", "--home", file}, kExitUsage, "not a folder"},
+        {{"preview", "GetNothing"}, kExitUsage, "\"GetNothing\""},
+        {{"preview", "SetImageConfig"}, kExitUsage, "SetImageConfig"},
+        {At("send", dead, {"GetDeviceInfo"}), kExitFailed,
+         "Send fail, Please Check the IP/Username/Password/ShortPort !"},
+        {At("send", port, {"SetImageConfig", "--body-file", none}), kExitFailed,
+         "cannot read the body file"},
+        {At("send", port, {"SetImageConfig", "--body-file", home.Path()}), kExitFailed,
+         "cannot read the body file"},
+        {At("listen", dead, {file}), kExitFailed,
+         "Connect fail, Please Check the IP/Username/Password/LongPort !"},
+        {At("listen", dead, {file, "--password", ""}), kExitFailed, "Please input password"},
+        {At("listen", dead, {file, "--ip", "0.0.0.0"}), kExitFailed, "Please input device's IP"},
+        {At("listen", dead, {none}), kExitFailed, "cannot read the request"},
+        {At("listen", dead, {file, "--then", home.WriteFile("e.xml", "")}), kExitFailed,
+         "cannot read the request"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        const CliRun run = RunCli(row.args, home.Path());
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(ShortRequests(*sim), 0);  // an unreadable body file sends nothing
+}
