@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,7 +16,6 @@ inline CXmlDocument Doc(const std::string& text) {
 // text n times over.
 inline std::string Repeat(const std::string& text, int n) {
     std::string out;
-    out.reserve(text.size() * n);
     for (int k = 0; k < n; ++k) {
         out += text;
     }
@@ -33,13 +32,20 @@ inline std::vector<int> Children(const CXmlDocument& doc, int i) {
     return out;
 }
 
-// Checks that the records form one consistent tree over the text: every element reached
-// exactly once from record 0, parent / sibling / first-child links agree with each other,
-// and every extent lies inside the document.
+// Every record in use, as bytes, so that two documents can be compared whole.
+inline std::string Records(const CXmlDocument& doc) {
+    std::string bytes;
+    for (int i = 0; i < doc.ElemCount(); ++i) {
+        bytes.append(reinterpret_cast<const char*>(&doc.Elem(i)), sizeof(ElemRecord));
+    }
+    return bytes;
+}
+
+// The records form one tree over the text: every element reached once from record 0, the
+// links agree with each other, and every extent lies inside the document between its tags.
 inline void ExpectConsistentTree(const CXmlDocument& doc) {
     const std::string_view text = doc.GetDoc();
-    const int size = static_cast<int>(text.size());
-    std::set<int> seen;
+    std::vector<bool> seen(doc.ElemCount());
     std::vector<int> pending{0};
     while (!pending.empty()) {
         const int p = pending.back();
@@ -47,30 +53,22 @@ inline void ExpectConsistentTree(const CXmlDocument& doc) {
         const std::vector<int> kids = Children(doc, p);
         for (size_t k = 0; k < kids.size(); ++k) {
             const int c = kids[k];
-            ASSERT_TRUE(seen.insert(c).second) << "element " << c << " reached twice";
+            ASSERT_TRUE(c < doc.ElemCount() && !seen[c]) << "element " << c;
+            seen[c] = true;
             const ElemRecord& r = doc.Elem(c);
             EXPECT_EQ(r.iParent, p) << c;
             EXPECT_EQ(r.Has(ElemRecord::kFirstChild), k == 0) << c;
             EXPECT_EQ(r.iPrev, k == 0 ? kids.back() : kids[k - 1]) << c;
-            ASSERT_GE(r.nStart, 0);
-            EXPECT_LE(r.nStart + r.nLength, size) << c;
-            EXPECT_EQ(text[r.nStart], '<') << c;
-            const int startTag = doc.StartTagLength(c);
-            const int endTag = doc.EndTagLength(c);
-            EXPECT_GE(startTag, 2) << c;
-            EXPECT_LE(startTag + endTag, r.nLength) << c;
-            EXPECT_EQ(text[r.nStart + startTag - 1], '>') << c;
-            if (endTag > 0) {
-                EXPECT_EQ(text.compare(r.nStart + r.nLength - endTag, 2, "</"), 0) << c;
-                EXPECT_EQ(text[r.nStart + r.nLength - 1], '>') << c;
-            } else {
-                EXPECT_EQ(r.nLength, startTag) << c;
-            }
-            if (r.Has(ElemRecord::kNotEnded)) {
-                EXPECT_EQ(r.iFirstChild, 0) << c;
-            }
+            const int start = doc.StartTagLength(c), end = doc.EndTagLength(c);
+            ASSERT_TRUE(r.nStart >= 0 && start >= 2 && start + end <= r.nLength &&
+                        r.nStart + r.nLength <= static_cast<int>(text.size()))
+                << c;
+            EXPECT_TRUE(text[r.nStart] == '<' && text[r.nStart + start - 1] == '>') << c;
+            EXPECT_EQ(text.substr(r.nStart + r.nLength - end, end ? 2 : 0), end ? "</" : "") << c;
+            EXPECT_TRUE(end > 0 || r.nLength == start) << c;
+            EXPECT_TRUE(!r.Has(ElemRecord::kNotEnded) || r.iFirstChild == 0) << c;
             pending.push_back(c);
         }
     }
-    EXPECT_EQ(static_cast<int>(seen.size()), doc.ElemCount() - 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), doc.ElemCount() - 1);
 }
