@@ -8,42 +8,32 @@
 
 namespace {
 
-TEST(ReceiveTextMailbox, KeepsOnlyTheNewestAndAsksForOneNotification) {
+TEST(ReceiveTextMailbox, KeepsOnlyTheNewestAcrossTwoThreads) {
     TextMailbox box;
     EXPECT_FALSE(box.Take().has_value());
     EXPECT_TRUE(box.Put("first"));
     EXPECT_FALSE(box.Put("second")) << "a second notification for a text not yet taken";
     EXPECT_EQ(box.Take(), "second");
     EXPECT_FALSE(box.Take().has_value());
-    EXPECT_TRUE(box.Put(""));
-    EXPECT_EQ(box.Take(), "");
-}
-
-TEST(ReceiveTextMailbox, WriterAndReaderOnTwoThreads) {
-    TextMailbox box;
     constexpr int kTexts = 2000;
     std::thread writer([&] {
         for (int i = 1; i <= kTexts; ++i) {
             box.Put(std::to_string(i));
         }
     });
-    int last = 0;
-    while (last < kTexts) {
+    for (int last = 0; last < kTexts;) {
         if (auto text = box.Take()) {
-            const int value = std::stoi(*text);
-            EXPECT_GT(value, last) << "an older text after a newer one";
-            last = value;
+            EXPECT_GT(std::stoi(*text), last) << "an older text after a newer one";
+            last = std::stoi(*text);
         }
     }
     writer.join();
-    EXPECT_EQ(last, kTexts);
 }
 
 TEST(ReceiveServerAddress, ReadersSeeWholeValues) {
     ServerAddress address;
     EXPECT_EQ(address.Get(), "");
-    const std::string a(300, 'a');
-    const std::string b(500, 'b');
+    const std::string a(300, 'a'), b(500, 'b');
     std::thread writer([&] {
         for (int i = 0; i < 2000; ++i) {
             address.Set(i % 2 == 0 ? a : b);

@@ -8,16 +8,15 @@
 
 namespace {
 
-TEST(ReceiveContentLength, Values) {
+TEST(ReceiveFraming, ContentLengthAndServerAddressTexts) {
     const struct {
         std::string text;
         std::uint64_t value;
         bool found;
     } rows[] = {
-        {"POST / HTTP/1.1\r\nContent-Length: 1234\r\nContent-Type: x\r\n", 1234, true},
         {"POST / HTTP/1.1\r\nContent-Type: x\r\nContent-Length:\t77\r\n\r\n", 77, true},
         {"POST / HTTP/1.1\r\nContent-Type: x\r\n\r\n", 0, false},
-        {"Content-Length:Content-Type: x\r\n", 0, true},
+        {"Content-Length: 12Content-Type: x\r\n", 12, true},
         {"Content-Length: 123456789012345678901234567890\r\n", UINT64_MAX, true},
         {"Content-Length:\r\n42\r\n", 0, true},  // digits on the next line belong to no header
     };
@@ -27,6 +26,16 @@ TEST(ReceiveContentLength, Values) {
             << row.text;
         EXPECT_EQ(found, row.found) << row.text;
     }
+    std::string address = "unchanged";
+    const std::string text = "HTTP 200\r\n\r\n<serverAddress><![CDATA[http://127.0.0.1:9/S]]></x>";
+    EXPECT_TRUE(FindServerAddress(text.data(), text.size(), address));
+    EXPECT_EQ(address, "http://127.0.0.1:9/S");
+    for (const std::string missing :
+         {"serverAddress<![CDATA[a]]>", "HTTP <serverAddress><![CDATA[a",
+          "HTTP <![CDATA[a]]> serverAddress"}) {
+        EXPECT_FALSE(FindServerAddress(missing.data(), missing.size(), address)) << missing;
+    }
+    EXPECT_EQ(address, "http://127.0.0.1:9/S");
 }
 
 TEST(ReceiveFraming, Frames) {
@@ -40,7 +49,6 @@ TEST(ReceiveFraming, Frames) {
     const std::string atMax =
         "POST /x HTTP/1.1\r\nContent-Length: " + std::to_string(kMaxContentLength) + "\r\n\r\n" +
         body;
-    const std::string noLength = "POST /x HTTP/1.1\r\nHost: a\r\n\r\n" + body;
     const std::string unframed = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nabc";
     const std::string nul =
         "POST /x HTTP/1.1\r\nContent-Length: 5\r\n" + std::string(1, '\0') + "\r\n\r\n<?xml";
@@ -53,22 +61,17 @@ TEST(ReceiveFraming, Frames) {
     } rows[] = {
         {event + "POST next", S::Framed, E, event.size(), 0, true},
         {event.substr(0, event.size() - 5), S::Framed, E, event.size(), 0, true},
-        {"P", S::NeedMore, E, 0, 0, false},
         {"POS", S::NeedMore, E, 0, 0, false},
         {"HTT", S::NeedMore, R, 0, 0, false},
-        {"POST / HTTP/1.1\r\nContent-Len", S::NeedMore, E, 0, 0, false},
         {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n", S::NeedMore, R, 0, 0, false},
         // Without "<?xml" the head waits for exactly the length it promises, then ends there.
         {head30 + "12345", S::NeedMore, E, 0, 25, false},
         {head30 + std::string(30, 'a') + "HTTP", S::Framed, E, head30.size() + 30, 0, false},
-        {noLength, S::Framed, E, noLength.size(), 0, false},
         {huge, S::Framed, E, huge.size(), 0, false},
         {atMax, S::Framed, E, atMax.size() - body.size() + kMaxContentLength, 0, true},
         {response + "POST", S::Framed, R, response.size(), 0, false},
         {unframed, S::Framed, R, unframed.size(), 0, false},
-        {"post /x HTTP/1.1\r\n\r\n", S::Framed, O, 20, 0, false},
         {"http/1.1 200", S::Framed, O, 12, 0, false},
-        {"GET /", S::Framed, O, 5, 0, false},
         {nul, S::Framed, E, nul.size(), 0, false},  // searches stop at the first NUL
     };
     for (const auto& row : rows) {
@@ -77,31 +80,13 @@ TEST(ReceiveFraming, Frames) {
         EXPECT_EQ(frame.state, row.state);
         EXPECT_EQ(frame.kind, row.kind);
         EXPECT_EQ(frame.decodable, row.decodable);
-        if (row.state == S::Framed) {
-            EXPECT_EQ(frame.total, row.total);
-        } else {
-            EXPECT_EQ(frame.want, row.want);
-        }
+        EXPECT_EQ(row.state == S::Framed ? frame.total : frame.want,
+                  row.state == S::Framed ? row.total : row.want);
     }
     const MessageFrame frame = FrameMessage(event.data(), event.size());
     EXPECT_EQ(frame.bodyStart, event.size() - body.size());
     EXPECT_EQ(frame.bodyLength, body.size());
     EXPECT_TRUE(FrameMessage(huge.data(), huge.size()).tooLarge);
-}
-
-TEST(ReceiveServerAddressText, TakenFromCdataAfterTheName) {
-    std::string address = "unchanged";
-    const std::string text =
-        "HTTP/1.1 200 OK\r\n\r\n<serverAddress><![CDATA[http://127.0.0.1:9/S/1]]></x>";
-    EXPECT_TRUE(FindServerAddress(text.data(), text.size(), address));
-    EXPECT_EQ(address, "http://127.0.0.1:9/S/1");
-    address = "unchanged";
-    for (const std::string missing :
-         {"serverAddress<![CDATA[a]]>", "HTTP <serverAddress><![CDATA[abc",
-          "HTTP <![CDATA[a]]> serverAddress"}) {
-        EXPECT_FALSE(FindServerAddress(missing.data(), missing.size(), address)) << missing;
-    }
-    EXPECT_EQ(address, "unchanged");
 }
 
 }  // namespace

@@ -53,6 +53,14 @@ void RecordingObserver::OnRead(std::size_t asked, long result) {
     changed_.notify_all();
 }
 
+std::size_t RecordingObserver::BytesRead() {
+    std::size_t total = 0;
+    for (const auto& read : Reads()) {
+        total += read.second > 0 ? static_cast<std::size_t>(read.second) : 0;
+    }
+    return total;
+}
+
 bool RecordingObserver::WaitFor(const std::function<bool()>& ready) {
     std::unique_lock<std::mutex> hold(lock_);
     return changed_.wait_for(hold, std::chrono::seconds(10), ready);
@@ -281,9 +289,7 @@ DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::str
     run.texts = feeder.Texts();
     run.reports = feeder.Reports();
     run.reads = feeder.Reads();
-    for (const auto& read : run.reads) {
-        run.bytesRead += read.second > 0 ? static_cast<std::size_t>(read.second) : 0;
-    }
+    run.bytesRead = feeder.BytesRead();
     run.serverAddress = address.Get();
     run.log = ReadFile(log.Path());
     return run;

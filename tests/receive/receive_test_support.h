@@ -1,7 +1,7 @@
 #pragma once
 
-// Support for the tests of the receive path (also used by the fault tests): folders, files,
-// messages as a device sends them, and peers on a socket pair or on 127.0.0.1.
+// Support for the receive tests (the fault tests use it too): folders, files, device messages
+// and peers on a socket pair or on 127.0.0.1.
 
 #include <condition_variable>
 #include <cstddef>
@@ -31,15 +31,17 @@ class RecordingObserver : public ReceiveObserver {
     void OnResponseText(std::string_view text) override;
     void OnMessage(const MessageReport& report) override;
     void OnRead(std::size_t asked, long result) override;
-    bool WaitForReads(std::size_t count) {
-        return WaitFor([&] { return reads_.size() >= count; });
+    bool WaitForReads(std::size_t n) {
+        return WaitFor([&] { return reads_.size() >= n; });
     }
-    bool WaitForReports(std::size_t count) {
-        return WaitFor([&] { return reports_.size() >= count; });
+    bool WaitForReports(std::size_t n) {
+        return WaitFor([&] { return reports_.size() >= n; });
     }
     std::vector<std::string> Texts() { return Copy(texts_); }
     std::vector<MessageReport> Reports() { return Copy(reports_); }
     std::vector<std::pair<std::size_t, long>> Reads() { return Copy(reads_); }
+    // Bytes of all successful reads.
+    std::size_t BytesRead();
 
   private:
     bool WaitFor(const std::function<bool()>& ready);
@@ -48,7 +50,6 @@ class RecordingObserver : public ReceiveObserver {
         std::lock_guard<std::mutex> hold(lock_);
         return kept;
     }
-
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::string> texts_;
@@ -58,7 +59,7 @@ class RecordingObserver : public ReceiveObserver {
 
 // Base64 with "=" padding, written independently of the codec under test.
 std::string ToBase64(const std::string& bytes);
-// Whole content of a file; "" when it cannot be read.
+// Whole content of a regular file; "" when it cannot be read.
 std::string ReadFile(const std::string& path);
 // Writes a new file (or replaces one); false on failure.
 bool PutFile(const std::string& path, const std::string& bytes);
@@ -66,6 +67,8 @@ bool PutFile(const std::string& path, const std::string& bytes);
 std::vector<std::string> ListFolder(const std::string& path);
 // Writes all bytes to a socket; false on error.
 bool WriteAll(int fd, const std::string& bytes);
+// Reads from fd until `size` bytes arrived, the peer closed or 5 s passed.
+std::string ReadBytes(int fd, std::size_t size);
 
 // A pushed event with the given body, "Content-Length:" followed by "Content-Type".
 std::string EventMessage(const std::string& body);
@@ -96,9 +99,6 @@ class LoopbackListener {
     int fd_ = -1;
     int port_ = 0;
 };
-
-// Reads from fd until `size` bytes arrived, the peer closed or 5 s passed.
-std::string ReadBytes(int fd, std::size_t size);
 
 // What the receive loop did with a stream, run on the test's own thread.
 struct DrivenRun {
