@@ -9,8 +9,8 @@ namespace {
 const char kSubscribeBody[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<config version=\"1.0\">\n"
     "\t<subscribeFlag>BASE_SUBSCRIBE</subscribeFlag>\n"
-    "\t<subscribeList type=\"list\" "
-    "count=\"1\"><item>VFD_MATCH</item></subscribeList>\n</config>\n";
+    "\t<subscribeList type=\"list\" count=\"1\"><item>VFD_MATCH</item></subscribeList>\n"
+    "</config>\n";
 
 QByteArray FileBytes(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -27,7 +27,6 @@ std::string Read(QTcpSocket* socket, std::size_t size) {
     }
     return bytes.toStdString();
 }
-
 }  // namespace
 
 class LongSendTest : public QObject {
@@ -47,12 +46,15 @@ class LongSendTest : public QObject {
             return nullptr;
         return sockets_.emplace_back(peer_.nextPendingConnection()).get();
     }
+    static bool Closed(QTcpSocket* socket) {
+        return QTest::qWaitFor(
+            [socket] { return socket->state() == QAbstractSocket::UnconnectedState; }, 10000);
+    }
 
   private slots:
     void initTestCase() {
         QVERIFY(peer_.listen(QHostAddress::LocalHost));
         folder_.write("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", kSubscribeBody);
-        folder_.write("protocol_long/Subscribe/plain.xml", "<config/>");
     }
     void init() { DialogSeam::clearShown(); }
 
@@ -60,8 +62,6 @@ class LongSendTest : public QObject {
         auto w = Open();
         QVERIFY(w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
-        QVERIFY(ClickListItem(w.get(), "plain"));  // no markers: the empty interface name
-        QVERIFY(w->RequestEditorBytes().rfind("POST / HTTP/1.1\r\n", 0) == 0);
         QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
         const std::string composed = w->RequestEditorBytes();  // the body's LF as in the file
         QCOMPARE(composed,
@@ -69,7 +69,6 @@ class LongSendTest : public QObject {
                  "User-Agent: Lurvane\r\nHost: 127.0.0.1\r\nContent-Length: " +
                      std::to_string(sizeof kSubscribeBody - 1) +
                      "\r\nConnection: keep-alive\r\nKeep-Alive: 300 \r\n\r\n" + kSubscribeBody);
-        QVERIFY(w->Interface().empty());  // short-mode state untouched
         QTcpSocket* socket = Connect(w.get());
         QVERIFY(socket);
         QVERIFY(!Field(w.get(), kIp)->isEnabled());  // locked by the send
@@ -80,32 +79,22 @@ class LongSendTest : public QObject {
         editor->setFocus();
         editor->moveCursor(QTextCursor::End);
         QTest::keyClicks(editor, "<!--x-->");
-        std::string edited;
-        for (char c : composed) {
-            if (c == '\n')
-                edited += '\r';
-            if (c != '\r')
-                edited += c;
-        }
-        edited += "<!--x-->";
+        const std::string edited = QString::fromStdString(composed + "<!--x-->")
+                                       .replace("\r\n", "\n")
+                                       .replace("\n", "\r\n")
+                                       .toStdString();
         QCOMPARE(w->RequestEditorBytes(), edited);
         Click(Button(w.get(), kLongSend));
         QCOMPARE(Read(socket, edited.size()), edited);
         QVERIFY(!peer_.waitForNewConnection(200));
         QVERIFY(DialogSeam::shownTexts().isEmpty());
-        // Filling again by a click makes the composed bytes count again; Return is a CR LF.
-        QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
-        QCOMPARE(w->RequestEditorBytes(), composed);
-        editor->moveCursor(QTextCursor::Start);
-        QTest::keyClick(editor, Qt::Key_Return);
-        QVERIFY(w->RequestEditorBytes().rfind("\r\nPOST /SetSubscribe HTTP/1.1\r\n", 0) == 0);
 
         QElapsedTimer timer;  // closing the window while connected returns
         timer.start();
         w->close();
         w.reset();
         QVERIFY(timer.elapsed() < 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::UnconnectedState, 10000);
+        QVERIFY(Closed(socket));
     }
 
     void answersAppearCutAndLoggedWholeAndTheServerAddressFeedsFollowUps() {
@@ -114,47 +103,41 @@ class LongSendTest : public QObject {
         QTcpSocket* socket = Connect(w.get());  // empty editor: connects and sends nothing
         QVERIFY(socket);
         const QByteArray address = "http://127.0.0.1:1/Subscribers/42";
-        const QByteArray body =
-            "<?xml version=\"1.0\"?>\r\n<config status=\"success\">\r\n"
-            "<serverAddress type=\"string\"><![CDATA[" +
-            address + "]]></serverAddress>\r\n</config>\r\n";
+        const QByteArray body = "<config status=\"success\">\r\n<serverAddress><![CDATA[" +
+                                address + "]]></serverAddress>\r\n</config>\r\n";
         const QByteArray answer =
             "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
             body;
         socket->write(answer);
-        socket->flush();
         QTRY_COMPARE_WITH_TIMEOUT(Box(w.get(), kResult)->toPlainText(),
                                   QString::fromLatin1(answer).replace("\r\n", "\n"), 10000);
 
         // A follow-up request built now carries the recorded address.
-        const std::string renew = folder_.write(
-            "SUBSCRIBE_RenewSubscribe_test.xml",
-            "<config>\r\n<serverAddress><![CDATA[http://old.invalid/x]]></serverAddress>\r\n"
-            "</config>\r\n");
-        DialogSeam::setNextOpenFile(QString::fromStdString(renew));
+        DialogSeam::setNextOpenFile(QString::fromStdString(
+            folder_.write("SUBSCRIBE_RenewSubscribe_test.xml",
+                          "<config><serverAddress><![CDATA[http://old.invalid/x]]></serverAddress>"
+                          "</config>")));
         Click(Button(w.get(), kSelectProtocol));
         const std::string followUp = w->RequestEditorBytes();
         QVERIFY(followUp.rfind("POST /RenewSubscribe HTTP/1.1\r\n", 0) == 0);
         QVERIFY(followUp.find("<![CDATA[" + address.toStdString() + "]]>") != std::string::npos);
         QVERIFY(followUp.find("old.invalid") == std::string::npos);
 
-        // A face-match sized event: its picture line of 400 KB is shown cut, with "张" right
-        // at the cut going whole to the hidden part.
+        // An event with a picture line of 400 KB is shown cut, "张" right at the cut going
+        // whole to the hidden part.
         const QByteArray base64 = QByteArray(300 * 1024, 'f').toBase64();
         const QByteArray line = "\t<Base64Data>" + base64.left(1985) + "\xe5\xbc\xa0" +
                                 base64.mid(1985) + "</Base64Data>";
-        const QByteArray xml = "<config>\n\t<smartType>NONE</smartType>\n" + line + "\n</config>\n";
+        const QByteArray xml = "<config>\n" + line + "\n</config>\n";
         const QByteArray event =
             "POST /SendAlarmStatus HTTP/1.1\r\nContent-Length: " + QByteArray::number(xml.size()) +
             "\r\n\r\n" + xml;
         socket->write(event);
-        socket->flush();
         QTRY_VERIFY_WITH_TIMEOUT(Text(w.get(), kResult).rfind("POST", 0) == 0, 20000);
         const std::size_t kept = 13 + 1985;
         QCOMPARE(Text(w.get(), kResult),
                  "POST /SendAlarmStatus HTTP/1.1\nContent-Length: " + std::to_string(xml.size()) +
-                     "\n\n<config>\n\t<smartType>NONE</smartType>\n" +
-                     line.left(kept).toStdString() +
+                     "\n\n<config>\n" + line.left(kept).toStdString() +
                      OmissionMarker(line.size() - kept, "the traffic log") + "\n</config>\n");
         w.reset();  // the log is complete once the window is gone
         QCOMPARE(FileBytes(folder_.path() + "/ApiLog.txt"), answer + event);
@@ -169,21 +152,18 @@ class LongSendTest : public QObject {
         Click(Control<QRadioButton>(w.get(), kShortConnect));      // nor does a mode switch
         QVERIFY(w->LongConnected());
         Click(Control<QRadioButton>(w.get(), kLongConnect));
-        // One character typed into the user name closes it.
-        Click(Button(w.get(), kChangeAccount));
+        Click(Button(w.get(), kChangeAccount));  // one character typed closes it
         Field(w.get(), kUser)->setFocus();
-        Field(w.get(), kUser)->end(false);
         QTest::keyClick(Field(w.get(), kUser), Qt::Key_1);
         QVERIFY(!w->LongConnected());
-        QTRY_COMPARE_WITH_TIMEOUT(first->state(), QAbstractSocket::UnconnectedState, 10000);
-        // The next long send connects again; the password and the long port close it too.
+        QVERIFY(Closed(first));
         const std::pair<int, QString> edits[] = {{kPassword, QStringLiteral("x")},
                                                  {kLongPort, QString::number(peer_.serverPort())}};
         for (const auto& [id, text] : edits) {
             QTcpSocket* socket = Connect(w.get());
             QVERIFY(socket);
             TypeIntoField(w.get(), id, text);
-            QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::UnconnectedState, 10000);
+            QVERIFY(Closed(socket));
         }
         // So does a short send, even one refused for want of an interface.
         QTcpSocket* last = Connect(w.get());
@@ -191,11 +171,8 @@ class LongSendTest : public QObject {
         Click(Control<QRadioButton>(w.get(), kShortConnect));
         Click(Button(w.get(), kShortSend));
         QCOMPARE(DialogSeam::shownTexts(), QStringList{"Please select the interface!"});
-        QVERIFY(!w->ShortSendInProgress() && !w->LongConnected());
-        QTRY_COMPARE_WITH_TIMEOUT(last->state(), QAbstractSocket::UnconnectedState, 10000);
-        // Fields are locked before the check.
-        QVERIFY(!Field(w.get(), kLongPort)->isEnabled());
-        QCOMPARE(Button(w.get(), kChangePort)->text(), QStringLiteral("Change Port"));
+        QVERIFY(!w->LongConnected());
+        QVERIFY(Closed(last));
     }
 
     void failedChecksShowTheirMessagesAndFocusTheirField() {
@@ -249,20 +226,10 @@ class LongSendTest : public QObject {
         device->FillWindow(*w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
         QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
-        // The window's thread gets its turn while the storm runs.
-        qint64 longestGap = 0;
-        QElapsedTimer sinceTick;
-        sinceTick.start();
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this,
-                [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
-        ticker.start(10);
         Click(Button(w.get(), kLongSend));
         const QDir pictures(QString::fromStdString(folder.path() + "/pic/VFD_MATCH"));
         QTRY_VERIFY_WITH_TIMEOUT(pictures.entryList(QDir::Files).size() > 40, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(Text(w.get(), kResult).rfind("POST", 0) == 0, 10000);
-        ticker.stop();
-        QVERIFY2(longestGap < 2000, qPrintable(QString::number(longestGap)));
 
         QElapsedTimer timer;
         timer.start();

@@ -3,11 +3,6 @@
 // Helpers of the window tests: a temporary program folder, controls found by id and driven
 // like a user, the window aimed at a loopback port.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>
@@ -18,6 +13,7 @@
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
 #include "app/dorvik_lurvane_dlg.h"
+#include "dead_port.h"
 
 using namespace ControlId;
 
@@ -28,12 +24,16 @@ struct TempProgramFolder : TempFolder {
     std::string write(const std::string& relative, const std::string& bytes) const {
         return WriteFile(relative, bytes);
     }
-    void mkdir(const std::string& relative) const { MakeFolder(relative); }
 };
 
 template <class T>
 T* Control(QWidget* window, int id) {
     return window->findChild<T*>(ControlName(id));
+}
+// Each control of ids is enabled (or not).
+inline void ExpectEnabled(QWidget* w, std::initializer_list<int> ids, bool enabled) {
+    for (int id : ids)
+        QVERIFY2(Control<QWidget>(w, id)->isEnabled() == enabled, qPrintable(ControlName(id)));
 }
 inline QLineEdit* Field(QWidget* w, int id) {
     return Control<QLineEdit>(w, id);
@@ -137,17 +137,4 @@ inline bool SendAndWait(CDorvik_LurvaneDlg* w, int button = kShortSend) {
     QSignalSpy finished(w, &CDorvik_LurvaneDlg::shortSendFinished);
     Click(Button(w, button));
     return finished.wait(30000);
-}
-
-// A loopback port on which nothing listens; 0 when none could be had.
-inline quint16 DeadPort() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-                       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
-    close(fd);
-    return bound ? ntohs(address.sin_port) : 0;
 }

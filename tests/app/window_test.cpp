@@ -1,18 +1,9 @@
 // The window: start-up state, toggles, modes, module choice, short-mode clicks, the file
 // dialog and the text boxes.
-#include <algorithm>
-
 #include "app/request_text.h"
 #include "catalogue/builtin_interfaces.h"
 #include "request/long_request.h"
 #include "window_fixture.h"
-
-namespace {
-void ExpectEnabled(QWidget* w, std::initializer_list<int> ids, bool enabled) {
-    for (int id : ids)
-        QVERIFY2(Control<QWidget>(w, id)->isEnabled() == enabled, qPrintable(ControlName(id)));
-}
-}  // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -36,7 +27,6 @@ class WindowTest : public QObject {
         auto w = Open();
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly 3.0.0.6"));
         QVERIFY(Control<QRadioButton>(w.get(), kLongConnect)->isChecked());
-        QCOMPARE(w->ConnMode(), 0);
         ExpectEnabled(w.get(), {kLongSend, kSelectProtocol, kRequest}, true);
         ExpectEnabled(w.get(), {kShortSend, kPairSend, kPairRequest, kPairResult}, false);
         QVERIFY(Box(w.get(), kResult)->isReadOnly() && Box(w.get(), kPairResult)->isReadOnly());
@@ -54,32 +44,32 @@ class WindowTest : public QObject {
             {kPairSend, "Send"}};
         for (const auto& [id, text] : texts)
             QCOMPARE(Control<QWidget>(w.get(), id)->property("text").toString(), QString(text));
-        ExpectEnabled(w.get(), {kIp, kUser, kPassword, kLongPort, kShortPort}, false);
         QCOMPARE(Field(w.get(), kPassword)->echoMode(), QLineEdit::Password);
         QCOMPARE(ComboTexts(w.get()), QStringList{QStringLiteral("System")});
         QCOMPARE(ModuleCombo(w.get())->currentIndex(), -1);
-        QCOMPARE(List(w.get())->rowCount(), 0);
         QCOMPARE(List(w.get())->horizontalHeaderItem(0)->text(), QStringLiteral("Interface Name"));
-        QVERIFY(Text(w.get(), kRequest).empty() && Text(w.get(), kResult).empty());
+        QVERIFY(List(w.get())->rowCount() == 0 && Text(w.get(), kRequest).empty());
 
         // Each toggle unlocks and locks its own fields only, whatever state the other is in.
         const struct {
             int button;
             bool account, port;
-        } steps[] = {{kChangePort, false, true},
+        } steps[] = {{kChangePort, false, false},  // as started: nothing unlocked
+                     {kChangePort, false, true},
                      {kChangeAccount, true, true},
                      {kChangePort, true, false},
                      {kChangeAccount, false, false}};
-        for (const auto& step : steps) {
-            Click(Button(w.get(), step.button));
-            ExpectEnabled(w.get(), {kIp, kUser, kPassword}, step.account);
-            ExpectEnabled(w.get(), {kLongPort, kShortPort}, step.port);
+        for (std::size_t i = 0; i < std::size(steps); ++i) {
+            if (i > 0)
+                Click(Button(w.get(), steps[i].button));
+            ExpectEnabled(w.get(), {kIp, kUser, kPassword}, steps[i].account);
+            ExpectEnabled(w.get(), {kLongPort, kShortPort}, steps[i].port);
             QCOMPARE(Button(w.get(), kChangeAccount)->text(),
-                     step.account ? "Change OK" : "Change IP/username/password");
-            QCOMPARE(Button(w.get(), kChangePort)->text(), step.port ? "Change OK" : "Change Port");
+                     steps[i].account ? "Change OK" : "Change IP/username/password");
+            QCOMPARE(Button(w.get(), kChangePort)->text(),
+                     steps[i].port ? "Change OK" : "Change Port");
         }
-        // The port fields take digits only.
-        TypeIntoField(w.get(), kLongPort, QStringLiteral("9a0b0"));
+        TypeIntoField(w.get(), kLongPort, QStringLiteral("9a0b0"));  // digits only
         QCOMPARE(Field(w.get(), kLongPort)->text(), QStringLiteral("900"));
     }
 
@@ -91,7 +81,6 @@ class WindowTest : public QObject {
         QCOMPARE(items, (std::vector<std::string>{"SUBSCRIBE_SetSubscribe_test", "plain"}));
 
         Click(Control<QRadioButton>(w.get(), kShortConnect));
-        QCOMPARE(w->ConnMode(), 1);
         ExpectEnabled(w.get(), {kShortSend}, true);
         ExpectEnabled(w.get(), {kLongSend}, false);
         QStringList modules{QStringLiteral("Event")};
@@ -100,35 +89,27 @@ class WindowTest : public QObject {
         QCOMPARE(ComboTexts(w.get()), modules);
         QCOMPARE(ModuleCombo(w.get())->currentText(), QStringLiteral("System"));  // kept
         QCOMPARE(List(w.get())->rowCount(), 0);  // listed only after a choice
-
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Event")));
         QCOMPARE(ListTexts(w.get()), std::vector<std::string>{"GetEventConfig"});
-        QVERIFY(ChooseModule(w.get(), QStringLiteral("PTZ")));
-        QCOMPARE(ListTexts(w.get()).size(), std::size_t(16));
-        QCOMPARE(ListTexts(w.get()).back(), std::string("PtzControl"));
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Maintain")));
         QCOMPARE(ListTexts(w.get()), std::vector<std::string>{"Reboot"});
 
         Click(Control<QRadioButton>(w.get(), kLongConnect));  // long mode has no "Maintain"
-        QCOMPARE(w->ConnMode(), 0);
         ExpectEnabled(w.get(), {kLongSend}, true);
         ExpectEnabled(w.get(), {kShortSend}, false);
         QCOMPARE(ComboTexts(w.get()), QStringList{QStringLiteral("System")});
         QCOMPARE(ModuleCombo(w.get())->currentIndex(), -1);
         QCOMPARE(List(w.get())->rowCount(), 0);
-        QVERIFY(w->GetCatalogue().Interfaces().empty());
     }
 
     void shortClickShowsThePreviewExactToTheByte() {
         auto w = Open();
         TypeIntoField(w.get(), kPassword, QStringLiteral("abc"));
         Click(Control<QRadioButton>(w.get(), kShortConnect));
-        // A click below the last row changes nothing.
-        QVERIFY(ChooseModule(w.get(), QStringLiteral("Maintain")));
+        QVERIFY(ChooseModule(w.get(), QStringLiteral("Maintain")));  // a click below the rows
         QTest::mouseClick(List(w.get())->viewport(), Qt::LeftButton, Qt::NoModifier,
                           QPoint(10, List(w.get())->viewport()->height() - 5));
         QVERIFY(w->Interface().empty() && w->RequestEditorBytes().empty());
-
         const struct {
             const char *module, *item, *interface, *pair;
             std::string start;
@@ -186,12 +167,8 @@ class WindowTest : public QObject {
         for (int id : {kResult, kPairRequest, kPairResult})
             Box(w.get(), id)->setPlainText(QStringLiteral("text"));
         const int entries = ModuleCombo(w.get())->count();
-        // Short port and user name edits empty nothing.
-        TypeIntoField(w.get(), kShortPort, QStringLiteral("8080"));
-        TypeIntoField(w.get(), kUser, QStringLiteral("root"));
-        QVERIFY(!w->RequestEditorBytes().empty() && !Text(w.get(), kResult).empty());
-        QCOMPARE(List(w.get())->rowCount(), 2);
-
+        TypeIntoField(w.get(), kUser, QStringLiteral("root"));  // empties nothing
+        QVERIFY(!w->RequestEditorBytes().empty() && List(w.get())->rowCount() == 2);
         TypeIntoField(w.get(), kIp, QStringLiteral("127.0.0.2"));
         for (int id : {kRequest, kResult, kPairRequest, kPairResult})
             QVERIFY(Text(w.get(), id).empty());
@@ -211,10 +188,7 @@ class WindowTest : public QObject {
         for (int id : {kRequest, kResult, kPairRequest, kPairResult})
             QCOMPARE(Box(w.get(), id)->wordWrapMode(), QTextOption::WrapAnywhere);
         // One line of Base64 text without spaces, like the picture of a pushed event.
-        QByteArray bytes(450 * 1024, Qt::Uninitialized);
-        for (int i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<char>((static_cast<unsigned>(i) * 7919u) >> 3);
-        const QString line = QString::fromLatin1(bytes.toBase64());
+        const QString line = QString::fromLatin1(QByteArray(450 * 1024, 'p').toBase64());
         QPlainTextEdit* box = Box(w.get(), kResult);
         QElapsedTimer timer;
         timer.start();
@@ -223,7 +197,6 @@ class WindowTest : public QObject {
             box->document()->documentLayout()->blockBoundingRect(box->document()->firstBlock());
         box->viewport()->repaint();
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
-        QCOMPARE(box->toPlainText(), line);
         QVERIFY(bounds.height() > 100 * box->fontMetrics().height());  // wrapped into many lines
     }
 };

@@ -38,7 +38,7 @@ class CliWindowTest : public QObject {
         folder_.write("protocol_short/Event/&Odd.xml", "x");
         folder_.write("protocol_short/Smart/SetSmart_1.xml",
                       "<?xml version=\"1.0\"?>\r\n<config>\r\n\t<n>\xE5\xBC\xA0</n>\r\n</config>");
-        folder_.mkdir("protocol_short/Empty");
+        folder_.MakeFolder("protocol_short/Empty");
         folder_.write("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", "<a/>");
         folder_.write("protocol_long/Other/plain.xml", "<a/>");
     }
