@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "catalogue/builtin_interfaces.h"
-#include "catalogue/program_folder.h"
 #include "temp_folder.h"
 
 namespace {
@@ -23,54 +22,21 @@ Names AsSet(const std::vector<std::string>& v) {
 std::vector<std::string> Items(const Catalogue& c, int mode, const std::string& folder,
                                const std::string& name) {
     for (const ModuleEntry& m : c.Modules()) {
-        if (m.name == name)
+        if (m.name == name) {
             return c.ListItems(mode, folder, name, m.id);
+        }
     }
     return {"<no module " + name + ">"};
 }
 
 }  // namespace
 
-TEST(FolderScan, KeepsFoldersAndLowerCaseXmlFilesApartAndFollowsLinks) {
-    TempFolder tmp;
-    EXPECT_TRUE(ListFolders(tmp.Path() + "/absent").empty());
-    EXPECT_TRUE(ListXmlFiles(tmp.Path() + "/absent/").empty());
-    const std::string real = tmp.MakeFolder("real");
-    tmp.MakeFolder("looks.xml");  // a folder, though named like a request file
-    for (const char* f : {"real/A.xml", "Reboot.xml", "GetA&SetA_1.xml", "notes.txt", "xml",
-                          "Upper.XML", "b.xml.bak", ".xml"})
-        tmp.WriteFile(f, "x");
-    ASSERT_EQ(symlink(real.c_str(), (tmp.Path() + "/linked").c_str()), 0);
-    ASSERT_EQ(symlink((real + "/A.xml").c_str(), (tmp.Path() + "/B.xml").c_str()), 0);
-    ASSERT_EQ(symlink("/nonexistent/x", (tmp.Path() + "/dangling.xml").c_str()), 0);
-    for (const std::string& folder : {tmp.Path(), tmp.Path() + "/"}) {
-        EXPECT_EQ(AsSet(ListFolders(folder)), (Names{"real", "linked", "looks.xml"}));
-        EXPECT_EQ(AsSet(ListXmlFiles(folder)), (Names{"Reboot", "GetA&SetA_1", "", "B"}));
-    }
-}
-
-TEST(ReadRequestFile, EveryByteOrNothing) {
-    TempFolder tmp;
-    const std::string bytes = std::string("a\r\nb\0c\xff\n", 9) + std::string(70000, 'z');
-    std::string got = "old";
-    ASSERT_TRUE(ReadRequestFile(tmp.WriteFile("f.xml", bytes), got));
-    EXPECT_EQ(got, bytes);
-    EXPECT_TRUE(ReadRequestFile(tmp.WriteFile("e.xml", ""), got));
-    EXPECT_EQ(got, "");
-    ASSERT_EQ(mkfifo((tmp.Path() + "/pipe.xml").c_str(), 0600), 0);
-    for (const std::string& bad :
-         {tmp.Path() + "/none.xml", tmp.MakeFolder("dir.xml"), tmp.Path() + "/pipe.xml"}) {
-        got = "old";
-        EXPECT_FALSE(ReadRequestFile(bad, got)) << bad;  // a pipe without a writer: no hang
-        EXPECT_EQ(got, "") << bad;
-    }
-}
-
-TEST(CatalogueShort, FolderModulesFirstWithTheirOwnIdsAndRecords) {
+TEST(CatalogueShort, FolderModulesFirstThenTheBuiltInsEachListingItsOwnRecords) {
     TempFolder tmp;
     const std::string dir = tmp.Path();
     tmp.WriteFile("protocol_short/Event/GetEventConfig&SetEventConfig_1.xml", "<e/>\r\n");
     tmp.WriteFile("protocol_short/Event/Reboot.xml", "");
+    tmp.WriteFile("protocol_short/Event/GetImage.xml", "");
     tmp.WriteFile("protocol_short/Event/readme.txt", "not a request");
     tmp.WriteFile("protocol_short/Smart/WithNul.xml", std::string("<a>\0<b>", 7));
     tmp.WriteFile("protocol_short/Smart/&Odd.xml", "<odd/>");
@@ -79,7 +45,7 @@ TEST(CatalogueShort, FolderModulesFirstWithTheirOwnIdsAndRecords) {
     tmp.WriteFile("protocol_short/stray.xml", "not in a module");
     Catalogue c;
     c.Build(kConnShort, dir);
-
+    c.Build(kConnShort, dir);  // a rebuild replaces everything
     std::set<int> ids;
     std::vector<std::string> names;
     for (const ModuleEntry& m : c.Modules()) {
@@ -91,61 +57,35 @@ TEST(CatalogueShort, FolderModulesFirstWithTheirOwnIdsAndRecords) {
     EXPECT_EQ(Names(names.begin(), names.begin() + 3), (Names{"Event", "Smart", "Empty"}));
     EXPECT_EQ(std::vector<std::string>(names.begin() + 3, names.end()),
               std::vector<std::string>(kBuiltinModuleNames, kBuiltinModuleNames + 7));
-    ASSERT_EQ(c.Interfaces().size(), 37u + 5u);
-
+    ASSERT_EQ(c.Interfaces().size(), 37u + 6u);
     // Each module lists its own records only: Event's Reboot is not the built-in one.
-    EXPECT_EQ(AsSet(Items(c, kConnShort, dir, "Event")), (Names{"GetEventConfig", "Reboot"}));
+    EXPECT_EQ(AsSet(Items(c, kConnShort, dir, "Event")),
+              (Names{"GetEventConfig", "Reboot", "GetImage"}));
     EXPECT_EQ(AsSet(Items(c, kConnShort, dir, "Smart")), (Names{"WithNul", "Piped", ""}));
     EXPECT_TRUE(Items(c, kConnShort, dir, "Empty").empty());
     for (int m = 0; m < kBuiltinModuleCount; ++m) {
         std::vector<std::string> own;
         for (const API_INTERFACE& r : BuiltinInterfaces()) {
-            if (r.nModule == m)
+            if (r.nModule == m) {
                 own.push_back(r.strName);
+            }
         }
         EXPECT_EQ(Items(c, kConnShort, dir, kBuiltinModuleNames[m]), own) << m;
     }
     EXPECT_TRUE(c.ListItems(kConnShort, dir, "", kNoModuleId).empty());
-
+    EXPECT_TRUE(c.ListItems(-1, dir, "Event", kBuiltinModuleCount).empty());
     // Folder records first: pair and channel from the name, the body up to the first NUL, an
     // empty body for an unreadable file; so the folder's Reboot is the one found by name.
     Names records;
-    for (size_t i = 0; i < 5; ++i) {
+    for (size_t i = 0; i < 6; ++i) {
         const API_INTERFACE& r = c.Interfaces()[i];
         records.insert(r.strName + "|" + r.strPairName + "|" + std::to_string(r.bChannel) + "|" +
                        r.strBody);
     }
     EXPECT_EQ(records, (Names{"GetEventConfig|SetEventConfig|1|<e/>\r\n", "Reboot||0|",
-                              "WithNul||0|<a>", "Piped||0|", "||0|<odd/>"}));
+                              "GetImage||0|", "WithNul||0|<a>", "Piped||0|", "||0|<odd/>"}));
     ASSERT_NE(c.Find("Reboot"), nullptr);
     EXPECT_GE(c.Find("Reboot")->nModule, kBuiltinModuleCount);
-}
-
-TEST(CatalogueShort, RebuildReplacesEverything) {
-    TempFolder tmp;
-    tmp.WriteFile("protocol_short/A/X.xml", "");
-    Catalogue c;
-    c.Build(kConnShort, tmp.Path());
-    c.Build(kConnShort, tmp.Path());
-    EXPECT_EQ(c.Modules().size(), 8u);
-    EXPECT_EQ(c.Interfaces().size(), 38u);
-    EXPECT_EQ(c.ListItems(kConnShort, tmp.Path(), "A", 7), std::vector<std::string>{"X"});
-    EXPECT_TRUE(c.ListItems(-1, tmp.Path(), "A", 7).empty());
-    for (int mode : {static_cast<int>(kConnLong), -1}) {
-        c.Build(kConnShort, tmp.Path());
-        c.Build(mode, tmp.Path());
-        EXPECT_TRUE(c.Modules().empty() && c.Interfaces().empty()) << mode;
-    }
-    // An unknown program folder is not the root.
-    EXPECT_EQ(ShortRequestFolder("") + LongRequestFolder(""), "");
-}
-
-TEST(CatalogueLookup, FindIsExactAndFindByPrefixStopsAtSegments) {
-    TempFolder tmp;
-    tmp.WriteFile("protocol_short/M/GetImage.xml", "");
-    tmp.WriteFile("protocol_short/M/_empty.xml", "");
-    Catalogue c;
-    c.Build(kConnShort, tmp.Path());
     EXPECT_EQ(c.Find("getdeviceinfo"), nullptr);
     EXPECT_EQ(c.Find("GetImageConfig/1"), nullptr);
     // Rows "path>name found" ("-": none). Neither "" nor "GetImage" may claim a longer name.
@@ -156,38 +96,48 @@ TEST(CatalogueLookup, FindIsExactAndFindByPrefixStopsAtSegments) {
         const API_INTERFACE* r = c.FindByPrefix(row.substr(0, row.find('>')));
         EXPECT_EQ(r ? r->strName : "-", row.substr(row.find('>') + 1)) << row;
     }
+    for (int mode : {static_cast<int>(kConnLong), -1}) {
+        c.Build(kConnShort, dir);
+        c.Build(mode, dir);
+        EXPECT_TRUE(c.Modules().empty() && c.Interfaces().empty()) << mode;
+    }
+    // An unknown program folder is not the root.
+    EXPECT_EQ(ShortRequestFolder("") + LongRequestFolder(""), "");
 }
 
+// Long mode lists the folders and request files as they are now: folders and lower-case
+// ".xml" files apart, links followed.
 TEST(CatalogueLong, ModulesAreFoldersAndItemsAreFilesReadOnEachChoice) {
     TempFolder tmp;
-    const std::string dir = tmp.Path();
-    tmp.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", "<s/>");
-    tmp.WriteFile("protocol_long/Subscribe/SUBSCRIBE_RenewSubscribe_test.xml", "<r/>");
+    const std::string dir = tmp.Path(), sub = tmp.MakeFolder("protocol_long/Subscribe");
+    for (const char* f : {"SUBSCRIBE_SetSubscribe_test.xml", "notes.txt", "xml", "Upper.XML",
+                          "b.xml.bak", ".xml", "../top.xml"}) {
+        tmp.WriteFile("protocol_long/Subscribe/" + std::string(f), "<s/>");
+    }
     tmp.MakeFolder("protocol_long/Other");
-    tmp.WriteFile("protocol_long/top.xml", "");
+    tmp.MakeFolder("protocol_long/looks.xml");  // a folder, though named like a request file
+    ASSERT_EQ(symlink(sub.c_str(), (dir + "/protocol_long/linked").c_str()), 0);
+    ASSERT_EQ(symlink((sub + "/.xml").c_str(), (sub + "/B.xml").c_str()), 0);
+    ASSERT_EQ(symlink("/nonexistent/x", (sub + "/dangling.xml").c_str()), 0);
     Catalogue c;
     c.Build(kConnLong, dir);
-    ASSERT_EQ(c.Modules().size(), 2u);
-    for (const ModuleEntry& m : c.Modules())
+    std::vector<std::string> names;
+    for (const ModuleEntry& m : c.Modules()) {
+        names.push_back(m.name);
         EXPECT_EQ(m.id, kNoModuleId) << m.name;
+    }
+    EXPECT_EQ(AsSet(names), (Names{"Subscribe", "Other", "looks.xml", "linked"}));
+    EXPECT_EQ(AsSet(ListFolders(dir + "/protocol_long/")), AsSet(names));
     EXPECT_TRUE(c.Interfaces().empty());
-    EXPECT_EQ(AsSet(Items(c, kConnLong, dir, "Subscribe")),
-              (Names{"SUBSCRIBE_SetSubscribe_test", "SUBSCRIBE_RenewSubscribe_test"}));
-    EXPECT_TRUE(Items(c, kConnLong, dir, "Other").empty());
+    EXPECT_EQ(AsSet(Items(c, kConnLong, dir, "linked")),
+              (Names{"SUBSCRIBE_SetSubscribe_test", "", "B"}));
     EXPECT_TRUE(c.ListItems(kConnLong, dir, "", kNoModuleId).empty());  // not protocol_long's
+    EXPECT_TRUE(Items(c, kConnLong, dir, "Other").empty());
+    EXPECT_TRUE(ListFolders(dir + "/absent").empty() && ListXmlFiles(dir + "/absent").empty());
     tmp.WriteFile("protocol_long/Other/SUBSCRIBE_X_test.xml", "");
     EXPECT_EQ(Items(c, kConnLong, dir, "Other"), std::vector<std::string>{"SUBSCRIBE_X_test"});
     std::string bytes;
     EXPECT_TRUE(ReadRequestFile(
         LongRequestFilePath(dir, "Subscribe", "SUBSCRIBE_SetSubscribe_test"), bytes));
     EXPECT_EQ(bytes, "<s/>");
-}
-
-TEST(CatalogueShort, ShippedFilesFollowTheNamingRules) {
-    Catalogue c;
-    c.Build(kConnShort, GetProgramFolder());
-    const API_INTERFACE *get = c.Find("GetSmartConfig"), *status = c.Find("GetSmartStatus");
-    ASSERT_TRUE(get && status) << "protocol_short was not copied beside the program";
-    EXPECT_EQ(get->strPairName + std::to_string(get->bChannel), "SetSmartConfig1");
-    EXPECT_EQ(status->strPairName + std::to_string(status->bChannel), "0");
 }
