@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the window tests: a temporary program folder, controls found by id and driven
-// like a user, the window aimed at a loopback port.
+// Helpers of the window tests: controls found by id and driven like a user, the window on a
+// temporary program folder and aimed at a loopback port.
 
 #include <QtTest>
 #include <QtWidgets>
@@ -16,15 +16,6 @@
 #include "dead_port.h"
 
 using namespace ControlId;
-
-// A program folder that exists for the life of the object.
-struct TempProgramFolder : TempFolder {
-    std::string path() const { return Path(); }
-    // Writes bytes to a file below the folder (parents created); returns its full path.
-    std::string write(const std::string& relative, const std::string& bytes) const {
-        return WriteFile(relative, bytes);
-    }
-};
 
 template <class T>
 T* Control(QWidget* window, int id) {

@@ -29,32 +29,33 @@ std::string WindowListing(CDorvik_LurvaneDlg* w) {
 
 class CliWindowTest : public QObject {
     Q_OBJECT
-    TempProgramFolder folder_;
+    TempFolder folder_;
 
   private slots:
     void initTestCase() {
-        folder_.write("protocol_short/Event/GetEvent&SetEvent_1.xml", "<config>\r\n</config>");
-        folder_.write("protocol_short/Event/Reboot.xml", "");
-        folder_.write("protocol_short/Event/&Odd.xml", "x");
-        folder_.write("protocol_short/Smart/SetSmart_1.xml",
-                      "<?xml version=\"1.0\"?>\r\n<config>\r\n\t<n>\xE5\xBC\xA0</n>\r\n</config>");
+        folder_.WriteFile("protocol_short/Event/GetEvent&SetEvent_1.xml", "<config>\r\n</config>");
+        folder_.WriteFile("protocol_short/Event/Reboot.xml", "");
+        folder_.WriteFile("protocol_short/Event/&Odd.xml", "x");
+        folder_.WriteFile(
+            "protocol_short/Smart/SetSmart_1.xml",
+            "<?xml version=\"1.0\"?>\r\n<config>\r\n\t<n>\xE5\xBC\xA0</n>\r\n</config>");
         folder_.MakeFolder("protocol_short/Empty");
-        folder_.write("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", "<a/>");
-        folder_.write("protocol_long/Other/plain.xml", "<a/>");
+        folder_.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", "<a/>");
+        folder_.WriteFile("protocol_long/Other/plain.xml", "<a/>");
     }
 
     void catalogueListsWhatTheWindowLists() {
-        auto w = OpenWindow(folder_.path());
+        auto w = OpenWindow(folder_.Path());
         QVERIFY(w);
-        QCOMPARE(RunCliOut({"catalogue"}, folder_.path()), WindowListing(w.get()));  // long
+        QCOMPARE(RunCliOut({"catalogue"}, folder_.Path()), WindowListing(w.get()));  // long
         Click(Control<QRadioButton>(w.get(), kShortConnect));
-        const std::string shortCli = RunCliOut({"catalogue", "--mode", "short"}, folder_.path());
+        const std::string shortCli = RunCliOut({"catalogue", "--mode", "short"}, folder_.Path());
         QCOMPARE(shortCli, WindowListing(w.get()));
         QVERIFY(shortCli.find("\nMaintain\n  Reboot\n") != std::string::npos);
     }
 
     void previewIsTheEditorsBytesAfterAClick() {
-        auto w = OpenWindow(folder_.path());
+        auto w = OpenWindow(folder_.Path());
         QVERIFY(w);
         Click(Control<QRadioButton>(w.get(), kShortConnect));
         // First with the start values of both, then with the fields typed in.
@@ -70,7 +71,7 @@ class CliWindowTest : public QObject {
                 QVERIFY2(ClickListItem(w.get(), name), name.c_str());
                 std::vector<std::string> args = {"preview", name};
                 args.insert(args.end(), settings.begin(), settings.end());
-                QCOMPARE(RunCliOut(args, folder_.path()), w->RequestEditorBytes());
+                QCOMPARE(RunCliOut(args, folder_.Path()), w->RequestEditorBytes());
             }
             const std::tuple<int, std::string, std::string> typed[] = {
                 {kIp, "--ip", "127.0.0.1"},

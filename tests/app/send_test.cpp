@@ -1,8 +1,13 @@
-// The long connection of the window against loopback peers played by the test.
+// Demo mode and the sends of the window: the short connection against the demo device, the
+// long connection against peers played by the test and against the demo device, on 127.0.0.1.
+#include <curl/curl.h>
+
 #include <QtNetwork>
 
+#include "app/app_command_line.h"
 #include "app/demo_device.h"
 #include "app/display_form.h"
+#include "app/request_text.h"
 #include "window_fixture.h"
 
 namespace {
@@ -29,14 +34,22 @@ std::string Read(QTcpSocket* socket, std::size_t size) {
 }
 }  // namespace
 
-class LongSendTest : public QObject {
+class SendTest : public QObject {
     Q_OBJECT
-    TempProgramFolder folder_;
-    QTcpServer peer_;  // the device: accepts long connections and keeps what it receives
+    DemoDevice device_;
+    TempFolder folder_;
+    QTcpServer peer_;  // a device that accepts long connections and keeps what it receives
     std::vector<std::unique_ptr<QTcpSocket>> sockets_;
 
-    std::unique_ptr<CDorvik_LurvaneDlg> Open() {
-        return OpenAimedWindow(folder_.path(), peer_.serverPort(), false);
+    std::unique_ptr<CDorvik_LurvaneDlg> OpenShort(quint16 port) {
+        return OpenAimedWindow(folder_.Path(), port, true);
+    }
+    std::unique_ptr<CDorvik_LurvaneDlg> OpenLong() {
+        return OpenAimedWindow(folder_.Path(), peer_.serverPort(), false);
+    }
+    static bool Send(CDorvik_LurvaneDlg* w, const char* module, const std::string& name) {
+        return ChooseModule(w, QString::fromLatin1(module)) && ClickListItem(w, name) &&
+               SendAndWait(w);
     }
     // Presses "Long connect send" and takes the connection it opens at the peer.
     QTcpSocket* Connect(CDorvik_LurvaneDlg* w) {
@@ -53,13 +66,155 @@ class LongSendTest : public QObject {
 
   private slots:
     void initTestCase() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        QString error;
+        QVERIFY2(device_.Start(&error), qPrintable(error));
         QVERIFY(peer_.listen(QHostAddress::LocalHost));
-        folder_.write("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", kSubscribeBody);
+        folder_.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml",
+                          kSubscribeBody);
     }
+    void cleanupTestCase() { curl_global_cleanup(); }
     void init() { DialogSeam::clearShown(); }
 
+    void commandLineChoosesTheRun() {
+        const struct {
+            QStringList arguments;
+            bool demo, help, version, error;
+            QStringList says;
+        } rows[] = {
+            {{}, false, false, false, false, {}},
+            {{"--demo"}, true, false, false, false, {}},
+            {{"--version"}, false, false, true, false, {"Tessaly 3.0.0.6\n"}},
+            {{"--help"}, false, true, false, false, {"--demo", "--version", "127.0.0.1"}},
+            {{"--dmeo"}, false, false, false, true, {"dmeo", "--demo"}},
+            {{"--demo", "10.0.0.1"}, false, false, false, true, {"10.0.0.1"}},
+        };
+        for (const auto& row : rows) {
+            const AppCommandLine line =
+                ParseAppCommandLine(QStringList{QStringLiteral("/opt/x/tessaly")} + row.arguments);
+            const QByteArray name = row.arguments.join(' ').toUtf8();
+            QVERIFY2(line.demo == row.demo && line.help == row.help &&
+                         line.version == row.version && line.error == row.error,
+                     name);
+            for (const QString& text : row.says)
+                QVERIFY2(line.text.contains(text), name);
+        }
+    }
+
+    void demoFillsTheWindowAndGetDeviceInfoLeavesThePairedPaneDisabled() {
+        auto w = OpenWindow(folder_.Path());
+        QVERIFY(w);
+        device_.FillWindow(*w);
+        // The filled fields are right when the send succeeds (the long port: the long tests).
+        Click(Control<QRadioButton>(w.get(), kShortConnect));
+        QVERIFY(Send(w.get(), "System", "GetDeviceInfo"));
+        QVERIFY(DialogSeam::shownTexts().isEmpty());
+        QVERIFY2(
+            Text(w.get(), kResult).find("<![CDATA[TS-IPC-2031]]></model>") != std::string::npos,
+            Text(w.get(), kResult).c_str());
+        QVERIFY(!Box(w.get(), kPairRequest)->isEnabled() && Text(w.get(), kPairRequest).empty());
+        w->OnPairSend();  // nothing to send for it
+        QCOMPARE(DialogSeam::shownTexts(), QStringList{"Please select the interface!"});
+    }
+
+    void pairedPaneRoundTripShowsHugeAnswersCutButKeepsThemWhole() {
+        auto w = OpenShort(device_.ShortPort());
+        QVERIFY(w);
+        QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+        const std::string answer = Text(w.get(), kResult);
+        QVERIFY(answer.find("<brightness type=\"uint32\">128</brightness>") != std::string::npos);
+        ExpectEnabled(w.get(), {kPairRequest, kPairResult, kPairSend}, true);
+        QCOMPARE(w->PairInterface(), std::string("SetImageConfig/1"));
+        // The partner's request: its header, then the answer as the body, all lines CR LF.
+        const std::string body = WithCrLfLineEnds(answer);
+        QCOMPARE(EditedTextToRequestBytes(Box(w.get(), kPairRequest)->toPlainText()),
+                 "POST /SetImageConfig/1 HTTP/1.1\r\nAuthorization: Basic YWRtaW46NzM5MTg0\r\n"
+                 "User-Agent: Lurvane\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                     std::to_string(body.size()) + "\r\n\r\n" + body);
+
+        // Edit the setting, add a picture line of 600 KB and send it.
+        QPlainTextEdit* pairBox = Box(w.get(), kPairRequest);
+        pairBox->setFocus();
+        QVERIFY(pairBox->find(QStringLiteral("128</brightness>")));
+        QTest::keyClicks(pairBox, "200</brightness>");
+        const std::string line =
+            "<picture>" + QByteArray(450 * 1024, 'p').toBase64().toStdString() + "</picture>";
+        pairBox->insertPlainText(QString::fromStdString("\n" + line));
+        QVERIFY(SendAndWait(w.get(), kPairSend));
+        QVERIFY(Text(w.get(), kPairResult).find("status=\"success\"") != std::string::npos);
+        QCOMPARE(Text(w.get(), kResult), answer);  // the first answer stays
+
+        // The next Get shows the line cut; the paired request built from it has it whole.
+        QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+        const std::string shown = Text(w.get(), kResult);
+        QVERIFY(shown.find("<brightness type=\"uint32\">200</brightness>") != std::string::npos);
+        QVERIFY(EditedTextToRequestBytes(pairBox->toPlainText()).find("\n" + line + "\r\n") !=
+                std::string::npos);
+        // The setting went back with CR LF line ends: the line's CR is among the hidden bytes.
+        const std::string cut =
+            line.substr(0, 2000) + OmissionMarker(line.size() + 1 - 2000, nullptr);
+        QVERIFY2(shown.find("\n" + cut + "\n") != std::string::npos, shown.c_str());
+        QVERIFY(Text(w.get(), kPairResult).empty());  // cleared by the new send
+        QVERIFY(DialogSeam::shownTexts().isEmpty());
+    }
+
+    void failuresShowTheDevicesAnswerOrTheMessageAndAnEmptyBox() {
+        const struct {
+            QString password;
+            quint16 port;
+            QStringList messages;
+            const char* shown;  // a part of the answer shown; null: nothing
+        } rows[] = {
+            {QStringLiteral("wrong"), device_.ShortPort(), {}, "<title>401 Unauthorized</title>"},
+            {QStringLiteral("739184"),
+             DeadPort(),
+             {"Send fail, Please Check the IP/Username/Password/ShortPort !"},
+             nullptr},
+        };
+        for (const auto& row : rows) {
+            auto w = OpenShort(row.port);
+            QVERIFY(w);
+            TypeIntoField(w.get(), kPassword, row.password);
+            Box(w.get(), kResult)->setPlainText(QStringLiteral("old"));
+            QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+            QCOMPARE(DialogSeam::shownTexts(), row.messages);
+            const std::string shown = Text(w.get(), kResult);
+            QVERIFY2(row.shown ? shown.find(row.shown) != std::string::npos : shown.empty(),
+                     shown.c_str());
+            QVERIFY(shown.find("brightness") == std::string::npos);
+            QVERIFY(Button(w.get(), kShortSend)->isEnabled());
+            QVERIFY(row.shown || !Box(w.get(), kPairRequest)->isEnabled());
+        }
+    }
+
+    void aSecondSendIsRefusedWhileOneRuns() {
+        // A device that accepts the connection and stays silent until told otherwise.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        auto w = OpenShort(silent.serverPort());
+        QVERIFY(w);
+        QVERIFY(ChooseModule(w.get(), QStringLiteral("System")));
+        QVERIFY(ClickListItem(w.get(), "GetDeviceInfo"));
+        QSignalSpy finished(w.get(), &CDorvik_LurvaneDlg::shortSendFinished);
+        w->OnShortSend();
+        QVERIFY(w->ShortSendInProgress() && !Button(w.get(), kShortSend)->isEnabled());
+        QVERIFY(!w->findChild<QLabel*>(QStringLiteral("status"))->text().isEmpty());
+        w->OnShortSend();  // refused while the first one runs
+        QVERIFY(silent.waitForNewConnection(10000));
+        std::unique_ptr<QTcpSocket> peer(silent.nextPendingConnection());
+        const QByteArray body = "<config status=\"success\"/>";
+        peer->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                    "\r\nConnection: close\r\n\r\n" + body);
+        QVERIFY(finished.wait(10000));
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 1);             // the outcome is shown once
+        QVERIFY(!silent.waitForNewConnection(0));  // the refused send never connected
+        QCOMPARE(Text(w.get(), kResult), body.toStdString());
+        QVERIFY(Button(w.get(), kShortSend)->isEnabled());
+    }
+
     void longClickBuildsTheKeepAliveRequestThatReachesThePeerExactly() {
-        auto w = Open();
+        auto w = OpenLong();
         QVERIFY(w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
         QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
@@ -98,7 +253,7 @@ class LongSendTest : public QObject {
     }
 
     void answersAppearCutAndLoggedWholeAndTheServerAddressFeedsFollowUps() {
-        auto w = Open();
+        auto w = OpenLong();
         QVERIFY(w);
         QTcpSocket* socket = Connect(w.get());  // empty editor: connects and sends nothing
         QVERIFY(socket);
@@ -113,15 +268,22 @@ class LongSendTest : public QObject {
                                   QString::fromLatin1(answer).replace("\r\n", "\n"), 10000);
 
         // A follow-up request built now carries the recorded address.
-        DialogSeam::setNextOpenFile(QString::fromStdString(
-            folder_.write("SUBSCRIBE_RenewSubscribe_test.xml",
-                          "<config><serverAddress><![CDATA[http://old.invalid/x]]></serverAddress>"
-                          "</config>")));
+        DialogSeam::setNextOpenFile(QString::fromStdString(folder_.WriteFile(
+            "SUBSCRIBE_RenewSubscribe_test.xml",
+            "<config><serverAddress><![CDATA[http://old.invalid/x]]></serverAddress></config>")));
         Click(Button(w.get(), kSelectProtocol));
         const std::string followUp = w->RequestEditorBytes();
         QVERIFY(followUp.rfind("POST /RenewSubscribe HTTP/1.1\r\n", 0) == 0);
         QVERIFY(followUp.find("<![CDATA[" + address.toStdString() + "]]>") != std::string::npos);
         QVERIFY(followUp.find("old.invalid") == std::string::npos);
+        // A cancel and an empty file keep the editor.
+        for (const QString& file :
+             {QString(), QString::fromStdString(folder_.WriteFile("e.xml", ""))}) {
+            DialogSeam::setNextOpenFile(file);
+            Click(Button(w.get(), kSelectProtocol));
+            QCOMPARE(w->RequestEditorBytes(), followUp);
+        }
+        QVERIFY(DialogSeam::shownTexts().isEmpty());
 
         // An event with a picture line of 400 KB is shown cut, "张" right at the cut going
         // whole to the hidden part.
@@ -140,11 +302,11 @@ class LongSendTest : public QObject {
                      "\n\n<config>\n" + line.left(kept).toStdString() +
                      OmissionMarker(line.size() - kept, "the traffic log") + "\n</config>\n");
         w.reset();  // the log is complete once the window is gone
-        QCOMPARE(FileBytes(folder_.path() + "/ApiLog.txt"), answer + event);
+        QCOMPARE(FileBytes(folder_.Path() + "/ApiLog.txt"), answer + event);
     }
 
     void editsOfUserPasswordAndLongPortAndShortSendsDisconnect() {
-        auto w = Open();
+        auto w = OpenLong();
         QVERIFY(w);
         QTcpSocket* first = Connect(w.get());
         QVERIFY(first);
@@ -176,7 +338,7 @@ class LongSendTest : public QObject {
     }
 
     void failedChecksShowTheirMessagesAndFocusTheirField() {
-        auto w = Open();
+        auto w = OpenLong();
         QVERIFY(w);
         QApplication::setActiveWindow(w.get());
         const struct {
@@ -210,24 +372,24 @@ class LongSendTest : public QObject {
 
     void closingDuringAPushStormIsQuickAndLeavesTheLogAPrefixOfTheStream() {
         // The simulated device on its own thread, pushing small events as fast as they go.
-        TempProgramFolder folder;
-        folder.write("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", kSubscribeBody);
+        TempFolder folder;
+        folder.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", kSubscribeBody);
         SimulatorOptions options = DemoDevice::DemoOptions();
         options.eventRate = 0;
         options.eventCount = 1000000;
         options.pictureWidth = 64;
         options.pictureHeight = 32;
         options.pictureBytes = 24 * 1024;
-        options.recordFolder = QString::fromStdString(folder.path() + "/device");
+        options.recordFolder = QString::fromStdString(folder.Path() + "/device");
         auto device = std::make_unique<DemoDevice>(options);
         QVERIFY(device->Start());
-        auto w = OpenWindow(folder.path());
+        auto w = OpenWindow(folder.Path());
         QVERIFY(w);
         device->FillWindow(*w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
         QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
         Click(Button(w.get(), kLongSend));
-        const QDir pictures(QString::fromStdString(folder.path() + "/pic/VFD_MATCH"));
+        const QDir pictures(QString::fromStdString(folder.Path() + "/pic/VFD_MATCH"));
         QTRY_VERIFY_WITH_TIMEOUT(pictures.entryList(QDir::Files).size() > 40, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(Text(w.get(), kResult).rfind("POST", 0) == 0, 10000);
 
@@ -238,11 +400,11 @@ class LongSendTest : public QObject {
         QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
         device.reset();
         // The log was closed with the window: the start of the pushed stream, byte for byte.
-        const QByteArray log = FileBytes(folder.path() + "/ApiLog.txt");
+        const QByteArray log = FileBytes(folder.Path() + "/ApiLog.txt");
         QVERIFY(log.size() > 1000000);
-        QVERIFY(FileBytes(folder.path() + "/device/long-sent.bin").startsWith(log));
+        QVERIFY(FileBytes(folder.Path() + "/device/long-sent.bin").startsWith(log));
     }
 };
 
-QTEST_MAIN(LongSendTest)
-#include "long_send_test.moc"
+QTEST_MAIN(SendTest)
+#include "send_test.moc"
