@@ -55,16 +55,16 @@ TEST(SubscriptionInterfaceName, BetweenSubscribeAndTest) {
         "/p/Subscribe/SUBSCRIBE_SetSubscribe_test.xml>SetSubscribe "
         "SUBSCRIBE_A_test_SUBSCRIBE_B_test.xml>A SUBSCRIBE__test.xml> /p/SetSubscribe.xml> "
         "/p/SUBSCRIBE_SetSubscribe.xml> /p/x_test/SUBSCRIBE_Set.xml> /p/subscribe_Set_test.xml> >");
-    for (std::string row; rows >> row;)
+    for (std::string row; rows >> row;) {
         EXPECT_EQ(SubscriptionInterfaceName(row.substr(0, row.find('>'))),
                   row.substr(row.find('>') + 1))
             << row;
+    }
 }
 
-TEST(BuildLongRequest, TemplateByteForByteWithoutLengthLimits) {
+// The template byte for byte is held against every prepared request below.
+TEST(BuildLongRequest, NoLengthLimits) {
     std::string out = "old";
-    ASSERT_EQ(BuildLongRequest(out, "127.0.0.1", "SetSubscribe", "admin", "739184", "<x/>\r\n"), 0);
-    EXPECT_EQ(out, Expected("SetSubscribe", "<x/>\r\n"));
     const std::string user(150, 'u'), password(150, 'p'), body(30000, 'b');
     ASSERT_EQ(BuildLongRequest(out, "127.0.0.1", "GetSubscribeInfo", user, password, body), 0);
     EXPECT_NE(out.find("Basic " + EncodeCredentials(user, password) + "\r\n"), std::string::npos);
@@ -92,11 +92,10 @@ TEST(PrepareLongRequest, FollowUpsTakeTheRecordedAddressSetSubscribeDoesNot) {
         kHead + "\t<serverAddressList><![CDATA[x]]></serverAddressList>\r\n</config>",
         kHead + "\t<note>serverAddress <![CDATA[x]]></note>\r\n</config>"};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name + " " + row.body);
-        EXPECT_EQ(Prepare(tmp, row.name, row.body, row.address), Expected(row.name, row.expected));
+        EXPECT_EQ(Prepare(tmp, row.name, row.body, row.address), Expected(row.name, row.expected))
+            << row.name << " " << row.body;
     }
     for (const std::string& body : unchanged) {
-        SCOPED_TRACE(body);
         EXPECT_EQ(Prepare(tmp, "CancelSubscribe", body, "NEW"), Expected("CancelSubscribe", body));
     }
 }
@@ -117,7 +116,7 @@ TEST(PrepareLongRequest, NoIpOrAnEmptyOrUnreadableFileLeavesTheRequestAlone) {
             EXPECT_EQ(data, "kept") << file;
         }
     }
-    const std::string bytes("a\0b\r\n", 5);  // every byte, NULs too
+    const std::string bytes = std::string("a\0b\r\n", 5) + std::string(70000, 'z');  // every byte
     std::string data;
     EXPECT_EQ(ReadProtocolFile(tmp.WriteFile("bin.xml", bytes), data), 0);
     EXPECT_EQ(data, bytes);
@@ -130,10 +129,6 @@ TEST(SubstituteServerAddress, NeedsAHeaderEndAndContentLength) {
         EXPECT_FALSE(SubstituteServerAddress(request, "b"));
         EXPECT_EQ(request, before);
     }
-    std::string ok = Expected("RenewSubscribe", FollowUp("a"));
-    EXPECT_FALSE(SubstituteServerAddress(ok, ""));
-    EXPECT_TRUE(SubstituteServerAddress(ok, "bb"));
-    EXPECT_EQ(ok, Expected("RenewSubscribe", FollowUp("bb")));
 }
 
 TEST(PrepareLongRequest, ShippedFollowUpsTakeTheAddressSetSubscribeDoesNot) {
@@ -142,10 +137,10 @@ TEST(PrepareLongRequest, ShippedFollowUpsTakeTheAddressSetSubscribeDoesNot) {
          {"SetSubscribe", "RenewSubscribe", "GetSubscribeInfo", "CancelSubscribe"}) {
         const std::string path = LongRequestFilePath(GetProgramFolder(), "Subscribe",
                                                      std::string("SUBSCRIBE_") + name + "_test");
-        std::string file, request;
-        ASSERT_EQ(ReadProtocolFile(path, file), 0) << "protocol_long was not copied: " << path;
+        std::string request;
         ASSERT_EQ(PrepareLongRequest(path, "127.0.0.1", name, "admin", "739184", address, request),
-                  0);
+                  0)
+            << "protocol_long was not copied: " << path;
         EXPECT_EQ(request.find("<![CDATA[" + address + "]]>") != std::string::npos,
                   std::string(name) != "SetSubscribe")
             << name;
