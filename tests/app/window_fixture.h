@@ -74,17 +74,13 @@ inline bool ChooseModule(QWidget* w, const QString& text) {
 
 // Clicks the first row of the list that shows this text; false when there is none.
 inline bool ClickListItem(QWidget* w, const std::string& text) {
-    QTableWidget* list = List(w);
-    for (int row = 0; row < list->rowCount(); ++row) {
-        QTableWidgetItem* item = list->item(row, 0);
-        if (item->text().toStdString() == text) {
-            list->scrollToItem(item);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                              list->visualItemRect(item).center());
-            return true;
-        }
-    }
-    return false;
+    const auto items = List(w)->findItems(QString::fromStdString(text), Qt::MatchExactly);
+    if (items.isEmpty())
+        return false;
+    List(w)->scrollToItem(items[0]);
+    QTest::mouseClick(List(w)->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      List(w)->visualItemRect(items[0]).center());
+    return true;
 }
 
 // Replaces a connection field's text by typing (one change per key), unlocking it first.
@@ -105,9 +101,7 @@ inline std::unique_ptr<CDorvik_LurvaneDlg> OpenWindow(const std::string& program
     DialogSeam::setAnswerMode(true);
     auto window = std::make_unique<CDorvik_LurvaneDlg>(programFolder);
     window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        return nullptr;
-    return window;
+    return QTest::qWaitForWindowExposed(window.get()) ? std::move(window) : nullptr;
 }
 
 // A window aimed at 127.0.0.1:port, on the short port in short mode or the long port.

@@ -98,10 +98,6 @@ class WindowTest : public QObject {
         auto w = Open();
         TypeIntoField(w.get(), kPassword, QStringLiteral("abc"));
         Click(Control<QRadioButton>(w.get(), kShortConnect));
-        QVERIFY(ChooseModule(w.get(), QStringLiteral("Maintain")));  // a click below the rows
-        QTest::mouseClick(List(w.get())->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          QPoint(10, List(w.get())->viewport()->height() - 5));
-        QVERIFY(w->Interface().empty() && w->RequestEditorBytes().empty());
         const struct {
             const char *module, *item, *interface, *pair;
             std::string start;
