@@ -44,6 +44,27 @@ void ArchiveWriter::QueuePicture(std::string path, std::string base64) {
     Queue(std::move(job));
 }
 
+void ArchiveWriter::QueuePicture(std::string path, std::string_view base64, WriterLoan& loan) {
+    Job job;
+    job.path = std::move(path);
+    job.lent = base64;
+    job.loan = threaded_ ? &loan : nullptr;
+    if (job.loan == nullptr) {
+        job.base64.assign(base64);  // done at once: the copy lives no longer than the call
+    }
+    Queue(std::move(job));
+}
+
+bool ArchiveWriter::Out(const WriterLoan& loan) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return loan.out > 0;
+}
+
+void ArchiveWriter::WaitForReturn(const WriterLoan& loan) {
+    std::unique_lock<std::mutex> hold(lock_);
+    back_.wait(hold, [&] { return loan.out == 0; });
+}
+
 void ArchiveWriter::QueueReport(MessageReport report) {
     if (observer_ == nullptr) {
         return;
@@ -59,7 +80,7 @@ void ArchiveWriter::Queue(Job job) {
         Do(job);
         return;
     }
-    const std::size_t bytes = job.base64.size();
+    const std::size_t bytes = job.Bytes();
     {
         std::unique_lock<std::mutex> hold(lock_);
         space_.wait(hold, [&] {
@@ -67,6 +88,9 @@ void ArchiveWriter::Queue(Job job) {
                    (queuedBytes_ == 0 || queuedBytes_ + bytes <= kQueueBytes);
         });
         queuedBytes_ += bytes;
+        if (job.loan != nullptr) {
+            ++job.loan->out;
+        }
         jobs_.push_back(std::move(job));
     }
     work_.notify_one();
@@ -96,11 +120,17 @@ void ArchiveWriter::Run() {
             }
             job = std::move(jobs_.front());
             jobs_.pop_front();
-            queuedBytes_ -= job.base64.size();
+            queuedBytes_ -= job.Bytes();
         }
         space_.notify_one();
         Do(job);
-        if (job.base64.capacity() > 0) {
+        if (job.loan != nullptr) {
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                --job.loan->out;
+            }
+            back_.notify_all();
+        } else if (job.base64.capacity() > 0) {
             // Kept as it is: its next user replaces the content, and keeping the size spares
             // the zero fill of growing it again.
             std::lock_guard<std::mutex> hold(lock_);
@@ -120,7 +150,8 @@ void ArchiveWriter::Do(Job& job) {
         observer_->OnMessage(job.message);
         return;
     }
-    if (WritePicture(job.path, job.base64, scratch_) && observer_ != nullptr) {
+    const std::string_view base64 = job.loan != nullptr ? job.lent : job.base64;
+    if (WritePicture(job.path, base64, scratch_) && observer_ != nullptr) {
         written_.push_back(std::move(job.path));
     }
 }

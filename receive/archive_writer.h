@@ -5,10 +5,17 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "receive/receive_observer.h"
+
+// Memory lent to an ArchiveWriter: a picture queued under a loan views its Base64 where it lies
+// instead of carrying a copy. The lender leaves those bytes unchanged while the loan is out.
+struct WriterLoan {
+    int out = 0;  // pictures queued under it and not done yet; guarded by the writer's lock
+};
 
 // Decodes and writes the pictures of events on a thread of its own, so that the receive thread
 // goes on reading meanwhile, and hands each message's report to the observer once the pictures
@@ -37,6 +44,13 @@ class ArchiveWriter {
     // Queues a picture: base64 is decoded and written to path (whose folders exist). Waits
     // while the queue is full. An empty base64 is queued too (an empty file).
     void QueuePicture(std::string path, std::string base64);
+    // Queues a picture whose Base64 is viewed under loan (done at once, nothing lent, when not
+    // threaded). Waits while the queue is full.
+    void QueuePicture(std::string path, std::string_view base64, WriterLoan& loan);
+    // True while a picture queued under loan is not done yet.
+    bool Out(const WriterLoan& loan);
+    // Blocks until every picture queued under loan is done.
+    void WaitForReturn(const WriterLoan& loan);
     // Queues the report of a message. The paths written since the previous report are added to
     // its pictures (a picture that could not be written is left out). Dropped without an
     // observer.
@@ -52,7 +66,10 @@ class ArchiveWriter {
         bool report = false;
         std::string path;
         std::string base64;
+        std::string_view lent;  // the Base64 when viewed under loan
+        WriterLoan* loan = nullptr;
         MessageReport message;
+        std::size_t Bytes() const { return loan != nullptr ? lent.size() : base64.size(); }
     };
     void Run();
     void Do(Job& job);
@@ -64,6 +81,7 @@ class ArchiveWriter {
     std::mutex lock_;
     std::condition_variable work_;   // a job was queued or the end asked for
     std::condition_variable space_;  // a job was taken
+    std::condition_variable back_;   // a loan came back
     std::deque<Job> jobs_;           // guarded by lock_
     std::size_t queuedBytes_ = 0;    // guarded by lock_
     bool ending_ = false;            // guarded by lock_

@@ -45,9 +45,19 @@ void File(const PictureArchive& archive, DecodeResult& result, std::string_view 
 }
 
 // Files the current element's text: viewed where it lies when it is plain, else decoded first.
-// With a writer, the text is copied for it (plain text checked in the same pass).
+// With a writer, plain text is lent to it when the archive has a loan, else copied for it
+// (plain text checked in the same pass).
 void FileData(const CXmlDocument& doc, const PictureArchive& archive, DecodeResult& result,
               const char* kind, const std::string& number) {
+    std::string_view view;
+    if (archive.writer != nullptr && archive.loan != nullptr && doc.BorrowsText() &&
+        doc.GetDataView(view)) {
+        if (!view.empty()) {
+            archive.writer->QueuePicture(PicturePath(archive, result.smartType, kind, number), view,
+                                         *archive.loan);
+        }
+        return;
+    }
     if (archive.writer != nullptr) {
         std::string base64 = archive.writer->TakeText();
         doc.GetData(base64);
@@ -57,9 +67,8 @@ void FileData(const CXmlDocument& doc, const PictureArchive& archive, DecodeResu
         }
         return;
     }
-    std::string_view base64;
-    if (doc.GetDataView(base64)) {
-        File(archive, result, base64, kind, number);
+    if (doc.GetDataView(view)) {
+        File(archive, result, view, kind, number);
     } else {
         File(archive, result, doc.GetData(), kind, number);
     }

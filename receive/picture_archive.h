@@ -7,6 +7,7 @@
 #include "receive/traffic_log.h"
 
 class ArchiveWriter;
+struct WriterLoan;
 
 // Where pictures are filed: "pic" in `programFolder`, one sub-folder per smart type. Folder
 // failures are noted in `log` while it is open (null: not noted).
@@ -16,6 +17,9 @@ struct PictureArchive {
     // Set: the event decoder makes the folders and the path, then hands the picture to this
     // writer instead of writing it (the writer reports the files written).
     ArchiveWriter* writer = nullptr;
+    // Set with a writer: pictures whose text needs no decoding are handed over as views of the
+    // document's bytes under this loan, not as copies.
+    WriterLoan* loan = nullptr;
 };
 
 // Note appended to the log when the folder "pic" cannot be made (29 bytes).

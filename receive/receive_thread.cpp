@@ -4,11 +4,13 @@
 #include <sys/socket.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "receive/archive_writer.h"
 #include "receive/event_decoder.h"
@@ -16,35 +18,111 @@
 
 namespace {
 
-// The thread's receive buffer: allocated once, grown for a larger message, never shrunk and
-// never zeroed (texts are cut at the first NUL by memchr over the bytes held).
-class ReceiveBuffer {
+// The thread's receive buffers: the current one is read into; the others may be lent to the
+// archive writer, which decodes pictures from them where they lie. A buffer is allocated when
+// needed (at most kBuffers), grown for a larger message, never shrunk and never zeroed (texts
+// are cut at the first NUL by memchr over the bytes held).
+class ReceiveBuffers {
   public:
-    bool Allocate(std::size_t capacity) {
-        data_.reset(new (std::nothrow) char[capacity]);
-        capacity_ = data_ ? capacity : 0;
-        return data_ != nullptr;
+    // Buffers above this size are not lent (their pictures are copied): at most kBuffers - 1
+    // of them are out at once, so what is lent stays bounded.
+    static constexpr std::size_t kMaxLent = 8 * 1024 * 1024;
+    static constexpr std::size_t kBuffers = 4;
+
+    explicit ReceiveBuffers(ArchiveWriter& writer) : writer_(writer) {}
+    // Waits until no buffer is lent any more: the writer may still read them.
+    ~ReceiveBuffers() {
+        for (const std::unique_ptr<Buffer>& buffer : buffers_) {
+            writer_.WaitForReturn(buffer->loan);
+        }
     }
+    ReceiveBuffers(const ReceiveBuffers&) = delete;
+    ReceiveBuffers& operator=(const ReceiveBuffers&) = delete;
+
+    // The first buffer. False when memory is short.
+    bool Allocate(std::size_t capacity) { return Add(capacity); }
     // Makes room for `capacity` bytes keeping the first `held`. False when memory is short.
     bool Reserve(std::size_t capacity, std::size_t held) {
-        if (capacity <= capacity_) {
+        return Grow(*buffers_[current_], capacity, held);
+    }
+    char* Data() { return buffers_[current_]->data.get(); }
+    std::size_t Capacity() const { return buffers_[current_]->capacity; }
+    // The loan under which the pictures of the message just framed may view this buffer;
+    // null when the buffer is too large to lend.
+    WriterLoan* Loan() {
+        Buffer& buffer = *buffers_[current_];
+        return buffer.capacity <= kMaxLent ? &buffer.loan : nullptr;
+    }
+    // After a message was handed out: puts the `held` bytes at `from` (what follows the
+    // message) at the start of a buffer that is not lent: this one when it is not, else another
+    // one that is back or new, else the one lent longest ago, once it is back.
+    void Continue(std::size_t from, std::size_t held) {
+        Buffer& lent = *buffers_[current_];
+        if (writer_.Out(lent.loan)) {
+            const std::size_t count = buffers_.size();
+            std::size_t next = count;
+            for (std::size_t i = 1; i < count && next == count; ++i) {
+                if (!writer_.Out(buffers_[(current_ + i) % count]->loan)) {
+                    next = (current_ + i) % count;
+                }
+            }
+            if (next == count && count < kBuffers && Add(std::max(kReceiveBufferSize, held + 1))) {
+                next = count;
+            } else if (next == count && count > 1) {
+                next = (current_ + 1) % count;
+                writer_.WaitForReturn(buffers_[next]->loan);
+            }
+            if (next < buffers_.size() && Grow(*buffers_[next], held + 1, 0)) {
+                std::memcpy(buffers_[next]->data.get(), lent.data.get() + from, held);
+                current_ = next;
+                return;
+            }
+            writer_.WaitForReturn(lent.loan);  // memory is short: wait for this one
+        }
+        if (held > 0 && from > 0) {
+            std::memmove(lent.data.get(), lent.data.get() + from, held);
+        }
+    }
+
+  private:
+    struct Buffer {
+        std::unique_ptr<char[]> data;
+        std::size_t capacity = 0;
+        WriterLoan loan;
+    };
+
+    // Appends a buffer of `capacity` bytes; false when memory is short.
+    bool Add(std::size_t capacity) {
+        auto buffer = std::unique_ptr<Buffer>(new (std::nothrow) Buffer);
+        if (!buffer || !Grow(*buffer, capacity, 0)) {
+            return false;
+        }
+        try {
+            buffers_.push_back(std::move(buffer));
+        } catch (...) {
+            return false;
+        }
+        return true;
+    }
+    static bool Grow(Buffer& buffer, std::size_t capacity, std::size_t held) {
+        if (capacity <= buffer.capacity) {
             return true;
         }
         std::unique_ptr<char[]> larger(new (std::nothrow) char[capacity]);
         if (!larger) {
             return false;
         }
-        std::memcpy(larger.get(), data_.get(), held);
-        data_ = std::move(larger);
-        capacity_ = capacity;
+        if (held > 0) {
+            std::memcpy(larger.get(), buffer.data.get(), held);
+        }
+        buffer.data = std::move(larger);
+        buffer.capacity = capacity;
         return true;
     }
-    char* Data() { return data_.get(); }
-    std::size_t Capacity() const { return capacity_; }
 
-  private:
-    std::unique_ptr<char[]> data_;
-    std::size_t capacity_ = 0;
+    ArchiveWriter& writer_;
+    std::vector<std::unique_ptr<Buffer>> buffers_;
+    std::size_t current_ = 0;
 };
 
 // Offset of the first NUL in data[from, size), or size.
@@ -55,8 +133,9 @@ std::size_t FirstNul(const char* data, std::size_t from, std::size_t size) {
 
 // Shows, records and decodes the message data[0, length); its pictures and its report go
 // through the writer. textEnd: offset of the first NUL among the bytes held (or their count).
-void HandOut(const ReceiveContext& context, ArchiveWriter& writer, const char* data,
-             std::size_t length, std::size_t textEnd, const MessageFrame& frame, bool complete) {
+void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* loan,
+             const char* data, std::size_t length, std::size_t textEnd, const MessageFrame& frame,
+             bool complete) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
@@ -72,8 +151,9 @@ void HandOut(const ReceiveContext& context, ArchiveWriter& writer, const char* d
         }
     }
     if (complete && frame.decodable) {
-        // The decoder reads the body where it lies in the buffer.
-        const PictureArchive archive{context.programFolder, context.log, &writer};
+        // The decoder reads the body where it lies in the buffer; the writer decodes the
+        // pictures from there too, under the buffer's loan.
+        const PictureArchive archive{context.programFolder, context.log, &writer, loan};
         DecodeResult result =
             DecodeEvent(archive, data + frame.bodyStart, static_cast<int>(frame.bodyLength));
         report.decoded = true;
@@ -100,7 +180,7 @@ int RecvThreadProc(ReceiveSession& session) {
     const ReceiveContext& context = session.context;
     // Files pictures and passes reports on; every job is done before this function returns.
     ArchiveWriter writer(context.observer);
-    ReceiveBuffer buffer;
+    ReceiveBuffers buffer(writer);
     if (!buffer.Allocate(kReceiveBufferSize)) {
         session.peerClosed.store(true);
         session.stop.WaitForStop();
@@ -129,9 +209,7 @@ int RecvThreadProc(ReceiveSession& session) {
     // Drops the first `end` bytes held (a message handed out); what follows starts the next one.
     auto consume = [&](std::size_t end) {
         held -= end;
-        if (held > 0) {
-            std::memmove(buffer.Data(), buffer.Data() + end, held);
-        }
+        buffer.Continue(end, held);
         // The first NUL of what is left: the one found already if it lay past the end, else
         // one searched for anew.
         textEnd = textEnd >= end ? textEnd - end : FirstNul(buffer.Data(), 0, held);
@@ -145,7 +223,7 @@ int RecvThreadProc(ReceiveSession& session) {
                 const bool whole =
                     frame.state == MessageFrame::State::Framed && frame.total <= held;
                 const std::size_t end = whole ? frame.total : held;
-                HandOut(context, writer, buffer.Data(), end, textEnd, frame, whole);
+                HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, whole);
                 consume(end);
             }
             break;
@@ -219,7 +297,7 @@ int RecvThreadProc(ReceiveSession& session) {
             arrived(held - static_cast<std::size_t>(n));
         }
         const std::size_t end = complete ? frame.total : held;
-        HandOut(context, writer, buffer.Data(), end, textEnd, frame, complete);
+        HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, complete);
         consume(end);
     }
     return 0;
