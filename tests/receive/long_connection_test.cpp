@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -100,12 +99,17 @@ TEST_F(LongConnectionPeer, LongSendConnectsOnceAndSendsExactBytes) {
     EXPECT_EQ(connection_.Send(big), SendResult::Ok);
     reader.join();
     EXPECT_TRUE(received == big);
+    // A connect on an open connection replaces it.
+    const int second = Connected();
+    EXPECT_EQ(ReadBytes(peer, 1), "") << "the first connection was left open";
+    EXPECT_EQ(connection_.Send("on second"), SendResult::Ok);
+    EXPECT_EQ(ReadBytes(second, 9), "on second");
     close(peer);
+    close(second);
 }
 
-// The device closes when idle and in the middle of a body: the partial message is shown, not
-// decoded; the thread reads no more and sleeps without using the processor; the next long
-// send reconnects.
+// The device closes when idle and in the middle of a body: the thread reads no more and sleeps
+// without using the processor; the next long send reconnects.
 TEST_F(LongConnectionPeer, PeerCloseStopsReadingAndTheNextSendReconnects) {
     const std::string event = EventMessage(FaceMatchBody(ToBase64("never")));
     for (const std::string& part : {std::string(), event.substr(0, event.size() - 20)}) {
@@ -127,14 +131,6 @@ TEST_F(LongConnectionPeer, PeerCloseStopsReadingAndTheNextSendReconnects) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_LT(connection_.ReceiveCpuTimeNanoseconds() - before, 20'000'000) << "it spins";
         EXPECT_EQ(observer_.Reads().size(), reads + (part.empty() ? 1 : 2));
-        if (!part.empty()) {
-            ASSERT_TRUE(observer_.WaitForReports(1));
-            const MessageReport report = observer_.Reports().back();
-            EXPECT_FALSE(report.complete || report.decoded);
-            EXPECT_EQ(report.length, part.size());
-            EXPECT_EQ(observer_.Texts().back(), part);
-            EXPECT_FALSE(std::filesystem::exists(folder_.Path() + "/pic"));
-        }
         const LongSendOutcome outcome = connection_.LongSend(
             "127.0.0.1", "admin", "pw", std::to_string(device_.Port()), "again");
         EXPECT_TRUE(outcome.connectTried && outcome.connect == ConnectResult::Ok);
@@ -161,17 +157,6 @@ TEST_F(LongConnectionPeer, DisconnectWhileTheThreadIsBlocked) {
     EXPECT_FALSE(log_.IsOpen()) << "the log was opened without data";
     connection_.Disconnect();
     close(peer);
-}
-
-TEST_F(LongConnectionPeer, ConnectOnAnOpenConnectionReplacesIt) {
-    const int first = Connected();
-    const int second = Connected();
-    ASSERT_TRUE(first >= 0 && second >= 0);
-    EXPECT_EQ(ReadBytes(first, 1), "") << "the first connection was left open";
-    EXPECT_EQ(connection_.Send("on second"), SendResult::Ok);
-    EXPECT_EQ(ReadBytes(second, 9), "on second");
-    close(first);
-    close(second);
 }
 
 }  // namespace

@@ -95,10 +95,10 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
         "Content-Length: " +
         std::to_string(lastBody.size()) + "\r\n\r\n" + lastBody;
     const std::string plain = ResponseMessage("<config status=\"success\"/>");
-    const std::string subscribed = SubscribeAnswer("http://127.0.0.1:8080/Subscribers/7");
+    const std::string subscribed = SubscribeAnswer("http://127.0.0.1:8080/S/7");
     const std::string late = ResponseMessage(std::string(100, ' ') + "<serverAddress>" +
                                              "<![CDATA[http://127.0.0.1:1/S/2]]></serverAddress>");
-    const std::size_t lateCut = late.find("<serverAddress");
+    const std::size_t at = late.find("<serverAddress");
     const std::string huge =
         "POST /SendAlarmStatus HTTP/1.1\r\nContent-Length: 1099511627776\r\n"
         "Content-Type: application/xml\r\n\r\n<?xml version=\"1.0\"?><con";
@@ -112,74 +112,53 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
     const std::string lower = "post" + one.substr(4);
     const std::string shorter = LyingEvent(FaceMatchBody(ToBase64("lost")), -20);
     const std::string longer = LyingEvent(FaceMatchBody(ToBase64("first")), 30);
-    const std::string cut = shorter.substr(0, shorter.size() - 20);
+    const std::string cut = shorter.substr(0, shorter.size() - 20),
+                      rest = shorter.substr(cut.size());
     const std::string into = longer + face.substr(0, 30);
 
+    const std::string no = "";  // no address recorded
+    const std::size_t all = kReceiveBufferSize;
+    // clang-format off
     const LoopCase cases[] = {
-        {"an event in one read",
-         {three},
-         {{E, three, true, {"snap-bytes", "album!", "s"}}},
-         "",
-         {kReceiveBufferSize}},
+        {"an event in one read", {three}, {{E, three, true, {"snap-bytes", "album!", "s"}}}, no,
+         {all}},
         {"an event in three reads asks for exactly the missing bytes",
-         {one.substr(0, c1), one.substr(c1, c2 - c1), one.substr(c2)},
-         {{E, one, true, {"one"}}},
-         "",
-         {kReceiveBufferSize, one.size() - c1, one.size() - c2}},
-        {"an event larger than the buffer, then a small one",
-         {big + face},
+         {one.substr(0, c1), one.substr(c1, c2 - c1), one.substr(c2)}, {{E, one, true, {"one"}}},
+         no, {all, one.size() - c1, one.size() - c2}},
+        {"an event larger than the buffer, then a small one", {big + face},
          {{E, big, true, {picture}}, {E, face, true, {"face"}}}},
         {"two events in one read", {one + two}, {{E, one, true, {"one"}}, {E, two, true, {"two"}}}},
-        {"the head cut in three reads",
-         {face.substr(0, 2), face.substr(2, 30), face.substr(32)},
+        {"the head cut in three reads", {face.substr(0, 2), face.substr(2, 30), face.substr(32)},
          {{E, face, true, {"face"}}}},
         {"Content-Length as the last header", {lengthLast}, {{E, lengthLast, true, {"last"}}}},
         {"a lowercase post is other data", {lower}, {{O, lower, false, {}}}},
-        {"a read beginning with NUL is dropped",
-         {std::string("\0POST junk", 10), plain},
-         {{R, plain, false, {}}},
-         "",
-         {},
-         plain},
-        {"a response without a server address keeps the one recorded",
-         {subscribed, plain},
-         {{R, subscribed, false, {}}, {R, plain, false, {}}},
-         "http://127.0.0.1:8080/Subscribers/7"},
-        {"the server address in a continuation read",
-         {late.substr(0, lateCut), late.substr(lateCut)},
-         {{R, late, false, {}}},
-         "http://127.0.0.1:1/S/2",
-         {kReceiveBufferSize, late.size() - lateCut}},
-        {"a response and an event in one read",
-         {plain + face},
+        {"a read beginning with NUL is dropped", {std::string("\0POST junk", 10), plain},
+         {{R, plain, false, {}}}, no, {}, plain},
+        {"a response without a server address keeps the one recorded", {subscribed, plain},
+         {{R, subscribed, false, {}}, {R, plain, false, {}}}, "http://127.0.0.1:8080/S/7"},
+        {"the server address in a continuation read", {late.substr(0, at), late.substr(at)},
+         {{R, late, false, {}}}, "http://127.0.0.1:1/S/2", {all, late.size() - at}},
+        {"a response and an event in one read", {plain + face},
          {{R, plain, false, {}}, {E, face, true, {"face"}}}},
-        {"Content-Length 2^40 is shown, not grown into",
-         {huge, face},
+        {"Content-Length 2^40 is shown, not grown into", {huge, face},
          {{E, huge, false, {}}, {E, face, true, {"face"}}}},
         {"events without XML or without a length are shown only",
          {noXml.substr(0, 45), noXml.substr(45) + noLength},
-         {{E, noXml, false, {}}, {E, noLength, false, {}}},
-         "",
-         {kReceiveBufferSize, noXml.size() - 45}},
-        {"a NUL in a later read of the same message",
-         {nul1.substr(0, 1000), nul1.substr(1000)},
+         {{E, noXml, false, {}}, {E, noLength, false, {}}}, no, {all, noXml.size() - 45}},
+        {"a NUL in a later read of the same message", {nul1.substr(0, 1000), nul1.substr(1000)},
          {{R, nul1, false, {}}}},
         {"a NUL of the next message in the same read, and none in the one after it",
          {plain + nul2.substr(0, 300), nul2.substr(300) + plain},
          {{R, plain, false, {}}, {R, nul2, false, {}}, {R, plain, false, {}}}},
         {"an event body with a NUL after the document goes to the decoder whole",
-         {nulEvent.substr(0, nulHead), nulEvent.substr(nulHead, 200),
-          nulEvent.substr(nulHead + 200)},
+         {nulEvent.substr(0, nulHead), nulEvent.substr(nulHead, 99), nulEvent.substr(nulHead + 99)},
          {{E, nulEvent, true, {"snap"}}}},
-        {"a length too short cuts the body; the rest is other data",
-         {shorter, face},
-         {{E, cut, true, {}},
-          {O, shorter.substr(cut.size()), false, {}},
-          {E, face, true, {"face"}}}},
-        {"a length too long ends inside the next event",
-         {longer, face, face},
+        {"a length too short cuts the body; the rest is other data", {shorter, face},
+         {{E, cut, true, {}}, {O, rest, false, {}}, {E, face, true, {"face"}}}},
+        {"a length too long ends inside the next event", {longer, face, face},
          {{E, into, true, {"first"}}, {O, face.substr(30), false, {}}, {E, face, true, {"face"}}}},
     };
+    // clang-format on
     for (const LoopCase& c : cases) {
         ExpectRun(c);
     }

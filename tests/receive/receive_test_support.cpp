@@ -9,10 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <regex>
 
@@ -22,48 +20,12 @@ namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
     char pattern[] = "/tmp/tessaly-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made != nullptr ? made : "";
+    path_ = mkdtemp(pattern) != nullptr ? pattern : "";
 }
 
 TempFolder::~TempFolder() {
     std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
-        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
     fs::remove_all(path_, ignored);
-}
-
-void RecordingObserver::OnResponseText(std::string_view text) {
-    std::lock_guard<std::mutex> hold(lock_);
-    texts_.emplace_back(text);
-    changed_.notify_all();
-}
-
-void RecordingObserver::OnMessage(const MessageReport& report) {
-    std::lock_guard<std::mutex> hold(lock_);
-    reports_.push_back(report);
-    changed_.notify_all();
-}
-
-void RecordingObserver::OnRead(std::size_t asked, long result) {
-    std::lock_guard<std::mutex> hold(lock_);
-    reads_.emplace_back(asked, result);
-    changed_.notify_all();
-}
-
-std::size_t RecordingObserver::BytesRead() {
-    std::size_t total = 0;
-    for (const auto& read : Reads()) {
-        total += read.second > 0 ? static_cast<std::size_t>(read.second) : 0;
-    }
-    return total;
-}
-
-bool RecordingObserver::WaitFor(const std::function<bool()>& ready) {
-    std::unique_lock<std::mutex> hold(lock_);
-    return changed_.wait_for(hold, std::chrono::seconds(10), ready);
 }
 
 std::string ToBase64(const std::string& bytes) {
@@ -85,32 +47,31 @@ std::string ToBase64(const std::string& bytes) {
 
 std::string ReadFile(const std::string& path) {
     std::error_code ignored;
-    if (!fs::is_regular_file(path, ignored)) {
-        return "";
-    }
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return fs::is_regular_file(path, ignored) ? std::string(std::istreambuf_iterator<char>(in), {})
+                                              : "";
 }
 
 bool PutFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
-std::vector<std::string> ListFolder(const std::string& path) {
-    std::vector<std::string> names;
+std::size_t CountEntries(const std::string& path) {
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(path, ignored)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    const fs::directory_iterator entries(path, ignored);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+std::string PictureTag(const std::string& path) {
+    static const std::regex kName(
+        R"(.*/\d{4}-\d{2}-\d{2}-\d{2}-\d{2}-\d{2}_((snap|album|src|target)_id-?\d+)\.jpg$)");
+    std::smatch match;
+    return std::regex_match(path, match, kName) ? match[1].str() : "";
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n <= 0 && !(n < 0 && errno == EINTR)) {
             return false;
@@ -118,6 +79,22 @@ bool WriteAll(int fd, const std::string& bytes) {
         done += n > 0 ? static_cast<std::size_t>(n) : 0;
     }
     return true;
+}
+
+std::string ReadBytes(int fd, std::size_t size) {
+    std::string bytes;
+    char chunk[4096];
+    while (bytes.size() < size) {
+        pollfd waiting{fd, POLLIN, 0};
+        const ssize_t n = poll(&waiting, 1, 5000) == 1
+                              ? recv(fd, chunk, std::min(sizeof(chunk), size - bytes.size()), 0)
+                              : 0;
+        if (n <= 0) {
+            break;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    return bytes;
 }
 
 std::string EventMessage(const std::string& body) {
@@ -140,9 +117,9 @@ std::string SubscribeAnswer(const std::string& address) {
 
 std::string FaceMatchBody(const std::string& snap, const std::string& album,
                           const std::string& source) {
-    auto picture = [](const char* element, const std::string& base64) {
-        return base64.empty() ? std::string()
-                              : std::string("<") + element +
+    auto picture = [](const std::string& element, const std::string& base64) {
+        return base64.empty() ? ""
+                              : "<" + element +
                                     "><faceId type=\"uint32\">17</faceId><ImageData><width "
                                     "type=\"uint32\">160</width><Base64Data type=\"string\">" +
                                     base64 + "</Base64Data></ImageData></" + element + ">";
@@ -156,8 +133,10 @@ std::string FaceMatchBody(const std::string& snap, const std::string& album,
 
 std::string TargetsBody(const std::string& smartType, const std::string& source,
                         const std::vector<std::string>& targets, const std::string& count) {
-    std::string body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config version=\"1.0\">";
-    body += "<smartType type=\"string\">" + smartType + "</smartType>";
+    std::string body =
+        "<?xml version=\"1.0\"?>\n<config version=\"1.0\"><smartType "
+        "type=\"string\">" +
+        smartType + "</smartType>";
     if (!source.empty()) {
         body +=
             "<sourceDataInfo><dataType type=\"uint32\">0</dataType><sourceBase64Data "
@@ -171,18 +150,6 @@ std::string TargetsBody(const std::string& smartType, const std::string& source,
                 "</targetBase64Data></targetImageData></item>";
     }
     return body + "</listInfo></config>";
-}
-
-bool SplitPictureName(const std::string& name, std::string& kind, int& number) {
-    static const std::regex kPattern(
-        R"(^\d{4}-\d{2}-\d{2}-\d{2}-\d{2}-\d{2}_(snap|album|src|target)_id(-?\d+)\.jpg$)");
-    std::smatch match;
-    if (!std::regex_match(name, match, kPattern)) {
-        return false;
-    }
-    kind = match[1];
-    number = std::stoi(match[2].str());
-    return true;
 }
 
 LoopbackListener::LoopbackListener() {
@@ -199,9 +166,7 @@ LoopbackListener::LoopbackListener() {
 }
 
 LoopbackListener::~LoopbackListener() {
-    if (fd_ >= 0) {
-        close(fd_);
-    }
+    close(fd_);
 }
 
 int LoopbackListener::Accept(int milliseconds) {
@@ -209,29 +174,13 @@ int LoopbackListener::Accept(int milliseconds) {
     return poll(&waiting, 1, milliseconds) == 1 ? accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
 }
 
-std::string ReadBytes(int fd, std::size_t size) {
-    std::string bytes;
-    char chunk[4096];
-    while (bytes.size() < size) {
-        pollfd waiting{fd, POLLIN, 0};
-        const ssize_t n = poll(&waiting, 1, 5000) == 1
-                              ? recv(fd, chunk, std::min(sizeof(chunk), size - bytes.size()), 0)
-                              : 0;
-        if (n <= 0) {
-            break;
-        }
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    }
-    return bytes;
-}
-
 namespace {
 
 // The device side of DriveReceiveLoop: feeds the next bytes whenever the loop has read all.
 class PieceFeeder : public RecordingObserver {
   public:
-    PieceFeeder(int loopEnd, int deviceEnd, const std::vector<std::string>& pieces)
-        : loopEnd_(loopEnd), deviceEnd_(deviceEnd), pieces_(pieces) {}
+    PieceFeeder(const int ends[2], const std::vector<std::string>& pieces)
+        : loopEnd_(ends[0]), deviceEnd_(ends[1]), pieces_(pieces) {}
 
     void OnRead(std::size_t asked, long result) override {
         RecordingObserver::OnRead(asked, result);
@@ -275,7 +224,7 @@ DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::str
     }
     TrafficLog log(folder);
     ServerAddress address;
-    PieceFeeder feeder(ends[0], ends[1], pieces);
+    PieceFeeder feeder(ends, pieces);
     ReceiveSession session;
     session.context = ReceiveContext{folder, &log, &address, &feeder};
     session.socket = ends[0];
@@ -286,12 +235,8 @@ DrivenRun DriveReceiveLoop(const std::string& folder, const std::vector<std::str
     log.Close();
     close(ends[0]);
     close(ends[1]);
-    run.texts = feeder.Texts();
-    run.reports = feeder.Reports();
-    run.reads = feeder.Reads();
-    run.bytesRead = feeder.BytesRead();
-    run.serverAddress = address.Get();
-    run.log = ReadFile(log.Path());
+    run = {feeder.Texts(),     feeder.Reports(),     feeder.Reads(),
+           feeder.BytesRead(), ReadFile(log.Path()), address.Get()};
     return run;
 }
 

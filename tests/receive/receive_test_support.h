@@ -3,9 +3,9 @@
 // Support for the receive tests (the fault tests use it too): folders, files, device messages
 // and peers on a socket pair or on 127.0.0.1.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -14,7 +14,7 @@
 
 #include "receive/receive_observer.h"
 
-// A fresh folder under /tmp, removed with its contents (whatever their modes) at the end.
+// A fresh folder under /tmp, removed with its contents at the end.
 class TempFolder {
   public:
     TempFolder();
@@ -28,23 +28,35 @@ class TempFolder {
 // Records everything the receive loop hands out; waits at most 10 s.
 class RecordingObserver : public ReceiveObserver {
   public:
-    void OnResponseText(std::string_view text) override;
-    void OnMessage(const MessageReport& report) override;
-    void OnRead(std::size_t asked, long result) override;
-    bool WaitForReads(std::size_t n) {
-        return WaitFor([&] { return reads_.size() >= n; });
-    }
-    bool WaitForReports(std::size_t n) {
-        return WaitFor([&] { return reports_.size() >= n; });
-    }
+    void OnResponseText(std::string_view text) override { Add(texts_, std::string(text)); }
+    void OnMessage(const MessageReport& report) override { Add(reports_, report); }
+    void OnRead(std::size_t asked, long result) override { Add(reads_, {asked, result}); }
+    bool WaitForReads(std::size_t n) { return WaitFor(reads_, n); }
+    bool WaitForReports(std::size_t n) { return WaitFor(reports_, n); }
     std::vector<std::string> Texts() { return Copy(texts_); }
     std::vector<MessageReport> Reports() { return Copy(reports_); }
     std::vector<std::pair<std::size_t, long>> Reads() { return Copy(reads_); }
     // Bytes of all successful reads.
-    std::size_t BytesRead();
+    std::size_t BytesRead() {
+        std::size_t total = 0;
+        for (const auto& read : Reads()) {
+            total += read.second > 0 ? static_cast<std::size_t>(read.second) : 0;
+        }
+        return total;
+    }
 
   private:
-    bool WaitFor(const std::function<bool()>& ready);
+    template <typename T>
+    void Add(std::vector<T>& kept, T item) {
+        std::lock_guard<std::mutex> hold(lock_);
+        kept.push_back(std::move(item));
+        changed_.notify_all();
+    }
+    template <typename T>
+    bool WaitFor(const std::vector<T>& kept, std::size_t n) {
+        std::unique_lock<std::mutex> hold(lock_);
+        return changed_.wait_for(hold, std::chrono::seconds(10), [&] { return kept.size() >= n; });
+    }
     template <typename T>
     T Copy(const T& kept) {
         std::lock_guard<std::mutex> hold(lock_);
@@ -63,8 +75,10 @@ std::string ToBase64(const std::string& bytes);
 std::string ReadFile(const std::string& path);
 // Writes a new file (or replaces one); false on failure.
 bool PutFile(const std::string& path, const std::string& bytes);
-// Names of the entries of a folder, sorted; empty when it cannot be listed.
-std::vector<std::string> ListFolder(const std::string& path);
+// Number of entries in a folder; 0 when it cannot be listed.
+std::size_t CountEntries(const std::string& path);
+// "<kind>_id<N>" of a picture path ending in "/<time>_<kind>_id<N>.jpg"; "" when it does not fit.
+std::string PictureTag(const std::string& path);
 // Writes all bytes to a socket; false on error.
 bool WriteAll(int fd, const std::string& bytes);
 // Reads from fd until `size` bytes arrived, the peer closed or 5 s passed.
@@ -83,8 +97,6 @@ std::string FaceMatchBody(const std::string& snap, const std::string& album = ""
 std::string TargetsBody(const std::string& smartType, const std::string& source,
                         const std::vector<std::string>& targets = {},
                         const std::string& count = "0");
-// A picture file name "<time>_<kind>_id<N>.jpg": fills kind and N; false when it does not fit.
-bool SplitPictureName(const std::string& name, std::string& kind, int& number);
 
 // A listening TCP socket on 127.0.0.1 with a port of the system's choosing.
 class LoopbackListener {
