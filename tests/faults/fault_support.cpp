@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -47,6 +48,8 @@ void ScriptedDevice::Run() {
             continue;
         }
         ++open_;
+        const timeval patience{1, 0};  // a tool that stopped reading fails the write, not a hang
+        setsockopt(peer, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof(patience));
         for (int k = 0; !stop_ && (times_ == 0 || k < times_); ++k) {
             if (!WriteAll(peer, stream_)) {
                 broken_ = true;
