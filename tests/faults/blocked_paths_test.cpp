@@ -1,5 +1,5 @@
 // Folders and files that cannot be made: the receive path keeps reading, shows and decodes
-// what it can, notes the folders that failed, and files and logs again once the way is free.
+// what it can, notes each folder that failed, and files and logs again once the way is free.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,18 +15,21 @@ namespace {
 TEST(FaultBlockedPaths, BlockedPicFolderAndLog) {
     const std::string stream = SubscribeAnswer("S") + EventMessage(FaceMatchBody(ToBase64("a"))) +
                                EventMessage(TargetsBody("PEA", ToBase64("filed")));
+    const std::string pic = "\n\nCreateDirectory pic fail!\n\n";
+    const std::string pea = "\n\nCreateDirectory PEA fail!\n\n";
     const struct {
         const char* file;    // a file where this folder should be
-        const char* folder;  // a folder where this file should be
+        const char* folder;  // a folder made first (null: none)
         std::size_t piece;
         std::size_t filed;  // pictures of the second event
         std::string log;
-    } rows[] = {{"pic", "ApiLog.txt", 50, 0, ""},
-                {"pic/VFD_MATCH", "pic", 0, 1, stream + kSmartTypeFolderNote}};
+    } rows[] = {{"pic", "ApiLog.txt", 50, 0, ""},  // the log cannot be opened: no notes either
+                {"pic", nullptr, 0, 0, stream + pic + pea + pic + pea},
+                {"pic/VFD_MATCH", "pic", 0, 1, stream + pea}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
+        SCOPED_TRACE(std::string(row.file) + (row.folder ? row.folder : ""));
         TempFolder folder;
-        ASSERT_EQ(mkdir((folder.Path() + "/" + row.folder).c_str(), 0755), 0);
+        ASSERT_TRUE(!row.folder || mkdir((folder.Path() + "/" + row.folder).c_str(), 0755) == 0);
         ASSERT_TRUE(PutFile(folder.Path() + "/" + row.file, "x"));
         const DrivenRun run = DriveReceiveLoop(folder.Path(), stream, row.piece);
         EXPECT_EQ(run.bytesRead, stream.size());
