@@ -95,21 +95,22 @@ TEST(Base64Paths, LinedTextsOfManyShapes) {
         EXPECT_TRUE(SameOnEveryPath(text)) << first;
         EXPECT_TRUE(SameOnEveryPath(text + "QQ==")) << first;
     }
-    // The shape broken at any byte of two periods of 8 lines, or at a break.
-    const std::string text = Lines(rng, 12000, 76, "\r\n", 40);
-    for (size_t at = 5000; at < 5000 + 16 * 78; ++at) {
-        for (const char odd : {'=', '\n', '\r', '\xff'}) {
-            std::string changed = text;
-            changed[at] = odd;
-            EXPECT_TRUE(SameOnEveryPath(changed)) << at << " " << int{odd};
+    // The shape broken at any byte or at a break (swapped, dropped, doubled, made data): two
+    // periods of 8 lines of 76, and lines of another length.
+    const std::pair<std::string, size_t> texts[] = {{Lines(rng, 12000, 76, "\r\n", 40), 16 * 78},
+                                                    {Lines(rng, 12000, 36, "\r\n", 20), 2 * 38}};
+    for (const auto& [text, span] : texts) {
+        for (size_t at = 5000; at < 5000 + span; ++at) {
+            for (const char odd : {'=', '\n', '\r', '\xff'}) {
+                std::string changed = text;
+                changed[at] = odd;
+                EXPECT_TRUE(SameOnEveryPath(changed)) << at << " " << int{odd};
+            }
         }
-    }
-    // Lines of 76 and of another length: a break swapped, dropped, doubled or made data.
-    for (const std::string& lined : {text, Lines(rng, 12000, 36, "\r\n", 20)}) {
         for (size_t line = 0; line < 9; ++line) {
             for (const char* other : {"\n\r", "", "\r\n\r\n", "\n", "QQ"}) {
-                std::string changed = lined;
-                changed.replace(lined.find("\r\n", 5000 + line * 78), 2, other);
+                std::string changed = text;
+                changed.replace(text.find("\r\n", 5000 + line * 78), 2, other);
                 EXPECT_TRUE(SameOnEveryPath(changed)) << line << " '" << other << "'";
             }
         }
