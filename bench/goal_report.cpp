@@ -75,6 +75,11 @@ void GoalReport::ThroughputAtLeast(std::string what, std::string subject, std::s
     goals_.back().throughput = true;
 }
 
+void GoalReport::Reference(std::string what, std::string subject, std::string baseline, bool wall) {
+    ThroughputAtLeast(std::move(what), std::move(subject), std::move(baseline), 0, wall);
+    goals_.back().reference = true;
+}
+
 void GoalReport::ValueAtMost(std::string what, double value, double limit, std::string unit) {
     Goal goal;
     goal.what = std::move(what);
@@ -133,6 +138,10 @@ int GoalReport::Print() const {
         }
         // Throughput goals compare bytes per second: the baseline's time over the subject's.
         const double ratio = goal.throughput ? baseline / subject : subject / baseline;
+        if (goal.reference) {
+            std::printf("ratio %-58s %8.3f  (reference, no goal)\n", goal.what.c_str(), ratio);
+            continue;
+        }
         const bool met = goal.throughput ? ratio >= goal.limit : ratio <= goal.limit;
         missed += met ? 0 : 1;
         std::printf("ratio %-58s %8.3f  goal %s %.2f  %s\n", goal.what.c_str(), ratio,

@@ -17,6 +17,9 @@ class GoalReport {
     // must process the same bytes per iteration (the ratio is taken from their times).
     void ThroughputAtLeast(std::string what, std::string subject, std::string baseline,
                            double limit, bool wall = false);
+    // No goal: prints the subject's throughput against a reference case's, to show where the
+    // time goes.
+    void Reference(std::string what, std::string subject, std::string baseline, bool wall = false);
     // A goal measured outside Google Benchmark: value against an upper limit, with its unit.
     void ValueAtMost(std::string what, double value, double limit, std::string unit);
 
@@ -26,7 +29,8 @@ class GoalReport {
     // cases did not run are reported as skipped.
     void RunBenchmarks(int argc, char** argv, int repetitions = 5);
 
-    // Prints one line per goal; returns the number of goals not met (skipped ones not counted).
+    // Prints one line per goal; returns the number of goals not met (skipped ones and references
+    // not counted).
     int Print() const;
 
     // Fastest repetition of one case, in seconds per iteration.
@@ -44,7 +48,8 @@ class GoalReport {
         double limit = 0;
         bool throughput = false;
         bool wall = false;
-        bool measured = false;  // ValueAtMost: value holds the measurement
+        bool measured = false;   // ValueAtMost: value holds the measurement
+        bool reference = false;  // printed without a goal
         double value = 0;
         std::string unit;
     };

@@ -154,17 +154,7 @@ void RemoveFilesBelow(const std::string& folder) {
             continue;
         }
         if (S_ISDIR(info.st_mode)) {
-            DIR* sub = opendir(path.c_str());
-            if (sub == nullptr) {
-                continue;
-            }
-            while (const dirent* file = readdir(sub)) {
-                const std::string fileName = file->d_name;
-                if (fileName != "." && fileName != "..") {
-                    unlink((path + "/" + fileName).c_str());
-                }
-            }
-            closedir(sub);
+            RemoveFilesBelow(path);
         } else {
             unlink(path.c_str());
         }

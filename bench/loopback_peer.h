@@ -42,5 +42,5 @@ std::size_t PushMessages(int socket, const std::string& message, int count, int 
 // Resident size of this process in bytes (0 when it cannot be read).
 std::size_t ResidentBytes();
 
-// Removes the files of folder and of its sub-folders (one level), keeping the folders.
+// Removes the files of folder and of its sub-folders at any depth, keeping the folders.
 void RemoveFilesBelow(const std::string& folder);

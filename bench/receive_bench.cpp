@@ -3,13 +3,14 @@
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <time.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,8 +42,8 @@ class ScratchFolder {
   public:
     ScratchFolder() {
         const char* parent = std::getenv("TESSALY_BENCH_DIR");
-        std::string pattern = std::string(parent != nullptr ? parent : "/dev/shm") +
-                              "/tessaly-bench-XXXXXX";
+        std::string pattern =
+            std::string(parent != nullptr ? parent : "/dev/shm") + "/tessaly-bench-XXXXXX";
         if (mkdtemp(pattern.data()) != nullptr) {
             path_ = pattern;
         }
@@ -165,6 +166,53 @@ class ProcessCpuPerEvent {
     const double start_ = ProcessCpuSeconds();
 };
 
+// The plain reader that also writes, for every event it has read whole, the three pictures'
+// bytes (decoded beforehand) to new files as the receive path files them: the file system's
+// share of the work alone, with no framing, parsing or decoding.
+std::size_t FilesOnlyRound(int count) {
+    static const std::string pictures[3] = {RandomBytes(kPictureBytes, 1),
+                                            RandomBytes(kPictureBytes, 2),
+                                            RandomBytes(kPictureBytes, 3)};
+    const std::string folder = Scratch().Path() + "/pic/VFD_MATCH";
+    mkdir((Scratch().Path() + "/pic").c_str(), 0755);
+    mkdir(folder.c_str(), 0755);
+    LoopbackPair pair;
+    if (!OpenLoopbackPair(pair)) {
+        return 0;
+    }
+    std::thread peer([&] { PushMessages(pair.peer, Message(), count, 0); });
+    std::unique_ptr<char[]> buffer(new char[kReceiveBufferSize]);
+    std::FILE* log = std::fopen((Scratch().Path() + "/ApiLog.txt").c_str(), "w+");
+    std::size_t total = 0;
+    std::size_t events = 0;
+    for (;;) {
+        const ssize_t n = recv(pair.receiver, buffer.get(), kReceiveBufferSize, 0);
+        if (n <= 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+        if (log != nullptr) {
+            std::fwrite(buffer.get(), 1, static_cast<std::size_t>(n), log);
+        }
+        for (; events < total / Message().size(); ++events) {
+            for (int k = 0; k < 3; ++k) {
+                const std::string path =
+                    folder + "/" + std::to_string(events) + "_" + std::to_string(k) + ".jpg";
+                if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+                    std::fwrite(pictures[k].data(), 1, pictures[k].size(), file);
+                    std::fclose(file);
+                }
+            }
+        }
+    }
+    if (log != nullptr) {
+        std::fclose(log);
+    }
+    peer.join();
+    CloseLoopbackPair(pair);
+    return total;
+}
+
 void BM_ReceivePath(benchmark::State& state) {
     ProcessCpuPerEvent cpu(state);
     for (auto _ : state) {
@@ -196,7 +244,23 @@ void BM_ReceivePathBaseline(benchmark::State& state) {
         static_cast<int64_t>(state.iterations() * kEventsPerRound * Message().size()));
 }
 
+void BM_ReceivePathFilesOnly(benchmark::State& state) {
+    ProcessCpuPerEvent cpu(state);
+    for (auto _ : state) {
+        const std::size_t bytes = FilesOnlyRound(kEventsPerRound);
+        state.PauseTiming();
+        if (bytes != kEventsPerRound * Message().size()) {
+            state.SkipWithError("the stream was cut short");
+        }
+        RemoveFilesBelow(Scratch().Path());
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * kEventsPerRound * Message().size()));
+}
+
 BENCHMARK(BM_ReceivePath)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReceivePathFilesOnly)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReceivePathBaseline)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Resident size after warm-up and at the end of kMeasuredEvents more events on one
@@ -258,6 +322,8 @@ int main(int argc, char** argv) {
     GoalReport report;
     report.ThroughputAtLeast("receive path / plain reader (throughput)", "BM_ReceivePath",
                              "BM_ReceivePathBaseline", 0.7, true);
+    report.Reference("receive path / reader that writes the same files", "BM_ReceivePath",
+                     "BM_ReceivePathFilesOnly", true);
     report.RunBenchmarks(argc, argv);
     if (g_residentGrowthMb >= 0) {
         report.ValueAtMost("resident growth over 2000 events after warm-up", g_residentGrowthMb,
