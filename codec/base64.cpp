@@ -286,17 +286,18 @@ __attribute__((target("avx2"), always_inline)) inline void DecodePeriodBlock(con
 }
 
 // One period from s (at a line's start) into out; bytes outside the alphabet are ORed into
-// stray and breaks that are not CR LF into misplaced.
+// stray. Returns nonzero when a break is not CR LF.
 template <int... J>
-__attribute__((target("avx2"), always_inline)) inline void DecodePeriod76(
-    const unsigned char* s, unsigned char* out, __m256i& stray, uint32_t& misplaced,
-    std::integer_sequence<int, J...>) {
+__attribute__((target("avx2"), always_inline)) inline uint32_t DecodePeriod76(
+    const unsigned char* s, unsigned char* out, __m256i& stray, std::integer_sequence<int, J...>) {
     (DecodePeriodBlock<J>(s, out, stray), ...);
+    uint32_t misplaced = 0;
     for (int line = 0; line < kPeriodLines; ++line) {
         uint16_t pair;
         std::memcpy(&pair, s + 78 * line + 76, 2);
         misplaced |= pair ^ static_cast<uint16_t>('\r' | '\n' << 8);
     }
+    return misplaced;
 }
 
 // Text broken into lines of one length L (a multiple of four, at least 32) by CR LF, starting
@@ -323,7 +324,7 @@ __attribute__((target("avx2"), noinline)) int64_t RunAvx2Lines(const unsigned ch
         for (int line = 0; line < kChunkLines; ++line) {
             if (L == 76 && r == 0) {
                 // At a line's start the blocks of the next lines lie where the period says.
-                DecodePeriod76(s + i, o, stray, misplaced, std::make_integer_sequence<int, 19>{});
+                misplaced |= DecodePeriod76(s + i, o, stray, std::make_integer_sequence<int, 19>{});
                 o += 19 * 24;
                 i += kPeriodBytes;
                 line += kPeriodLines - 1;

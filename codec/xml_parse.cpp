@@ -24,6 +24,25 @@ std::string Unterminated(const char* kind, int offset) {
     return std::string(kind) + " at offset " + std::to_string(offset) + " unterminated";
 }
 
+// Whether a scan stands inside a quoted run ('...' or "..."); the other kind of quote inside
+// one is plain text.
+struct Quotes {
+    bool single = false;
+    bool dbl = false;
+    // Takes byte c; true when c stands outside quotes and neither opens nor closes a run.
+    bool Outside(char c) {
+        if (c == '"' && !single) {
+            dbl = !dbl;
+            return false;
+        }
+        if (c == '\'' && !dbl) {
+            single = !single;
+            return false;
+        }
+        return !single && !dbl;
+    }
+};
+
 // Scans markup nodes (those beginning with "<") for ParseNode.
 class MarkupScanner {
   public:
@@ -103,18 +122,11 @@ class MarkupScanner {
 
     // Consumes from q up to a ">" outside quotes; returns its offset or -1 at the end.
     int QuotedUpTo(int q) const {
-        bool single = false;
-        bool dbl = false;
-        while (q < m_end) {
-            const char c = m_d[q];
-            if (c == '"' && !single) {
-                dbl = !dbl;
-            } else if (c == '\'' && !dbl) {
-                single = !single;
-            } else if (c == '>' && !single && !dbl) {
+        Quotes quotes;
+        for (; q < m_end; ++q) {
+            if (quotes.Outside(m_d[q]) && m_d[q] == '>') {
                 return q;
             }
-            ++q;
         }
         return -1;
     }
@@ -188,17 +200,14 @@ class MarkupScanner {
     // A document type declaration: runs to the first ">" outside quotes that does not end a
     // nested node. Nested nodes never nest further, so there is no recursion.
     int DocType(int q) {
-        bool single = false;
-        bool dbl = false;
+        Quotes quotes;
         while (q < m_end) {
             const char c = m_d[q];
-            if (c == '"' && !single) {
-                dbl = !dbl;
-            } else if (c == '\'' && !dbl) {
-                single = !single;
-            } else if (c == '>' && !single && !dbl) {
+            if (!quotes.Outside(c)) {
+                // quoted, or a quote
+            } else if (c == '>') {
                 return Finish(CXmlDocument::kNodeDocType, q + 1);
-            } else if (c == '<' && !single && !dbl) {
+            } else if (c == '<') {
                 // A nested node ends at its own terminator.
                 Token nested = m_token;
                 nested.nNext = q;
@@ -255,18 +264,13 @@ class MarkupScanner {
     // just before the next "<".
     int ErrorNode(int q, std::string message) {
         m_node.strName = std::move(message);
-        bool single = false;
-        bool dbl = false;
+        Quotes quotes;
         for (; q < m_end; ++q) {
             const char c = m_d[q];
             if (c == '<') {
                 return Finish(CXmlDocument::kNodeError, q);
             }
-            if (c == '"' && !single) {
-                dbl = !dbl;
-            } else if (c == '\'' && !dbl) {
-                single = !single;
-            } else if (c == '>' && !single && !dbl) {
+            if (quotes.Outside(c) && c == '>') {
                 return Finish(CXmlDocument::kNodeError, q + 1);
             }
         }
