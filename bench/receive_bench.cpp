@@ -324,6 +324,8 @@ int main(int argc, char** argv) {
                              "BM_ReceivePathBaseline", 0.7, true);
     report.Reference("receive path / reader that writes the same files", "BM_ReceivePath",
                      "BM_ReceivePathFilesOnly", true);
+    report.Reference("reader that writes the same files / plain reader",
+                     "BM_ReceivePathFilesOnly", "BM_ReceivePathBaseline", true);
     report.RunBenchmarks(argc, argv);
     if (g_residentGrowthMb >= 0) {
         report.ValueAtMost("resident growth over 2000 events after warm-up", g_residentGrowthMb,
