@@ -27,11 +27,12 @@ std::string Bytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-// Holds the report numbered 0 until opened, so that the queue behind it fills up.
+// Holds the writer in its first report until released, so that the queue behind it fills up.
 class GateObserver : public RecordingObserver {
   public:
     void OnMessage(const MessageReport& report) override {
-        if (report.length == 0) {
+        if (!held_) {
+            held_ = true;
             entered.set_value();
             released.wait();
         }
@@ -39,6 +40,9 @@ class GateObserver : public RecordingObserver {
     }
     std::promise<void> entered, release;
     std::shared_future<void> released = release.get_future().share();
+
+  private:
+    bool held_ = false;  // the writer's thread only
 };
 
 MessageReport Numbered(std::size_t n) {
@@ -119,6 +123,48 @@ TEST(ReceiveArchiveWriter, AFullQueueHoldsTheQueuingThreadAndDropsNothing) {
         }
     }
     EXPECT_EQ(ReadFile(folder.Path() + "/3.jpg"), std::string(ArchiveWriter::kQueueBytes / 2, 'p'));
+}
+
+// The loop lends its buffer to the writer: while the writer is held, the loop reads on into
+// other buffers or waits, never over pictures not decoded yet.
+TEST(ReceiveArchiveWriter, AHeldWriterGetsEveryLentPictureUnharmed) {
+    TempFolder folder;
+    TrafficLog log(folder.Path());
+    GateObserver observer;
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    ReceiveThread thread(ReceiveContext{folder.Path(), &log, nullptr, &observer});
+    ASSERT_TRUE(thread.Start(ends[0]));
+    constexpr int kEvents = 12;
+    std::vector<std::string> snaps;
+    std::string stream;
+    for (int n = 0; n < kEvents; ++n) {
+        snaps.push_back(Bytes(250000, 40 + n));
+        stream += EventMessage(FaceMatchBody(ToBase64(snaps.back())));
+    }
+    std::thread device([&] { WriteAll(ends[1], stream); });
+    // Let the loop read as far as it will while the writer is held.
+    std::size_t seen = 0;
+    for (int quiet = 0, round = 0; quiet < 10 && round < 500; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::size_t now = observer.BytesRead();
+        quiet = now == seen ? quiet + 1 : 0;
+        seen = now;
+    }
+    EXPECT_GT(seen, 614400u);  // more than one buffer's worth was read meanwhile
+    observer.release.set_value();
+    EXPECT_TRUE(observer.WaitForReports(kEvents));
+    device.join();
+    thread.Stop();
+    close(ends[0]);
+    close(ends[1]);
+    const std::vector<MessageReport> reports = observer.Reports();
+    ASSERT_EQ(reports.size(), static_cast<std::size_t>(kEvents));
+    for (int n = 0; n < kEvents; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_EQ(reports[n].pictures.size(), 1u);
+        EXPECT_TRUE(ReadFile(reports[n].pictures[0]) == snaps[n]);
+    }
 }
 
 // A burst of events over a socket (more jobs than the writer's queue holds), the loop stopped the
