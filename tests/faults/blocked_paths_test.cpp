@@ -1,5 +1,5 @@
-// Folders and files that cannot be made: the receive path keeps reading, shows and decodes
-// what it can, notes each folder that failed, and files and logs again once the way is free.
+// Folders and a log that cannot be made: reading goes on, each failed folder is noted, filing
+// resumes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,8 +43,7 @@ TEST(FaultBlockedPaths, BlockedPicFolderAndLog) {
     }
 }
 
-// A log that could not be opened is tried again by the next read with data; a "pic" folder
-// that could not be made is tried again by the next picture.
+// A log and a "pic" folder that failed are tried again by the next write.
 TEST(FaultBlockedPaths, LogAndPicturesResumeOnceTheWayIsFree) {
     TempFolder folder;
     const std::string logPath = folder.Path() + "/ApiLog.txt";

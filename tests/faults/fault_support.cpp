@@ -1,6 +1,5 @@
 #include "fault_support.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -26,19 +25,12 @@ int OpenDescriptorCount() {
     return static_cast<int>(std::distance(begin(entries), end(entries))) - 1;  // the listing's own
 }
 
-ScriptedDevice::ScriptedDevice(std::string stream, int times, std::chrono::milliseconds pause)
-    : stream_(std::move(stream)), times_(times), pause_(pause), thread_([this] { Run(); }) {}
+ScriptedDevice::ScriptedDevice(std::string stream, std::chrono::milliseconds pause)
+    : stream_(std::move(stream)), pause_(pause), thread_([this] { Run(); }) {}
 
 ScriptedDevice::~ScriptedDevice() {
     stop_ = true;
     thread_.join();
-}
-
-bool ScriptedDevice::AllClosed() const {
-    for (int i = 0; i < 500 && open_ > 0; ++i) {
-        usleep(10000);
-    }
-    return open_ == 0;
 }
 
 void ScriptedDevice::Run() {
@@ -47,23 +39,15 @@ void ScriptedDevice::Run() {
         if (peer < 0) {
             continue;
         }
-        ++open_;
         const timeval patience{1, 0};  // a tool that stopped reading fails the write, not a hang
         setsockopt(peer, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof(patience));
-        for (int k = 0; !stop_ && (times_ == 0 || k < times_); ++k) {
+        while (!stop_) {
             if (!WriteAll(peer, stream_)) {
                 broken_ = true;
                 break;
             }
             std::this_thread::sleep_for(pause_);
         }
-        char sink[4096];
-        for (pollfd readable{peer, POLLIN, 0}; !stop_ && !broken_;) {
-            if (poll(&readable, 1, 20) == 1 && recv(peer, sink, sizeof(sink), 0) <= 0) {
-                break;
-            }
-        }
         close(peer);
-        --open_;
     }
 }

@@ -1,6 +1,5 @@
-// The device closes the long connection after any byte: in a start line, in the headers, in a
-// body, between messages, with everything in one read or in pieces. Whatever arrived is logged
-// exactly, reported once, and decoded only when it is complete; nothing is filed twice.
+// The device closes after any byte, read whole or in pieces: what arrived is logged exactly,
+// reported once, decoded only when complete.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,4 @@
-// Disconnecting while the device pushes: the disconnect returns within 200 ms, whether the
-// thread is busy with a storm of events or inside a large body; no thread or descriptor stays.
+// A disconnect during a push storm or a large body returns within 200 ms and leaves nothing open.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -46,7 +45,7 @@ TEST(FaultPushStorm, DisconnectReturnsWithin200Milliseconds) {
         TrafficLog log(folder.Path());
         RecordingObserver observer;
         {
-            ScriptedDevice device(row.stream, 0, row.pause);
+            ScriptedDevice device(row.stream, row.pause);
             LongConnection connection(ReceiveContext{folder.Path(), &log, nullptr, &observer});
             ASSERT_EQ(connection.Connect("127.0.0.1", "admin", "pw", std::to_string(device.Port())),
                       ConnectResult::Ok);
@@ -65,37 +64,6 @@ TEST(FaultPushStorm, DisconnectReturnsWithin200Milliseconds) {
         EXPECT_EQ(OpenDescriptorCount(), descriptors);
         EXPECT_EQ(ThreadsSettledAt(threads), threads);
     }
-}
-
-// Connecting and disconnecting many times, an event received on each connection: threads and
-// descriptors come back to where they were, and the log keeps every connection's bytes.
-TEST(FaultReconnect, ConnectionsLeaveNoThreadOrDescriptorBehind) {
-    TempFolder folder;
-    TrafficLog log(folder.Path());
-    ASSERT_TRUE(log.Open());  // opened up front so that it does not count as a leak
-    RecordingObserver observer;
-    const std::string event = EventMessage(FaceMatchBody(ToBase64("hello")));
-    ScriptedDevice device(event, 1);
-    LongConnection connection(ReceiveContext{folder.Path(), &log, nullptr, &observer});
-    const int descriptors = OpenDescriptorCount();
-    const long threads = ProcStatusValue("Threads");
-    std::string expected;
-    for (std::size_t i = 1; i <= 20; ++i) {
-        const LongSendOutcome outcome = connection.LongSend(
-            "127.0.0.1", "admin", "pw", std::to_string(device.Port()), "POST /SetSubscribe");
-        ASSERT_TRUE(outcome.connectTried && outcome.connect == ConnectResult::Ok) << i;
-        ASSERT_EQ(outcome.send, SendResult::Ok) << i;
-        ASSERT_TRUE(observer.WaitForReports(i)) << i;
-        connection.Disconnect();
-        ASSERT_TRUE(device.AllClosed()) << i;  // the device's end lives in this process too
-        EXPECT_EQ(OpenDescriptorCount(), descriptors) << i;
-        EXPECT_EQ(ThreadsSettledAt(threads), threads) << i;
-        ASSERT_EQ(observer.Reports().back().pictures.size(), 1u);
-        EXPECT_EQ(ReadFile(observer.Reports().back().pictures[0]), "hello");
-        expected += event;
-    }
-    log.Close();
-    EXPECT_EQ(ReadFile(log.Path()), expected);
 }
 
 }  // namespace
