@@ -13,9 +13,7 @@
 
 namespace {
 
-// Decodes a heap copy of exactly the text into exactly Base64DecodedSize bytes (so that any
-// access out of bounds shows under AddressSanitizer) on the default path and on each path
-// this processor has, and compares with the plain steps.
+// Exact heap blocks in and out (ASan sees any stray access), every path against the plain steps.
 ::testing::AssertionResult SameOnEveryPath(const std::string& text) {
     const int len = static_cast<int>(text.size());
     auto src = std::make_unique<char[]>(std::max<size_t>(text.size(), 1));
@@ -88,15 +86,13 @@ TEST(Base64Paths, LinedTextsOfManyShapes) {
             EXPECT_TRUE(SameOnEveryPath(Lines(rng, 20000 + rng() % 300, line, brk)));
         }
     }
-    // Lines of 76 and CR LF, the shape pictures come in: every first-line length (every
-    // offset of the lines against the blocks, breaks inside groups) and end.
+    // Lines of 76 and CR LF, the pictures' shape: every first-line length, with and without a pad.
     for (size_t first = 0; first <= 80; ++first) {
         const std::string text = Lines(rng, 6000 + first * 13, 76, "\r\n", first);
         EXPECT_TRUE(SameOnEveryPath(text)) << first;
         EXPECT_TRUE(SameOnEveryPath(text + "QQ==")) << first;
     }
-    // The shape broken at any byte or at a break (swapped, dropped, doubled, made data): two
-    // periods of 8 lines of 76, and lines of another length.
+    // The shape broken at any byte or break, over two periods of 8 lines, and in shorter lines.
     const std::pair<std::string, size_t> texts[] = {{Lines(rng, 12000, 76, "\r\n", 40), 16 * 78},
                                                     {Lines(rng, 12000, 36, "\r\n", 20), 2 * 38}};
     for (const auto& [text, span] : texts) {

@@ -1,6 +1,5 @@
 #pragma once
-// The decoding rules one group at a time, and clean alphabet text: the reference that the
-// tests and the Base64 fuzz target hold every decoding path against.
+// The decoding rules one group at a time: the reference for the tests and the fuzz target.
 
 #include <cstddef>
 #include <random>
@@ -10,9 +9,8 @@
 inline constexpr std::string_view kBase64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// CR and LF are skipped where a group begins, every other byte is data (0 outside the
-// alphabet), a group ends at "=" in its third or fourth place yet counts four positions, and
-// past the end of the source the characters read as "=".
+// CR/LF skipped where a group begins, other bytes data (0 outside the alphabet), "=" in place 3
+// or 4 ends a group (4 places still counted), the end of the source reads as "=".
 inline std::string PlainBase64Decode(std::string_view s) {
     auto at = [&](size_t k) { return k < s.size() ? s[k] : '='; };
     auto value = [&](size_t k) -> unsigned {

@@ -9,8 +9,7 @@
 #include "xml_test_util.h"
 
 TEST(XmlLimits, GrowthOverSeveralSegments) {
-    // The first estimate of the record count is far too small: the array grows many times and
-    // over three segments; no record may be lost or moved wrongly.
+    // The first size estimate is far too small: the records grow over three segments.
     const int count = 140000;
     std::string text = "<r>";
     for (int k = 0; k < count; ++k) {
@@ -77,8 +76,7 @@ TEST(XmlLimits, DeepNesting) {
 
 namespace {
 
-// Borrowing a heap block of exactly the text (a read past it shows under AddressSanitizer):
-// the records form a consistent tree and a depth-first walk over them ends.
+// A heap block of exactly the text, borrowed: a consistent tree and a walk that ends.
 void ExpectConsistentAndWalkable(const std::string& text) {
     SCOPED_TRACE(text);
     auto block = std::make_unique<char[]>(std::max<size_t>(text.size(), 1));

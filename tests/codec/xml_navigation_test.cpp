@@ -11,9 +11,8 @@
 
 namespace {
 
-// Runs a walk over the document. Steps, separated by spaces: "F<name>" FindElem(name) ("F"
-// alone: null, "F~": ""), "I" IntoElem, "O" OutOfElem, each followed by "+" or "-" for the
-// result wanted; "@<n>" wants CurrentPos() n, "=<text>" wants GetData() text.
+// Steps: "F<name>" FindElem ("F": null, "F~": ""), "I" IntoElem, "O" OutOfElem, each with "+" or
+// "-" for the result; "@<n>" wants CurrentPos() n, "=<text>" wants GetData() text.
 void Walk(CXmlDocument& doc, const std::string& steps) {
     std::istringstream in(steps);
     for (std::string step; in >> step;) {
@@ -113,8 +112,7 @@ TEST(XmlData, ContentOfTheRoot) {
 }
 
 TEST(XmlAttrib, ValuesAndNames) {
-    // Rows: the root's start tag, then "name=value" pairs wanted. Without a value an
-    // attribute gives its own name; the tag name is no attribute; the first of two wins.
+    // Without a value an attribute gives its own name; the tag name is none; the first of two wins.
     const std::pair<std::string, std::string> rows[] = {
         {"<item type='1' count=\"2\" Kind = 'k' ref=3 last='a&amp;b'>x</item>",
          "type=1 count=2 Type= Kind=k ref=3 last=a&b item= missing="},
@@ -155,8 +153,7 @@ TEST(XmlUnescape, References) {
         {"&#0;&#x;&#;&#X41;", "&#0;&#x;&#;&#X41;"},  // upper-case X is not hexadecimal
         // At most seven bytes between "#" (or "x") and ";".
         {"&#0000065;&#x0000041;&#00000065;&#x00000041;", "AA&#00000065;&#x00000041;"},
-        // The number is read as the C conversion reads it: up to the first non-digit, leading
-        // space and sign taken, a negative value giving its low 8 bits.
+        // Read as the C conversion reads it; a negative value gives its low 8 bits.
         {"&#65abc;x&#x41g;&# 66;&#+67;&#-1;", "AxABC\xFF"},
         // The ";" must lie inside the text, before any NUL.
         {std::string("&#6\0;", 5), std::string("&#6\0;", 5)},

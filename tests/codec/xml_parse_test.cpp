@@ -24,8 +24,7 @@ std::string Tree(const CXmlDocument& doc) {
 
 }  // namespace
 
-// Every error text with its values; a document without an error is well-formed. The records
-// stay one consistent tree whatever the error.
+// Every error text with its values; the records stay one consistent tree whatever the error.
 TEST(XmlParse, ErrorTexts) {
     const std::pair<std::string, std::string> rows[] = {
         {"", "Empty document"},
@@ -33,11 +32,8 @@ TEST(XmlParse, ErrorTexts) {
         {"<a/><b/>", "Root element has sibling"},
         {"<a><b>", "Root element has sibling"},  // children relinked: the document text wins
         {"  <ab x='1'>text", "Element 'ab' at offset 2 not ended"},
-        {"<a b=1/>", "Element 'a' at offset 0 not ended"},  // "/" after an unquoted value
         {"<a><b></a>", "End tag 'a' at offset 7 does not match start tag 'b' at offset 3"},
-        {"<r=1><a><b></r>", "End tag 'r' at offset 12 does not match start tag 'b' at offset 8"},
         {"<a></b></a>", "No start tag for end tag 'b' at offset 3"},
-        {"<a/></x>", "No start tag for end tag 'x' at offset 4"},
         {"<a>< b></a>", "Incorrect tag name character at offset 3"},
         {"<a><!x></a>", "Incorrect ! tag at offset 3"},
         {"<a><!-x></a>", "Incorrect comment tag at offset 3"},
@@ -50,7 +46,6 @@ TEST(XmlParse, ErrorTexts) {
         {"<a><!DOCTYPE a [<!ENTITY e 'v'>]", "Doctype at offset 3 unterminated"},
         {"<a><!ENTITY e 'v>", "Doctype at offset 3 unterminated"},
         {"<a><", "tag at offset 3 unterminated"},
-        {"<a><!-", "tag at offset 3 unterminated"},
         {"<a><1 x='>", "tag at offset 3 unterminated"},  // replaces the "Incorrect" text
         // The first problem wins.
         {"<a><1/></b></a>", "Incorrect tag name character at offset 3"},
@@ -64,7 +59,6 @@ TEST(XmlParse, ErrorTexts) {
         {"<a=1></a><!-- -->", ""},
         {"<a[2]></a>", ""},
         {"<a\n></a >", ""},
-        {"<a b=1/></a>", ""},
         {std::string("<a/>\0<b/>", 9), ""},  // a NUL where a node begins ends the document
     };
     for (const auto& [text, error] : rows) {
@@ -79,16 +73,13 @@ TEST(XmlParse, ErrorTexts) {
     }
 }
 
-// Links and extents, also of elements relinked when an end tag closes an outer element or
-// the text ends (their children follow them as siblings), and where errors are flagged: on
-// the innermost open element, handed on to the parent by one that is not ended.
+// Links, extents and error flags, also of elements relinked when an outer end tag or the text's
+// end closes them (their children follow them as siblings).
 TEST(XmlParse, LinksExtentsRelinkingAndErrorFlags) {
     const std::pair<std::string, std::string> rows[] = {
         {"hello", "/5"},
-        {"<a><b>x</b></a>", "1/15 2/15 /8"},
         {"<r><!-- > <y/> --><![CDATA[ > <y/> ]] > ]]><?pi > <y/> ?><b/></r>", "1/65 2/65 /4"},
         {"<r><a/><b x='1'>t</b><c><d/></c></r>", "1/36 2,3,4/36 /4 /14 5/11 /4"},
-        {"<a/><b/>", "1,2/8 /4 /4"},
         {"<a /><b x='>'/>", "1,2/15 /5 /10"},
         {"<a b=1/>", "1/8 /8!"},
         {"<a b=1/></a>", "1/12 /12"},
@@ -102,7 +93,6 @@ TEST(XmlParse, LinksExtentsRelinkingAndErrorFlags) {
         {"<d><x><y></x><p><q><s></p><t></u></t></d>", "1/41 2,4,7/41 3/10 /3! 5,6/13 /3! /3! /11e"},
         {"<a></b></a>", "1/11 /11e"},
         {"<a/></x>", "1/8e /4"},
-        {"<a>< b></a>", "1/11 /11e"},
         {"<r><a><1/></r>", "1/14 2/14e /3!e"},
         {"<r><a><1/></a></r>", "1/18 2/18 /11e"},
     };
