@@ -1,5 +1,4 @@
-// The simulator's long port, driven by a plain blocking socket client as the tool's long
-// connection would: subscribe, follow-ups, pushed events, the record files; and the program.
+// The simulator's long port driven by a blocking socket client as the tool would; the program.
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -27,11 +26,6 @@ QList<QByteArray> EventPictures(const QByteArray& body) {
     return pictures;
 }
 
-QList<QByteArray> Sorted(QList<QByteArray> list) {
-    std::sort(list.begin(), list.end());
-    return list;
-}
-
 SimulatorOptions Pushing(int count, const QStringList& kinds, double rate = 0) {
     SimulatorOptions o;
     o.eventCount = count;
@@ -48,7 +42,7 @@ class SimLongPortTest : public QObject {
     Q_OBJECT
   private slots:
     void subscribeAndFollowUpsGetTheirAnswers() {
-        SimulatorThread sim(Quiet());
+        SimulatorThread sim(Pushing(0, {"PEA"}));
         QVERIFY(sim.start());
         Client client(sim.longPort());
         const QByteArray subscribe = Request("SetSubscribe", SubscribeBody());
@@ -68,21 +62,19 @@ class SimLongPortTest : public QObject {
         const QByteArray address = Subscribe(client), wrong = address + "9";
         QVERIFY2(first.startsWith(prefix) && address.startsWith(prefix) && address != first,
                  first + " " + address);  // a new subscription, a new address
-        const QByteArray unknown = "Unknown serverAddress";
+        const QByteArray unknown = "Unknown serverAddress", bad = "HTTP/1.1 400 Bad Request";
         const struct {
             QByteArray request, firstLine, errorDesc;
         } rows[] = {
-            {Request("RenewSubscribe", FollowUpBody(wrong)), "HTTP/1.1 400 Bad Request", unknown},
-            {Request("GetSubscribeInfo", FollowUpBody(wrong)), "HTTP/1.1 400 Bad Request", unknown},
+            {Request("RenewSubscribe", FollowUpBody(wrong)), bad, unknown},
             {Request("GetDeviceInfo", {}), "HTTP/1.1 404 Not Found", "Unknown interface"},
-            {Request("RenewSubscribe", FollowUpBody(address), BasicAuth("admin:x")),
+            {Request("GetSubscribeInfo", FollowUpBody(address), BasicAuth("a:x")),
              "HTTP/1.1 401 Unauthorized",
              {}},
             {Request("GetSubscribeInfo", FollowUpBody(address)), "HTTP/1.1 200 OK", {}},
             {Request("CancelSubscribe", FollowUpBody(address)), "HTTP/1.1 200 OK", {}},
-            {Request("RenewSubscribe", FollowUpBody(address)), "HTTP/1.1 400 Bad Request", unknown},
-            // A request that cannot be read gets 400 and the connection is closed.
-            {"GARBAGE\r\n\r\n", "HTTP/1.1 400 Bad Request", "Malformed request"}};
+            {Request("RenewSubscribe", FollowUpBody(address)), bad, unknown},
+            {"GARBAGE\r\n\r\n", bad, "Malformed request"}};  // then the connection is closed
         for (const auto& r : rows) {
             QVERIFY(client.send(r.request) && client.read(&m));
             QVERIFY2(m.firstLine == r.firstLine, r.request.left(40) + " -> " + m.firstLine);
@@ -108,7 +100,7 @@ class SimLongPortTest : public QObject {
         o.targetCount = 2;
         o.pictureWidth = 320;
         o.pictureHeight = 180;
-        o.pictureBytes = 70000;  // padded up to this size, still a picture
+        o.pictureBytes = 70000;
         o.base64LineBreaks = breaks;
         o.writeMode = SimWriteMode(mode);
         o.pieceBytes = 777;
@@ -125,19 +117,15 @@ class SimLongPortTest : public QObject {
             QCOMPARE(m.firstLine, QByteArray("POST /SendAlarmStatus HTTP/1.1"));
             QCOMPARE(m.contentLength, m.body.size());
             QVERIFY(m.body.startsWith("<?xml") && IsWellFormedXml(m.body));
-            // The document's own lines end in LF: a CR LF can only come from the Base64 texts.
-            QCOMPARE(m.body.contains("\r\n"), breaks);
+            QCOMPARE(m.body.contains("\r\n"), breaks);  // only Base64 texts may hold CR LF
             QCOMPARE(ElementText(m.body, {"config", "smartType"}),
                      QByteArray(seq % 2 == 1 ? "VFD_MATCH" : "PEA"));
             for (const QByteArray& line : m.body.split('\n'))  // Base64 broken after 76
                 QVERIFY(!line.endsWith('\r') || line.contains('<') || line.size() == 77);
             const QList<QByteArray> pictures = EventPictures(m.body);
             QCOMPARE(pictures.size(), 3);  // snap, album, source or source and two targets
-            for (const QByteArray& jpeg : pictures) {
-                const QSize size = QImage::fromData(jpeg, "JPG").size();
-                QVERIFY(jpeg.size() >= 70000 && size.width() >= 16);
-                sources += size == QSize(320, 180);
-            }
+            for (const QByteArray& jpeg : pictures)  // padded, still a picture
+                sources += jpeg.size() >= 70000 && QImage::fromData(jpeg).size() == QSize(320, 180);
             sent += pictures;
         }
         QCOMPARE(sources, 5);
@@ -145,41 +133,35 @@ class SimLongPortTest : public QObject {
         QList<QByteArray> recorded;
         for (const QFileInfo& file : QDir(record.filePath("pictures")).entryInfoList(QDir::Files))
             recorded << ReadFile(file.filePath());
-        QCOMPARE(Sorted(recorded), Sorted(sent));
+        std::sort(recorded.begin(), recorded.end());
+        std::sort(sent.begin(), sent.end());
+        QCOMPARE(recorded, sent);
         // The count is reached; a list naming nothing the device detects gets no events.
         QVERIFY(!Subscribe(client, SubscribeBody({"FIRE"})).isEmpty());
         QVERIFY(!client.anythingWithin(500));
         QCOMPARE(Ask(sim, &DeviceSimulator::eventsPushed), 5);
-        QCOMPARE(ReadFile(record.filePath("long-sent.bin")), client.received());
+        QCOMPARE(ReadFile(record.filePath("long-sent.bin")), client.received);
     }
 
     void writeModesShowInTheReads() {
-        SimulatorOptions o = Pushing(2, {"PEA"});
-        o.writeMode = SimWriteMode::Pieces;
-        o.pieceBytes = 512;
-        o.pieceIntervalMs = 40;
-        {
+        // Pieces 40 ms apart are read apart (a busy machine may join two); pairs in one write.
+        for (const SimWriteMode mode : {SimWriteMode::Pieces, SimWriteMode::Pairs}) {
+            SimulatorOptions o = Pushing(2, {"PEA"}, mode == SimWriteMode::Pairs);
+            o.writeMode = mode;
+            o.pieceBytes = 512;
+            o.pieceIntervalMs = 40;
             SimulatorThread sim(o);
             QVERIFY(sim.start());
             Client client(sim.longPort());
             QVERIFY(!Subscribe(client).isEmpty());
-            const qsizetype before = client.reads().size();
-            Message m;
-            QVERIFY(client.read(&m));
-            // Pieces come 40 ms apart: the reads see them apart (a busy machine may take two).
-            const qsizetype writes = (m.head.size() + m.body.size() + 511) / 512;
-            const qsizetype reads = client.reads().size() - before;
-            QVERIFY2(writes >= 3 && reads * 2 >= writes, qPrintable(QString::number(reads)));
+            const qsizetype before = client.reads.size();
+            Message m, second;
+            QVERIFY(client.read(&m, 8000) && client.read(&second, 8000));
+            if (mode == SimWriteMode::Pairs)
+                QCOMPARE(client.reads.last().count("POST /SendAlarmStatus HTTP/1.1"), 2);
+            else
+                QVERIFY((client.reads.size() - before) * 1024 >= m.head.size() + m.body.size());
         }
-        o.writeMode = SimWriteMode::Pairs;
-        o.eventRate = 1;  // one tick after the answer: two events in one write
-        SimulatorThread sim(o);
-        QVERIFY(sim.start());
-        Client client(sim.longPort());
-        QVERIFY(!Subscribe(client).isEmpty());
-        Message first, second;
-        QVERIFY(client.read(&first, 8000) && client.read(&second, 8000));
-        QCOMPARE(client.reads().last().count("POST /SendAlarmStatus HTTP/1.1"), 2);
     }
 
     void cancelAndDisconnectStopThePushing() {
@@ -212,15 +194,12 @@ class SimLongPortTest : public QObject {
         help.setProcessEnvironment(env);
         help.start(TESSALY_DEVSIM_PATH, {"--help"});
         QVERIFY(help.waitForFinished(10000) && help.exitCode() == 0);
-        const QByteArray text = help.readAllStandardOutput();
-        for (const char* option : {"--short-port", "--long-port", "--auth", "--write", "--record"})
-            QVERIFY2(text.contains(option), option);
+        QVERIFY(help.readAllStandardOutput().contains("--long-port"));
 
-        QTemporaryDir record;
         QProcess program;
         program.setProcessEnvironment(env);
-        program.start(TESSALY_DEVSIM_PATH, {"--rate", "0", "--count", "2", "--kinds", "PEA",
-                                            "--record", record.path(), "--user", "op"});
+        program.start(TESSALY_DEVSIM_PATH,
+                      {"--rate", "0", "--count", "2", "--kinds", "PEA", "--user", "op"});
         QByteArray out;  // "short-port <n>" and "long-port <n>" lines
         while (out.count('\n') < 2 && program.waitForReadyRead(10000))
             out += program.readAllStandardOutput();
@@ -231,14 +210,11 @@ class SimLongPortTest : public QObject {
         Client client(lines[1].mid(10).toUShort());
         QVERIFY(client.send(Request("SetSubscribe", SubscribeBody(), BasicAuth("op:739184"))));
         QVERIFY(client.read(&m) && m.firstLine.startsWith("HTTP/1.1 200"));
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY(client.read(&m));
-            QCOMPARE(ElementText(m.body, {"config", "smartType"}), QByteArray("PEA"));
-        }
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(client.read(&m) && ElementText(m.body, {"config", "smartType"}) == "PEA");
         QVERIFY(!client.anythingWithin(300));
         program.terminate();
         QVERIFY(program.waitForFinished(5000));
-        QCOMPARE(ReadFile(record.filePath("long-sent.bin")), client.received());
     }
 };
 

@@ -1,5 +1,4 @@
-// Shared helpers of the simulator tests: a blocking loopback client, long-port requests,
-// posts through HttpPost and small readers of the device's documents.
+// Helpers of the simulator tests: a blocking loopback client, long-port requests, posts.
 #pragma once
 
 #include <QElapsedTimer>
@@ -55,8 +54,8 @@ class Client {
         }
     }
     bool anythingWithin(int ms) { return !buffer_.isEmpty() || fill(ms); }
-    const QByteArray& received() const { return received_; }   // every byte so far
-    const QList<QByteArray>& reads() const { return reads_; }  // what each recv gave
+    QByteArray received;      // every byte so far
+    QList<QByteArray> reads;  // what each recv gave
 
   private:
     bool fill(int timeoutMs) {
@@ -64,28 +63,23 @@ class Client {
             return false;
         const QByteArray bytes = socket_.readAll();
         buffer_ += bytes;
-        received_ += bytes;
-        reads_ << bytes;
+        received += bytes;
+        reads << bytes;
         return true;
     }
     QTcpSocket socket_;
-    QByteArray buffer_, received_;
-    QList<QByteArray> reads_;
+    QByteArray buffer_;
 };
 
-struct Post {
-    int ok = 0;
-    QByteArray body;
-};
-// HttpPost to 127.0.0.1:port/path.
-inline Post PostTo(quint16 port, const QByteArray& path, const QByteArray& body = {},
-                   const std::string& user = "admin", const std::string& password = "739184") {
-    std::string response, error;
-    Post p;
-    p.ok = HttpPost("127.0.0.1", std::to_string(port), user, password, path.toStdString(),
-                    body.toStdString(), response, error);
-    p.body = QByteArray::fromStdString(response);
-    return p;
+// HttpPost to 127.0.0.1:port/path: the answer's body, "(failed)" when the transfer failed.
+inline QByteArray PostTo(quint16 port, const QByteArray& path, const QByteArray& body = {},
+                         const std::string& user = "admin",
+                         const std::string& password = "739184") {
+    std::string response;
+    return HttpPost("127.0.0.1", std::to_string(port), user, password, path.toStdString(),
+                    body.toStdString(), response)
+               ? QByteArray::fromStdString(response)
+               : QByteArray("(failed)");
 }
 
 // The first such attribute, or empty.
@@ -126,13 +120,6 @@ inline QByteArray Subscribe(Client& client, const QByteArray& body = SubscribeBo
         !m.firstLine.startsWith("HTTP/1.1 200"))
         return {};
     return ElementText(m.body, {"config", "serverAddress"});
-}
-
-// A device that pushes nothing.
-inline SimulatorOptions Quiet() {
-    SimulatorOptions o;
-    o.eventCount = 0;
-    return o;
 }
 
 // A count the running simulator keeps, e.g. &DeviceSimulator::eventsPushed.
