@@ -5,7 +5,6 @@
 #include <QProcess>
 
 #include "cli_test_support.h"
-#include "sim/device_simulator.h"
 
 namespace {
 
@@ -53,10 +52,7 @@ TEST(CliProgram, CtrlCEndsListenDisconnectedWithACompleteLog) {
     EXPECT_FALSE(log.empty());
     EXPECT_EQ(ReadWholeFile(record.Path() + "/long-sent.bin").compare(0, log.size(), log), 0);
     EXPECT_FALSE(FilesBelow(home.Path() + "/pic").empty());
-    int open = -1;  // and the device sees the connection go
-    for (int i = 0; i < 100 && open != 0; ++i) {
-        sim->invoke([&open](DeviceSimulator& d) { open = d.longConnectionCount(); });
-        std::this_thread::sleep_for(std::chrono::milliseconds(open == 0 ? 0 : 50));
-    }
-    EXPECT_EQ(open, 0);
+    for (int i = 0; i < 100 && Ask(*sim, &DeviceSimulator::longConnectionCount) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Ask(*sim, &DeviceSimulator::longConnectionCount), 0);  // the device saw it go
 }

@@ -1,17 +1,15 @@
 #pragma once
 
-// Helpers of the command-line tests: the commands run in-process, files read back, the
-// simulated device started on 127.0.0.1.
-#include <algorithm>
+// Helpers of the command-line tests: commands run in-process, files read back, the device.
 #include <filesystem>
-#include <memory>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "app/dead_port.h"
 #include "catalogue/temp_folder.h"
 #include "cli/cli_commands.h"
-#include "sim/simulator_thread.h"
+#include "sim/sim_support.h"
 
 struct CliRun {
     int status = -1;
@@ -32,14 +30,12 @@ inline std::string ReadWholeFile(const std::string& path) {
     return bytes.str();
 }
 
-// The regular files below a folder, at any depth, as full paths, sorted.
+// The regular files below a folder, at any depth, as full paths, sorted; throws when none.
 inline std::vector<std::string> FilesBelow(const std::string& folder) {
     std::vector<std::string> files;
-    std::error_code error;
-    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error))
-        if (it->is_regular_file())
-            files.push_back(it->path().string());
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
     return files;
 }

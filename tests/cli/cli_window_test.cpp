@@ -1,16 +1,8 @@
 // tessaly-cli lists and previews exactly what the window shows.
-#include <QtTest>
-#include <sstream>
-
-#include "cli/cli_commands.h"
+#include "cli_test_support.h"
 #include "window_fixture.h"
 
 namespace {
-
-std::string RunCliOut(const std::vector<std::string>& args, const std::string& home) {
-    std::ostringstream out, err;
-    return RunCommand(ParseCliArguments(args, home), out, err, {}) == kExitOk ? out.str() : "";
-}
 
 // Every module of the window's mode chosen in turn: its name, then its items indented by two.
 std::string WindowListing(CDorvik_LurvaneDlg* w) {
@@ -47,9 +39,9 @@ class CliWindowTest : public QObject {
     void catalogueListsWhatTheWindowLists() {
         auto w = OpenWindow(folder_.Path());
         QVERIFY(w);
-        QCOMPARE(RunCliOut({"catalogue"}, folder_.Path()), WindowListing(w.get()));  // long
+        QCOMPARE(RunCli({"catalogue"}, folder_.Path()).out, WindowListing(w.get()));  // long
         Click(Control<QRadioButton>(w.get(), kShortConnect));
-        const std::string shortCli = RunCliOut({"catalogue", "--mode", "short"}, folder_.Path());
+        const std::string shortCli = RunCli({"catalogue", "--mode", "short"}, folder_.Path()).out;
         QCOMPARE(shortCli, WindowListing(w.get()));
         QVERIFY(shortCli.find("\nMaintain\n  Reboot\n") != std::string::npos);
     }
@@ -71,7 +63,7 @@ class CliWindowTest : public QObject {
                 QVERIFY2(ClickListItem(w.get(), name), name.c_str());
                 std::vector<std::string> args = {"preview", name};
                 args.insert(args.end(), settings.begin(), settings.end());
-                QCOMPARE(RunCliOut(args, folder_.Path()), w->RequestEditorBytes());
+                QCOMPARE(RunCli(args, folder_.Path()).out, w->RequestEditorBytes());
             }
             const std::tuple<int, std::string, std::string> typed[] = {
                 {kIp, "--ip", "127.0.0.1"},
