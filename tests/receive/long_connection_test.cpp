@@ -66,7 +66,6 @@ TEST_F(LongConnectionPeer, FailedConnects) {
     EXPECT_EQ(connection_.Connect("0.0.0.0", "admin", "", "8080"), ConnectResult::NoPassword);
     EXPECT_EQ(connection_.Connect("0.0.0.0", "admin", "pw", "8080"), ConnectResult::NoIp);
     EXPECT_EQ(ConnectTo(closedPort), ConnectResult::ConnectFailed);
-    EXPECT_EQ(ConnectTo(8080, "not an ip"), ConnectResult::ConnectFailed);
     EXPECT_TRUE(connection_.NeedConnect());
     EXPECT_EQ(connection_.Send("x"), SendResult::Failed);
     EXPECT_EQ(connection_.ReceiveCpuTimeNanoseconds(), -1);
@@ -90,14 +89,6 @@ TEST_F(LongConnectionPeer, LongSendConnectsOnceAndSendsExactBytes) {
     outcome = connection_.LongSend("127.0.0.1", "admin", "pw", "1", "second");
     EXPECT_FALSE(outcome.connectTried) << "reconnected on an open connection";
     EXPECT_EQ(ReadBytes(peer, 6), "second");
-    // A send larger than the socket buffers is completed.
-    std::string big(3 * 1024 * 1024, 'r');
-    big[12345] = 'x';
-    std::string received;
-    std::thread reader([&] { received = ReadBytes(peer, big.size()); });
-    EXPECT_EQ(connection_.Send(big), SendResult::Ok);
-    reader.join();
-    EXPECT_TRUE(received == big);
     // A connect on an open connection replaces it.
     const int second = Connected();
     EXPECT_EQ(ReadBytes(peer, 1), "") << "the first connection was left open";
@@ -107,20 +98,20 @@ TEST_F(LongConnectionPeer, LongSendConnectsOnceAndSendsExactBytes) {
     close(second);
 }
 
-// The device closes when idle and in the middle of a body: the thread reads no more and sleeps
-// without using the processor; the next long send reconnects.
+// The device closes between messages and inside a body: the thread reads no more and sleeps
+// without using the processor; the next long send reconnects; the log keeps both connections.
 TEST_F(LongConnectionPeer, PeerCloseStopsReadingAndTheNextSendReconnects) {
-    const std::string event = EventMessage(FaceMatchBody(ToBase64("never")));
-    for (const std::string& part : {std::string(), event.substr(0, event.size() - 20)}) {
+    const std::string event = EventMessage(FaceMatchBody(ToBase64("whole")));
+    const std::string cut = event.substr(0, event.size() - 20);
+    for (const std::string& part : {event, cut}) {
         SCOPED_TRACE(part.size());
         const std::size_t reads = observer_.Reads().size();
         int peer = Connected();
         ASSERT_GE(peer, 0);
         EXPECT_FALSE(connection_.NeedConnect());
-        ASSERT_TRUE(WriteAll(peer, part));
-        ASSERT_TRUE(observer_.WaitForReads(reads + (part.empty() ? 0 : 1)));
+        ASSERT_TRUE(WriteAll(peer, part) && observer_.WaitForReads(reads + 1));
         close(peer);
-        ASSERT_TRUE(observer_.WaitForReads(reads + (part.empty() ? 1 : 2)));
+        ASSERT_TRUE(observer_.WaitForReads(reads + 2));
         for (int i = 0; i < 100 && !connection_.NeedConnect(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -129,7 +120,7 @@ TEST_F(LongConnectionPeer, PeerCloseStopsReadingAndTheNextSendReconnects) {
         ASSERT_GE(before, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_LT(connection_.ReceiveCpuTimeNanoseconds() - before, 20'000'000) << "it spins";
-        EXPECT_EQ(observer_.Reads().size(), reads + (part.empty() ? 1 : 2));
+        EXPECT_EQ(observer_.Reads().size(), reads + 2);
         const LongSendOutcome outcome = connection_.LongSend(
             "127.0.0.1", "admin", "pw", std::to_string(device_.Port()), "again");
         EXPECT_TRUE(outcome.connectTried && outcome.connect == ConnectResult::Ok);
@@ -139,6 +130,8 @@ TEST_F(LongConnectionPeer, PeerCloseStopsReadingAndTheNextSendReconnects) {
         close(peer);
         connection_.Disconnect();
     }
+    log_.Close();
+    EXPECT_EQ(ReadFile(log_.Path()), event + cut);
 }
 
 TEST_F(LongConnectionPeer, DisconnectWhileTheThreadIsBlocked) {

@@ -99,9 +99,6 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
     const std::string late = ResponseMessage(std::string(100, ' ') + "<serverAddress>" +
                                              "<![CDATA[http://127.0.0.1:1/S/2]]></serverAddress>");
     const std::size_t at = late.find("<serverAddress");
-    const std::string huge =
-        "POST /SendAlarmStatus HTTP/1.1\r\nContent-Length: 1099511627776\r\n"
-        "Content-Type: application/xml\r\n\r\n<?xml version=\"1.0\"?><con";
     const std::string noXml =
         "POST /x HTTP/1.1\r\nContent-Length: 30\r\n\r\n" + std::string(30, 'b');
     const std::string noLength = "POST /x HTTP/1.1\r\nHost: a\r\n\r\n<?xml?><config/>";
@@ -128,8 +125,6 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
         {"an event larger than the buffer, then a small one", {big + face},
          {{E, big, true, {picture}}, {E, face, true, {"face"}}}},
         {"two events in one read", {one + two}, {{E, one, true, {"one"}}, {E, two, true, {"two"}}}},
-        {"the head cut in three reads", {face.substr(0, 2), face.substr(2, 30), face.substr(32)},
-         {{E, face, true, {"face"}}}},
         {"Content-Length as the last header", {lengthLast}, {{E, lengthLast, true, {"last"}}}},
         {"a lowercase post is other data", {lower}, {{O, lower, false, {}}}},
         {"a read beginning with NUL is dropped", {std::string("\0POST junk", 10), plain},
@@ -140,8 +135,6 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
          {{R, late, false, {}}}, "http://127.0.0.1:1/S/2", {all, late.size() - at}},
         {"a response and an event in one read", {plain + face},
          {{R, plain, false, {}}, {E, face, true, {"face"}}}},
-        {"Content-Length 2^40 is shown, not grown into", {huge, face},
-         {{E, huge, false, {}}, {E, face, true, {"face"}}}},
         {"an event without XML ends before the next one's XML", {noXml + face},
          {{E, noXml, false, {}}, {E, face, true, {"face"}}}},
         {"events without XML or without a length are shown only",
