@@ -16,8 +16,8 @@ using Clock = std::chrono::steady_clock;
 
 class LongConnectionPeer : public ::testing::Test {
   protected:
-    ConnectResult ConnectTo(int port, const std::string& ip = "127.0.0.1") {
-        return connection_.Connect(ip, "admin", "123456", std::to_string(port));
+    ConnectResult ConnectTo(int port) {
+        return connection_.Connect("127.0.0.1", "admin", "123456", std::to_string(port));
     }
     // Connects to the device and returns the device's end of the connection.
     int Connected() {
