@@ -20,11 +20,6 @@ template <class T>
 T* Control(QWidget* window, int id) {
     return window->findChild<T*>(ControlName(id));
 }
-// Each control of ids is enabled (or not).
-inline void ExpectEnabled(QWidget* w, std::initializer_list<int> ids, bool enabled) {
-    for (int id : ids)
-        QVERIFY2(Control<QWidget>(w, id)->isEnabled() == enabled, qPrintable(ControlName(id)));
-}
 inline QLineEdit* Field(QWidget* w, int id) {
     return Control<QLineEdit>(w, id);
 }
