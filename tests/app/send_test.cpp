@@ -37,11 +37,17 @@ class SendTest : public QObject {
     QTcpServer peer_;  // a device that accepts long connections and keeps what it receives
     std::vector<std::unique_ptr<QTcpSocket>> sockets_;
 
-    std::unique_ptr<CDorvik_LurvaneDlg> OpenShort(quint16 port) {
-        return OpenAimedWindow(folder_.Path(), port, true);
-    }
-    std::unique_ptr<CDorvik_LurvaneDlg> OpenLong() {
-        return OpenAimedWindow(folder_.Path(), peer_.serverPort(), false);
+    // A window aimed at 127.0.0.1: in short mode at this short port, or at the peer's long port.
+    std::unique_ptr<CDorvik_LurvaneDlg> Open(quint16 shortPort = 0) {
+        auto w = OpenWindow(folder_.Path());
+        if (w) {
+            TypeIntoField(w.get(), kIp, QStringLiteral("127.0.0.1"));
+            TypeIntoField(w.get(), shortPort ? kShortPort : kLongPort,
+                          QString::number(shortPort ? shortPort : peer_.serverPort()));
+            if (shortPort)
+                Click(Control<QRadioButton>(w.get(), kShortConnect));
+        }
+        return w;
     }
     static bool Send(CDorvik_LurvaneDlg* w, const char* module, const std::string& name) {
         return ChooseModule(w, QString::fromLatin1(module)) && ClickListItem(w, name) &&
@@ -106,7 +112,7 @@ class SendTest : public QObject {
     }
 
     void pairedPaneRoundTripShowsHugeAnswersCutButKeepsThemWhole() {
-        auto w = OpenShort(device_.ShortPort());
+        auto w = Open(device_.ShortPort());
         QVERIFY(w);
         QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
         const std::string answer = Text(w.get(), kResult);
@@ -151,7 +157,7 @@ class SendTest : public QObject {
                     {"739184", DeadPort(),
                      "Send fail, Please Check the IP/Username/Password/ShortPort !", nullptr}};
         for (const auto& row : rows) {
-            auto w = OpenShort(row.port);
+            auto w = Open(row.port);
             QVERIFY(w);
             TypeIntoField(w.get(), kPassword, row.password);
             Box(w.get(), kResult)->setPlainText(QStringLiteral("old"));
@@ -169,7 +175,7 @@ class SendTest : public QObject {
     void aSecondSendIsRefusedWhileOneRuns() {
         QTcpServer silent;  // accepts and stays silent until told otherwise
         QVERIFY(silent.listen(QHostAddress::LocalHost));
-        auto w = OpenShort(silent.serverPort());
+        auto w = Open(silent.serverPort());
         QVERIFY(w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("System")));
         QVERIFY(ClickListItem(w.get(), "GetDeviceInfo"));
@@ -192,7 +198,7 @@ class SendTest : public QObject {
     }
 
     void longClickBuildsTheKeepAliveRequestThatReachesThePeerExactly() {
-        auto w = OpenLong();
+        auto w = Open();
         QVERIFY(w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
         QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
@@ -226,7 +232,7 @@ class SendTest : public QObject {
     }
 
     void answersAppearCutAndLoggedWholeAndTheServerAddressFeedsFollowUps() {
-        auto w = OpenLong();
+        auto w = Open();
         QVERIFY(w);
         QTcpSocket* socket = Connect(w.get());  // empty editor: connects and sends nothing
         QVERIFY(socket);
@@ -275,7 +281,7 @@ class SendTest : public QObject {
     }
 
     void editsOfUserPasswordAndLongPortAndShortSendsDisconnect() {
-        auto w = OpenLong();
+        auto w = Open();
         QVERIFY(w);
         const std::pair<int, QString> edits[] = {{kUser, QStringLiteral("root")},
                                                  {kPassword, QStringLiteral("x")},
@@ -301,7 +307,7 @@ class SendTest : public QObject {
     }
 
     void failedChecksShowTheirMessagesAndFocusTheirField() {
-        auto w = OpenLong();
+        auto w = Open();
         QVERIFY(w);
         QApplication::setActiveWindow(w.get());
         const struct {

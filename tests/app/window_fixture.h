@@ -95,19 +95,6 @@ inline std::unique_ptr<CDorvik_LurvaneDlg> OpenWindow(const std::string& program
     return QTest::qWaitForWindowExposed(window.get()) ? std::move(window) : nullptr;
 }
 
-// A window aimed at 127.0.0.1:port, on the short port in short mode or the long port.
-inline std::unique_ptr<CDorvik_LurvaneDlg> OpenAimedWindow(const std::string& folder, quint16 port,
-                                                           bool shortMode) {
-    auto w = OpenWindow(folder);
-    if (!w)
-        return w;
-    TypeIntoField(w.get(), kIp, QStringLiteral("127.0.0.1"));
-    TypeIntoField(w.get(), shortMode ? kShortPort : kLongPort, QString::number(port));
-    if (shortMode)
-        Click(Control<QRadioButton>(w.get(), kShortConnect));
-    return w;
-}
-
 // Presses a short-mode send button and waits for its outcome; false when none is shown.
 inline bool SendAndWait(CDorvik_LurvaneDlg* w, int button = kShortSend) {
     QSignalSpy finished(w, &CDorvik_LurvaneDlg::shortSendFinished);
