@@ -24,8 +24,13 @@ bool LongRunsUseAvx2() {
     return avx2;
 }
 
-__attribute__((target("avx2"))) const char* SkipBlocksAvx2(const char* p, const char* end, char a,
-                                                           char b) {
+namespace {
+
+// Steps over whole 64-byte blocks of [p, end) that hold neither a nor b, copying them to out
+// when it is set. Returns the first block not stepped over (or the tail under 64 bytes).
+__attribute__((target("avx2"), always_inline)) inline const char* Blocks(const char* p,
+                                                                         const char* end, char* out,
+                                                                         char a, char b) {
     const __m256i va = _mm256_set1_epi8(a);
     const __m256i vb = _mm256_set1_epi8(b);
     while (end - p >= 64) {
@@ -34,30 +39,27 @@ __attribute__((target("avx2"))) const char* SkipBlocksAvx2(const char* p, const 
         if (!_mm256_testz_si256(_mm256_or_si256(Hits(v0, va, vb), Hits(v1, va, vb)),
                                 _mm256_set1_epi8(-1))) {
             break;
+        }
+        if (out != nullptr) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), v0);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), v1);
+            out += 64;
         }
         p += 64;
     }
     return p;
 }
 
+}  // namespace
+
+__attribute__((target("avx2"))) const char* SkipBlocksAvx2(const char* p, const char* end, char a,
+                                                           char b) {
+    return Blocks(p, end, nullptr, a, b);
+}
+
 __attribute__((target("avx2"))) std::size_t CopyBlocksAvx2(const char* p, const char* end,
                                                            char* out, char a, char b) {
-    const char* const start = p;
-    const __m256i va = _mm256_set1_epi8(a);
-    const __m256i vb = _mm256_set1_epi8(b);
-    while (end - p >= 64) {
-        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-        if (!_mm256_testz_si256(_mm256_or_si256(Hits(v0, va, vb), Hits(v1, va, vb)),
-                                _mm256_set1_epi8(-1))) {
-            break;
-        }
-        __m256i* to = reinterpret_cast<__m256i*>(out + (p - start));
-        _mm256_storeu_si256(to, v0);
-        _mm256_storeu_si256(to + 1, v1);
-        p += 64;
-    }
-    return static_cast<std::size_t>(p - start);
+    return static_cast<std::size_t>(Blocks(p, end, out, a, b) - p);
 }
 
 }  // namespace xml_scan
