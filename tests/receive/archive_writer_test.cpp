@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,16 +126,48 @@ TEST(ReceiveArchiveWriter, AFullQueueHoldsTheQueuingThreadAndDropsNothing) {
     EXPECT_EQ(ReadFile(folder.Path() + "/3.jpg"), std::string(ArchiveWriter::kQueueBytes / 2, 'p'));
 }
 
+// The receive loop on one end of a socket pair, a device thread writing to the other end.
+struct LoopOnSocketPair {
+    TempFolder folder;
+    TrafficLog log{folder.Path()};
+    int ends[2] = {-1, -1};
+    std::unique_ptr<ReceiveThread> thread;
+    std::thread device;
+    // Starts the loop reporting to observer and the device writing stream.
+    bool Start(ReceiveObserver& observer, std::string stream) {
+        if (socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) {
+            return false;
+        }
+        thread = std::make_unique<ReceiveThread>(
+            ReceiveContext{folder.Path(), &log, nullptr, &observer});
+        if (!thread->Start(ends[0])) {
+            return false;
+        }
+        device = std::thread([this, bytes = std::move(stream)] { WriteAll(ends[1], bytes); });
+        return true;
+    }
+    // Waits for the device, stops the loop and closes both ends. Harmless when done already.
+    void End() {
+        if (device.joinable()) {
+            device.join();
+        }
+        if (thread) {
+            thread->Stop();
+        }
+        for (int& end : ends) {
+            if (end >= 0) {
+                close(end);
+                end = -1;
+            }
+        }
+    }
+    ~LoopOnSocketPair() { End(); }
+};
+
 // The loop lends its buffer to the writer: while the writer is held, the loop reads on into
 // other buffers or waits, never over pictures not decoded yet.
 TEST(ReceiveArchiveWriter, AHeldWriterGetsEveryLentPictureUnharmed) {
-    TempFolder folder;
-    TrafficLog log(folder.Path());
     GateObserver observer;
-    int ends[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-    ReceiveThread thread(ReceiveContext{folder.Path(), &log, nullptr, &observer});
-    ASSERT_TRUE(thread.Start(ends[0]));
     constexpr int kEvents = 12;
     std::vector<std::string> snaps;
     std::string stream;
@@ -142,7 +175,8 @@ TEST(ReceiveArchiveWriter, AHeldWriterGetsEveryLentPictureUnharmed) {
         snaps.push_back(Bytes(250000, 40 + n));
         stream += EventMessage(FaceMatchBody(ToBase64(snaps.back())));
     }
-    std::thread device([&] { WriteAll(ends[1], stream); });
+    LoopOnSocketPair loop;
+    ASSERT_TRUE(loop.Start(observer, stream));
     // Let the loop read as far as it will while the writer is held.
     std::size_t seen = 0;
     for (int quiet = 0, round = 0; quiet < 10 && round < 500; ++round) {
@@ -154,10 +188,7 @@ TEST(ReceiveArchiveWriter, AHeldWriterGetsEveryLentPictureUnharmed) {
     EXPECT_GT(seen, 614400u);  // more than one buffer's worth was read meanwhile
     observer.release.set_value();
     EXPECT_TRUE(observer.WaitForReports(kEvents));
-    device.join();
-    thread.Stop();
-    close(ends[0]);
-    close(ends[1]);
+    loop.End();
     const std::vector<MessageReport> reports = observer.Reports();
     ASSERT_EQ(reports.size(), static_cast<std::size_t>(kEvents));
     for (int n = 0; n < kEvents; ++n) {
@@ -170,28 +201,20 @@ TEST(ReceiveArchiveWriter, AHeldWriterGetsEveryLentPictureUnharmed) {
 // A burst of events over a socket (more jobs than the writer's queue holds), the loop stopped the
 // moment their last byte was read: every picture of every event read is on disk, whole, in order.
 TEST(ReceiveArchiveWriter, StopDuringABurstLosesNoPictureOfAnEventRead) {
-    TempFolder folder;
-    TrafficLog log(folder.Path());
     RecordingObserver observer;
-    int ends[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-    ReceiveThread thread(ReceiveContext{folder.Path(), &log, nullptr, &observer});
-    ASSERT_TRUE(thread.Start(ends[0]));
     constexpr int kEvents = 12;
     std::string stream;
     for (int n = 0; n < kEvents; ++n) {
         stream += EventMessage(FaceMatchBody(ToBase64(Bytes(60000, n)), ToBase64("album"),
                                              ToBase64(std::to_string(n))));
     }
-    std::thread device([&] { WriteAll(ends[1], stream); });
+    LoopOnSocketPair loop;
+    ASSERT_TRUE(loop.Start(observer, stream));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (observer.BytesRead() < stream.size() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    device.join();
-    thread.Stop();
-    close(ends[0]);
-    close(ends[1]);
+    loop.End();
     ASSERT_EQ(observer.BytesRead(), stream.size());
     const std::vector<MessageReport> reports = observer.Reports();
     ASSERT_EQ(reports.size(), static_cast<std::size_t>(kEvents));
