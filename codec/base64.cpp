@@ -474,7 +474,8 @@ Base64DecodePath BestPath() {
     return Base64DecodePath::kPortable;
 }
 
-// The decoding steps with a fast run wherever whole groups follow.
+// The decoding steps with a fast run wherever whole groups follow. Every fast run stops at a
+// "=", so the group that holds one is always decoded here.
 int DecodeWith(FastRun run, const char* src, int srcLen, unsigned char* dst) {
     if (dst == nullptr) {
         return 0;
@@ -507,14 +508,19 @@ int DecodeWith(FastRun run, const char* src, int srcLen, unsigned char* dst) {
             ++i;
             continue;
         }
-        uint32_t v = (static_cast<uint32_t>(value[c]) << 18) |
-                     (static_cast<uint32_t>(value[at(p + 1)]) << 12);
+        const unsigned char c1 = at(p + 1);
+        uint32_t v =
+            (static_cast<uint32_t>(value[c]) << 18) | (static_cast<uint32_t>(value[c1]) << 12);
         p += 2;
         *out++ = static_cast<unsigned char>(v >> 16);
+        // Decoding ends with the group that holds the first pad: whatever follows it (a line
+        // break after "==", say, as MIME encoders write it) is not data.
+        bool pad = c == '=' || c1 == '=' || at(p) == '=';
         if (at(p) != '=') {
             v |= static_cast<uint32_t>(value[s[p]]) << 6;
             ++p;
             *out++ = static_cast<unsigned char>(v >> 8);
+            pad = pad || at(p) == '=';
             if (at(p) != '=') {
                 v |= value[s[p]];
                 ++p;
@@ -522,6 +528,9 @@ int DecodeWith(FastRun run, const char* src, int srcLen, unsigned char* dst) {
             }
         }
         i += 4;
+        if (pad) {
+            break;
+        }
     }
     *out = '\0';
     return static_cast<int>(out - dst);

@@ -40,8 +40,9 @@ int Base64DecodedSize(int srcLen);
 // Decodes srcLen characters of src into dst, writes a NUL after the bytes and returns their
 // count. CR and LF are stepped over where a group of four would begin; inside a group every
 // byte is data. Bytes outside the alphabet (and bytes above 127) decode as 0. A group ends at
-// "=" in its third or fourth place but always counts as four characters. A final group cut
-// short by srcLen decodes as if the missing characters were "="; nothing past srcLen is read.
+// "=" in its third or fourth place, and decoding ends with the first group that holds a "="
+// anywhere: bytes after the pad are ignored, whatever they are. A final group cut short by
+// srcLen decodes as if the missing characters were "="; nothing past srcLen is read.
 // Null or empty src writes only the NUL (if dst is not null) and returns 0. dst must hold
 // Base64DecodedSize(srcLen) bytes: the fast paths may use the bytes after the NUL as scratch.
 int Base64Decode(const char* src, int srcLen, unsigned char* dst);

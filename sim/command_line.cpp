@@ -106,7 +106,8 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "no padding). The padding lies in JPEG comments, so pictures stay valid.",
         "bytes", "0");
     const QCommandLineOption base64Breaks("base64-breaks",
-                                          "Break the Base64 texts with CR LF every 76 characters.");
+                                          "Break the Base64 texts into MIME lines: CR LF after every 76 characters\n"
+                                          "and after the last line.");
     const QCommandLineOption write(
         "write",
         "How pushed messages are cut into socket writes: whole (default, one write "

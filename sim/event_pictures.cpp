@@ -71,14 +71,13 @@ QByteArray PadJpeg(const QByteArray& jpeg, int minBytes) {
 
 QByteArray Base64Text(const QByteArray& bytes, bool lineBreaks) {
     const QByteArray plain = bytes.toBase64();
-    if (!lineBreaks || plain.size() <= kBase64LineLength)
+    if (!lineBreaks)
         return plain;
     QByteArray out;
     out.reserve(plain.size() + plain.size() / kBase64LineLength * 2);
     for (qsizetype i = 0; i < plain.size(); i += kBase64LineLength) {
-        if (i > 0)
-            out += "\r\n";
         out += plain.mid(i, kBase64LineLength);
+        out += "\r\n";
     }
     return out;
 }

@@ -26,6 +26,6 @@ QByteArray DrawEventPicture(const PictureContent& content);
 // enough, are returned unchanged.
 QByteArray PadJpeg(const QByteArray& jpeg, int minBytes);
 
-// Standard Base64 (RFC 4648, "=" padding); with lineBreaks a CR LF follows every 76
-// characters except at the very end.
+// Standard Base64 (RFC 4648, "=" padding); with lineBreaks in MIME lines: a CR LF follows
+// every 76 characters and the last line, as mail encoders and many devices write it.
 QByteArray Base64Text(const QByteArray& bytes, bool lineBreaks);

@@ -10,7 +10,8 @@ inline constexpr std::string_view kBase64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // CR/LF skipped where a group begins, other bytes data (0 outside the alphabet), "=" in place 3
-// or 4 ends a group (4 places still counted), the end of the source reads as "=".
+// or 4 ends a group, the group that holds a "=" ends the decoding, the end of the source reads
+// as "=".
 inline std::string PlainBase64Decode(std::string_view s) {
     auto at = [&](size_t k) { return k < s.size() ? s[k] : '='; };
     auto value = [&](size_t k) -> unsigned {
@@ -28,6 +29,9 @@ inline std::string PlainBase64Decode(std::string_view s) {
         const int take = at(p + 2) == '=' ? 2 : at(p + 3) == '=' ? 3 : 4;
         for (int k = 0; k < take - 1; ++k) {
             out += static_cast<char>(v >> (16 - 8 * k) & 0xFF);
+        }
+        if (take < 4 || at(p) == '=' || at(p + 1) == '=') {
+            break;
         }
         p += take;
     }

@@ -95,7 +95,10 @@ TEST(Base64Decode, Rules) {
         {"QU\r\nJD", std::string("\x41\x40\x00\x24", 4)},  // inside a group CR LF are data (0)
         {"/-_/", std::string("\xFC\x00\x3F", 3)},          // outside the alphabet: 0
         {"\xC3\xA9QQ", std::string("\x00\x04\x10", 3)},    // above 127: 0
-        {"QQ==QUJD", std::string("\x41\x00\x04\x14", 4)},  // the next group starts at the "="
+        {"QQ==QUJD", "A"},  // nothing after the group that holds the pad is decoded
+        {"QUI=\r\n", "AB"},  // MIME: a line break after the pad
+        {"QQ==\n", "A"},
+        {"=QUJD", "\x01\x05\x09"},  // a pad in the first place ends it too
         {"QUI", "AB"},  // cut short: read as padded, nothing past the end read
         {"QQ", "A"},
         {"Q", "\x40"},

@@ -55,7 +55,7 @@ TEST(XmlParse, ErrorTexts) {
         {"  lead <?xml version='1.0'?>\n<!-- c --><a>1</a> tail\n", ""},
         {"<!DOCTYPE a [\n <!ENTITY e \"x>y\">\n <!-- <b/> > -->\n <!ELEMENT a ANY>\n]>\n<a/>", ""},
         {"<a x=\"'>\" y='\">'><b/></a>", ""},
-        {"<a><!--></a>", ""},  // the "--" of the opening does not end it
+        {"<a><!--></a>", ""},  // the "--" of the opening ends it: "<!-->" is a whole comment
         {"<a=1></a><!-- -->", ""},
         {"<a[2]></a>", ""},
         {"<a\n></a >", ""},

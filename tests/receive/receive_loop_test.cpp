@@ -113,6 +113,14 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
                       rest = shorter.substr(cut.size());
     const std::string into = longer + face.substr(0, 30);
 
+    // MIME lines: CR LF after every 76 characters and after the last ("...=" CR LF).
+    const std::string odd = picture.substr(1, 3001), flat = ToBase64(odd);
+    std::string mime;
+    for (std::size_t k = 0; k < flat.size(); k += 76) {
+        mime += flat.substr(k, 76) + "\r\n";
+    }
+    const std::string mimeEvent = EventMessage(TargetsBody("PEA", mime));
+
     const std::string no = "";  // no address recorded
     const std::size_t all = kReceiveBufferSize;
     // clang-format off
@@ -125,6 +133,8 @@ TEST(ReceiveLoopStream, MessagesWhereverTheReadsFall) {
         {"an event larger than the buffer, then a small one", {big + face},
          {{E, big, true, {picture}}, {E, face, true, {"face"}}}},
         {"two events in one read", {one + two}, {{E, one, true, {"one"}}, {E, two, true, {"two"}}}},
+        {"a MIME picture ending in a pad and CR LF is filed byte for byte", {mimeEvent},
+         {{E, mimeEvent, true, {odd}}}},
         {"Content-Length as the last header", {lengthLast}, {{E, lengthLast, true, {"last"}}}},
         {"a lowercase post is other data", {lower}, {{O, lower, false, {}}}},
         {"a read beginning with NUL is dropped", {std::string("\0POST junk", 10), plain},
