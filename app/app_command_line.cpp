@@ -2,9 +2,7 @@
 
 #include <QCommandLineParser>
 
-namespace {
-const char* const kVersion = "3.0.0.6";
-}
+#include "tessaly_version.h"
 
 AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -45,7 +43,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         line.text = usage;
     } else if (parser.isSet(version)) {
         line.version = true;
-        line.text = QStringLiteral("Tessaly %1\n").arg(QLatin1String(kVersion));
+        line.text = QStringLiteral("Tessaly %1\n").arg(QLatin1String(kTessalyVersion));
     }
     return line;
 }

@@ -1,10 +1,11 @@
 #include "app/dorvik_lurvane_app.h"
 
 #include "app/dorvik_lurvane_dlg.h"
+#include "tessaly_version.h"
 
 CDorvik_LurvaneApp::CDorvik_LurvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tessaly"));
-    setApplicationVersion(QStringLiteral("3.0.0.6"));
+    setApplicationVersion(QString::fromLatin1(kTessalyVersion));
 }
 
 int CDorvik_LurvaneApp::InitInstance(const std::function<void(CDorvik_LurvaneDlg&)>& prepare) {

@@ -16,10 +16,9 @@
 #include "app/latest_text_relay.h"
 #include "app/request_text.h"
 #include "catalogue/builtin_interfaces.h"
-#include "request/http_post.h"
-#include "request/long_connection.h"
 #include "request/long_request.h"
-#include "request/short_request.h"
+#include "session/request_text.h"
+#include "tessaly_version.h"
 
 namespace {
 // Least time the window keeps for itself between two texts of the receive thread.
@@ -28,22 +27,13 @@ constexpr int kResultRestMs = 250;
 const QString kChangeAccountCaption = QStringLiteral("Change IP/username/password");
 const QString kChangePortCaption = QStringLiteral("Change Port");
 const QString kChangeOkCaption = QStringLiteral("Change OK");
-const QString kSelectInterfaceText = QStringLiteral("Please select the interface!");
-const QString kShortSendFailText =
-    QStringLiteral("Send fail, Please Check the IP/Username/Password/ShortPort !");
 }  // namespace
 
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
-    : QDialog(parent), m_strProgramFolder(programFolder), m_log(programFolder) {
+    : QDialog(parent), m_session(programFolder, &m_observer) {
     CreateControls();
     m_relay = new LatestTextRelay(this, kResultRestMs, kLongResponseBounds);
-    m_observer = std::make_unique<RelayObserver>(m_relay);
-    ReceiveContext context;
-    context.programFolder = m_strProgramFolder;
-    context.log = &m_log;
-    context.serverAddress = &m_serverAddress;
-    context.observer = m_observer.get();
-    m_long = std::make_unique<LongConnection>(context);
+    m_observer.relay = m_relay;
     connect(m_relay, &LatestTextRelay::delivered, m_editResult, &QPlainTextEdit::setPlainText);
 
     connect(m_comboModule, &QComboBox::activated, this, &CDorvik_LurvaneDlg::OnCbnSelchangeModule);
@@ -88,7 +78,7 @@ CDorvik_LurvaneDlg::~CDorvik_LurvaneDlg() {
 
 void CDorvik_LurvaneDlg::OnInitDialog() {
     UpdateData(false);
-    setWindowTitle(QStringLiteral("Tessaly 3.0.0.6"));
+    setWindowTitle(QStringLiteral("Tessaly ") + QString::fromLatin1(kTessalyVersion));
     BuildCatalogue();
     SetPairPaneEnabled(false);
     m_editUser->setText(QString::fromUtf8(kDefaultUser));
@@ -109,6 +99,7 @@ void CDorvik_LurvaneDlg::OnDestroy() {
         return;
     m_bDestroyed = true;
     DisconnectLong();
+    m_session.CloseLog();
     if (m_shortThread.joinable())
         m_shortThread.join();
 }
@@ -173,8 +164,8 @@ void CDorvik_LurvaneDlg::BuildCatalogue() {
     UpdateData(true);
     m_listInterface->setRowCount(0);
     m_comboModule->clear();
-    m_catalogue.Build(m_nConnMode, m_strProgramFolder);
-    for (const ModuleEntry& module : m_catalogue.Modules()) {
+    m_session.BuildCatalogue(m_nConnMode);
+    for (const ModuleEntry& module : m_session.GetCatalogue().Modules()) {
         m_comboModule->addItem(QString::fromStdString(module.name), module.id);
     }
     // Filling the combo must not choose an entry: the choice comes from the exchange only.
@@ -188,7 +179,7 @@ void CDorvik_LurvaneDlg::OnCbnSelchangeModule() {
         const int index = m_comboModule->currentIndex();
         const int moduleId = index >= 0 ? m_comboModule->itemData(index).toInt() : kNoModuleId;
         const std::vector<std::string> items =
-            m_catalogue.ListItems(m_nConnMode, m_strProgramFolder, m_strModule, moduleId);
+            m_session.ListItems(m_nConnMode, m_strModule, moduleId);
         m_listInterface->setRowCount(0);
         m_listInterface->setRowCount(static_cast<int>(items.size()));
         for (size_t row = 0; row < items.size(); ++row) {
@@ -266,24 +257,17 @@ void CDorvik_LurvaneDlg::OnClickInterfaceList() {
 }
 
 void CDorvik_LurvaneDlg::ClickInShortMode(const std::string& itemText) {
-    const ShortRequest request =
-        ComposeShortRequest(m_catalogue.Find(itemText), itemText, ControlText(ControlId::kIp),
-                            ControlText(ControlId::kShortPort), ControlText(ControlId::kUser),
-                            ControlText(ControlId::kPassword));
+    SyncSettings();
+    const ShortRequest& request = m_session.Choose(itemText);
     m_editResult->clear();
     m_editPairRequest->clear();
     m_editPairResult->clear();
     SetPairPaneEnabled(false);
-    m_strInterface = request.strInterface;
-    m_strPairInterface = request.strPairInterface;
-    m_strBody = request.strBody;
-    m_strHost = request.strHost;
-    m_strAuth = request.strAuth;
     SetRequestEditorBytes(request.preview);
 }
 
 void CDorvik_LurvaneDlg::ClickInLongMode(const std::string& itemText) {
-    m_strProtocolFile = LongRequestFilePath(m_strProgramFolder, m_strModule, itemText);
+    m_strProtocolFile = LongRequestFilePath(m_session.Folder(), m_strModule, itemText);
     m_strIp = ControlText(ControlId::kIp);
     PrepareLongRequest(SubscriptionInterfaceName(m_strProtocolFile));
 }
@@ -298,12 +282,21 @@ void CDorvik_LurvaneDlg::OnSelectProtocol() {
 }
 
 void CDorvik_LurvaneDlg::PrepareLongRequest(const std::string& name) {
+    SyncSettings();
     std::string request;
-    if (::PrepareLongRequest(m_strProtocolFile, m_strIp, name, ControlText(ControlId::kUser),
-                             ControlText(ControlId::kPassword), ServerAddressCopy(),
-                             request) == 0) {
+    if (m_session.PrepareLongRequest(m_strProtocolFile, m_strIp, name, request) ==
+        PrepareResult::Ok) {
         SetRequestEditorBytes(request);
     }
+}
+
+void CDorvik_LurvaneDlg::SyncSettings() {
+    ConnectionSettings& s = m_session.Settings();
+    s.ip = ControlText(ControlId::kIp);
+    s.user = ControlText(ControlId::kUser);
+    s.password = ControlText(ControlId::kPassword);
+    s.longPort = ControlText(ControlId::kLongPort);
+    s.shortPort = ControlText(ControlId::kShortPort);
 }
 
 // ---- Short connection ----
@@ -328,75 +321,66 @@ void CDorvik_LurvaneDlg::OnShortSend() {
     LockConnectionFields();
     DisconnectLong();
     m_editPairRequest->clear();
-    if (m_strInterface.empty()) {
-        DialogSeam::information(this, kSelectInterfaceText);
+    SyncSettings();
+    std::optional<ShortPlan> plan = m_session.PlanShortSend();
+    if (!plan) {
+        DialogSeam::information(this, QString::fromUtf8(kSelectInterfaceText));
         return;
     }
     m_editPairRequest->clear();
     m_editPairResult->clear();
     m_editResult->clear();
-    StartShortTransfer(false, m_strInterface, m_strBody);
+    StartShortTransfer(std::move(*plan));
 }
 
 void CDorvik_LurvaneDlg::OnPairSend() {
     if (m_bShortBusy)
         return;
-    if (m_strPairInterface.empty()) {
-        DialogSeam::information(this, kSelectInterfaceText);
+    SyncSettings();
+    std::optional<ShortPlan> plan =
+        m_session.PlanPairSend(EditedTextToRequestBytes(m_editPairRequest->toPlainText()));
+    if (!plan) {
+        DialogSeam::information(this, QString::fromUtf8(kSelectInterfaceText));
         return;
     }
     m_editPairResult->clear();
-    const std::string request = EditedTextToRequestBytes(m_editPairRequest->toPlainText());
-    StartShortTransfer(true, m_strPairInterface, BodyAfterBlankLine(request));
+    StartShortTransfer(std::move(*plan));
 }
 
-void CDorvik_LurvaneDlg::StartShortTransfer(bool pair, std::string path, std::string body) {
-    // The controls are read now; the post runs on its own thread so the window keeps painting.
-    const std::string ip = ControlText(ControlId::kIp);
-    const std::string port = ControlText(ControlId::kShortPort);
-    const std::string user = ControlText(ControlId::kUser);
-    const std::string password = ControlText(ControlId::kPassword);
+void CDorvik_LurvaneDlg::StartShortTransfer(ShortPlan plan) {
+    // The plan holds the controls' texts as read now; the post runs on its own thread so the
+    // window keeps painting.
     if (m_shortThread.joinable())
         m_shortThread.join();
     SetShortBusy(true);
-    m_shortThread = std::thread(
-        [this, pair, ip, port, user, password, path = std::move(path), body = std::move(body)] {
-            std::string response;
-            const int ok = HttpPost(ip, port, user, password, path, body, response);
-            // The box's text is made here, so a very large answer costs the window nothing.
-            QString shown = DisplayForm(response, kShortAnswerBounds);
-            QMetaObject::invokeMethod(
-                this,
-                [this, pair, ok, path, response = std::move(response), shown = std::move(shown)] {
-                    FinishShortTransfer(pair, ok, response, shown, path);
-                },
-                Qt::QueuedConnection);
-        });
+    m_shortThread = std::thread([this, plan = std::move(plan)] {
+        HttpOutcome outcome = PostShort(plan);
+        // The box's text is made here, so a very large answer costs the window nothing.
+        QString shown = DisplayForm(outcome.body, kShortAnswerBounds);
+        QMetaObject::invokeMethod(
+            this,
+            [this, plan, outcome = std::move(outcome), shown = std::move(shown)] {
+                FinishShortTransfer(plan, outcome, shown);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-void CDorvik_LurvaneDlg::FinishShortTransfer(bool pair, int ok, const std::string& response,
-                                             const QString& shown, const std::string& path) {
+void CDorvik_LurvaneDlg::FinishShortTransfer(const ShortPlan& plan, const HttpOutcome& outcome,
+                                             const QString& shown) {
     if (m_shortThread.joinable())
         m_shortThread.join();
     SetShortBusy(false);
-    if (!ok)
-        DialogSeam::information(this, kShortSendFailText);
-    if (pair) {
+    if (!outcome.completed)
+        DialogSeam::information(this, QString::fromUtf8(kShortSendFailText));
+    if (plan.pair) {
         m_editPairResult->setPlainText(shown);
     } else {
         m_editResult->setPlainText(shown);
-        if (const API_INTERFACE* record = m_catalogue.FindByPrefix(path)) {
-            m_strPairInterface = record->strPairName;
-        }
-        if (ok && !m_strPairInterface.empty()) {
+        const PairPane pane = m_session.FinishShortSend(plan, outcome);
+        if (pane.open) {
             SetPairPaneEnabled(true);
-            if (path.find("/1") != std::string::npos)
-                m_strPairInterface += "/1";
-            // The partner's request carries the answer just received, so the setting can be
-            // edited in place and sent back.
-            const std::string body = WithCrLfLineEnds(response);
-            m_editPairRequest->setPlainText(BytesForDisplay(
-                FormatShortRequestHeader(m_strPairInterface, m_strAuth, m_strHost, body)));
+            m_editPairRequest->setPlainText(BytesForDisplay(pane.request));
         }
     }
     emit shortSendFinished();

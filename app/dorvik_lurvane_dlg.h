@@ -8,8 +8,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/program_folder.h"
 #include "receive/receive_observer.h"
-#include "receive/server_address.h"
-#include "receive/traffic_log.h"
+#include "session/device_session.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -20,11 +19,13 @@ class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class LatestTextRelay;
-class LongConnection;
+struct HttpOutcome;
+struct ShortPlan;
 
-// The one window of the tool. It owns the catalogue, the stored parts of the last short-mode
-// request and the long connection; its handlers read the controls, call the core and show the
-// outcome. Controls carry their numeric ids as object names (see app/control_ids.h).
+// The one window of the tool. Its device session (session/) holds the catalogue, the stored
+// parts of the last short-mode request and the long connection; the handlers read the
+// controls, call the session and show the outcome. Controls carry their numeric ids as object
+// names (see app/control_ids.h).
 class CDorvik_LurvaneDlg : public QDialog {
     Q_OBJECT
   public:
@@ -71,8 +72,8 @@ class CDorvik_LurvaneDlg : public QDialog {
     const std::string& PairInterface() const { return m_strPairInterface; }
     const std::string& Body() const { return m_strBody; }
     const std::string& ProtocolFile() const { return m_strProtocolFile; }
-    const std::string& ProgramFolder() const { return m_strProgramFolder; }
-    const Catalogue& GetCatalogue() const { return m_catalogue; }
+    const std::string& ProgramFolder() const { return m_session.Folder(); }
+    const Catalogue& GetCatalogue() const { return m_session.GetCatalogue(); }
     // True from the start of a short or paired send until its outcome has been shown.
     bool ShortSendInProgress() const { return m_bShortBusy; }
 
@@ -103,9 +104,11 @@ class CDorvik_LurvaneDlg : public QDialog {
     void ClickInLongMode(const std::string& itemText);
     void PrepareLongRequest(const std::string& name);
     std::string ServerAddressCopy() const;
-    void StartShortTransfer(bool pair, std::string path, std::string body);
-    void FinishShortTransfer(bool pair, int ok, const std::string& response, const QString& shown,
-                             const std::string& path);
+    // Copies the connection fields into the session's settings.
+    void SyncSettings();
+    void StartShortTransfer(ShortPlan plan);
+    void FinishShortTransfer(const ShortPlan& plan, const HttpOutcome& outcome,
+                             const QString& shown);
     void SetShortBusy(bool busy);
     void SetPairPaneEnabled(bool enabled);
     std::string ControlText(int id) const;
@@ -133,14 +136,7 @@ class CDorvik_LurvaneDlg : public QDialog {
     QButtonGroup* m_groupMode = nullptr;
     QLabel* m_labelStatus = nullptr;  // "Sending request..." while a post runs
 
-    // State.
-    std::string m_strProgramFolder;
-    Catalogue m_catalogue;
-    std::string m_strHost;
-    std::string m_strAuth;
-    std::string m_strInterface;
-    std::string m_strPairInterface;
-    std::string m_strBody;
+    // State of the window's own; the rest lives in the session (below).
     std::string m_strIp;
     std::string m_strProtocolFile;
     int m_nConnMode = 0;
@@ -160,20 +156,20 @@ class CDorvik_LurvaneDlg : public QDialog {
     LatestTextRelay* m_relay = nullptr;
 
     // The receive thread's results reach the window through this observer: the response box
-    // text goes to m_relay, which never waits for the window's thread.
+    // text goes to the relay, which never waits for the window's thread.
     class RelayObserver : public ReceiveObserver {
       public:
-        explicit RelayObserver(LatestTextRelay* relay) : m_relay(relay) {}
         void OnResponseText(std::string_view text) override;
-
-      private:
-        LatestTextRelay* m_relay;
+        LatestTextRelay* relay = nullptr;  // set before anything connects
     };
+    RelayObserver m_observer;  // declared before the session, which it outlives
 
-    // The long connection and what its receive thread borrows; the connection is declared
-    // last so that it goes first.
-    TrafficLog m_log;
-    ServerAddress m_serverAddress;
-    std::unique_ptr<RelayObserver> m_observer;
-    std::unique_ptr<LongConnection> m_long;
+    // The device session, and the window's names for the stored parts of the last short-mode
+    // click, which the session keeps.
+    DeviceSession m_session;
+    const std::string& m_strInterface = m_session.Choice().strInterface;
+    const std::string& m_strPairInterface = m_session.Choice().strPairInterface;
+    const std::string& m_strBody = m_session.Choice().strBody;
+    const std::string& m_strHost = m_session.Choice().strHost;
+    const std::string& m_strAuth = m_session.Choice().strAuth;
 };

@@ -6,17 +6,15 @@
 #include "app/dialog_seam.h"
 #include "app/dorvik_lurvane_dlg.h"
 #include "app/latest_text_relay.h"
-#include "request/long_connection.h"
 
 void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string_view text) {
-    m_relay->Post(text);
+    relay->Post(text);
 }
 
 void CDorvik_LurvaneDlg::ConnectLong() {
     m_strIp = ControlText(ControlId::kIp);
-    const ConnectResult result =
-        m_long->Connect(m_strIp, ControlText(ControlId::kUser), ControlText(ControlId::kPassword),
-                        ControlText(ControlId::kLongPort));
+    SyncSettings();
+    const ConnectResult result = m_session.ConnectLong();
     const QString message = QString::fromUtf8(ConnectResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
@@ -36,26 +34,25 @@ void CDorvik_LurvaneDlg::ConnectLong() {
 }
 
 void CDorvik_LurvaneDlg::DisconnectLong() {
-    if (m_long)
-        m_long->Disconnect();
+    m_session.DisconnectLong();
 }
 
 bool CDorvik_LurvaneDlg::LongConnected() const {
-    return m_long && m_long->IsOpen();
+    return m_session.LongConnected();
 }
 
 std::string CDorvik_LurvaneDlg::ServerAddressCopy() const {
-    return m_serverAddress.Get();
+    return m_session.ServerAddressCopy();
 }
 
 void CDorvik_LurvaneDlg::OnLongSend() {
     LockConnectionFields();
-    if (m_long->NeedConnect()) {
+    if (m_session.NeedConnect()) {
         DisconnectLong();
         ConnectLong();  // its outcome is not examined: a failed connect makes the send fail
     }
     UpdateData(true);
-    const SendResult result = m_long->Send(RequestEditorBytes());
+    const SendResult result = m_session.SendLong(RequestEditorBytes());
     const QString message = QString::fromUtf8(SendResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);

@@ -1,5 +1,3 @@
-#include <curl/curl.h>
-
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -8,6 +6,7 @@
 #include "app/demo_device.h"
 #include "app/dorvik_lurvane_app.h"
 #include "app/dorvik_lurvane_dlg.h"
+#include "request/http_post.h"
 
 namespace {
 QStringList Arguments(int argc, char** argv) {
@@ -30,7 +29,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const HttpLibrary http;
     int result = 0;
     {
         CDorvik_LurvaneApp app(argc, argv);
@@ -51,6 +50,5 @@ int main(int argc, char** argv) {
             });
         }
     }
-    curl_global_cleanup();
     return result;
 }

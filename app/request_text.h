@@ -11,10 +11,3 @@ QString BytesForDisplay(const std::string& bytes);
 // The request bytes of a text that the user edited: UTF-8, with every line end (LF, CR LF or
 // a lone CR) written as CR LF. An empty text gives no bytes.
 std::string EditedTextToRequestBytes(const QString& text);
-
-// The bytes with every line end (LF, CR LF or a lone CR) written as CR LF.
-std::string WithCrLfLineEnds(const std::string& bytes);
-
-// The bytes after the first blank line (the first CR LF CR LF) of a request text: its body.
-// Empty when the text holds no blank line or nothing follows it.
-std::string BodyAfterBlankLine(const std::string& request);

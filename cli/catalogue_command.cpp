@@ -6,7 +6,7 @@
 
 int RunCatalogue(const CliArguments& args, std::ostream& out, std::ostream& err) {
     (void)err;
-    const std::string& home = args.settings.home;
+    const std::string& home = args.home;
     Catalogue catalogue;
     catalogue.Build(args.mode, home);
     for (const ModuleEntry& module : catalogue.Modules()) {

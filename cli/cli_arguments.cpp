@@ -6,9 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
-#ifndef TESSALY_VERSION
-#define TESSALY_VERSION "0"
-#endif
+#include "tessaly_version.h"
 
 namespace {
 
@@ -74,7 +72,7 @@ struct PendingOption {
 CliArguments ParseCliArguments(const std::vector<std::string>& args,
                                const std::string& defaultHome) {
     CliArguments out;
-    out.settings.home = defaultHome;
+    out.home = defaultHome;
     std::vector<PendingOption> options;
     std::vector<std::string> positional;
     bool optionsEnded = false;
@@ -154,21 +152,21 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                 out.error = "--ip needs an address";
                 return out;
             }
-            out.settings.ip = value;
+            out.connection.ip = value;
         } else if (name == "user") {
-            out.settings.user = value;
+            out.connection.user = value;
         } else if (name == "password") {
-            out.settings.password = value;
+            out.connection.password = value;
         } else if (name == "long-port" || name == "short-port") {
             if (!ReadNumber(value, 1, 65535, number)) {
                 out.error =
                     "--" + name + " needs a port number from 1 to 65535, not \"" + value + "\"";
                 return out;
             }
-            (name == "long-port" ? out.settings.longPort : out.settings.shortPort) =
+            (name == "long-port" ? out.connection.longPort : out.connection.shortPort) =
                 std::to_string(number);
         } else if (name == "home") {
-            out.settings.home = value;
+            out.home = value;
         } else if (name == "mode") {
             if (value == "short") {
                 out.mode = kConnShort;
@@ -220,8 +218,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     } else if (wanted == 1) {
         out.interfaceName = positional.front();
     }
-    if (!IsFolder(out.settings.home)) {
-        out.error = "the home folder \"" + out.settings.home + "\" is not a folder";
+    if (!IsFolder(out.home)) {
+        out.error = "the home folder \"" + out.home + "\" is not a folder";
         return out;
     }
     out.command = command;
@@ -270,5 +268,5 @@ std::string CliUsage() {
 }
 
 std::string CliVersionText() {
-    return std::string("tessaly-cli ") + TESSALY_VERSION + "\n";
+    return std::string("tessaly-cli ") + kTessalyVersion + "\n";
 }

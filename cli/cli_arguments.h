@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/builtin_interfaces.h"
 #include "catalogue/catalogue.h"
+#include "session/connection_settings.h"
 
 // Exit statuses of tessaly-cli.
 inline constexpr int kExitOk = 0;      // done
@@ -14,21 +14,12 @@ inline constexpr int kExitUsage = 2;   // the command line is wrong
 // What tessaly-cli is asked to do.
 enum class CliCommand { None, Catalogue, Preview, Send, Listen };
 
-// The connection settings, as the window's fields hold them, and the folder that stands for
-// the program folder.
-struct CliSettings {
-    std::string ip = kDefaultIp;             // never empty after a successful parse
-    std::string user = kDefaultUser;            // may be empty
-    std::string password = kDefaultPassword;    // may be empty
-    std::string longPort = kDefaultLongPort;    // decimal 1..65535
-    std::string shortPort = kDefaultShortPort;  // decimal 1..65535
-    std::string home;                           // request folders, ApiLog.txt and pic
-};
-
 // The parsed command line.
 struct CliArguments {
     CliCommand command = CliCommand::None;  // None with help, version or an error
-    CliSettings settings;
+    ConnectionSettings connection;   // as the window's fields hold them; ip never empty, ports
+                                     // decimal 1..65535 after a successful parse
+    std::string home;                // request folders, ApiLog.txt and pic
     int mode = kConnLong;            // catalogue: kConnLong (the window's start mode) or kConnShort
     std::string interfaceName;       // preview, send: the interface as given (may be empty)
     bool hasBodyFile = false;        // send: --body-file was given

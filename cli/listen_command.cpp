@@ -5,10 +5,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/listen_report.h"
-#include "receive/server_address.h"
-#include "receive/traffic_log.h"
-#include "request/long_connection.h"
-#include "request/long_request.h"
+#include "session/device_session.h"
 
 namespace {
 
@@ -76,19 +73,18 @@ void CannotRead(const std::string& file, std::ostream& err) {
 
 // Sends every file in turn, each after the answer to the one before. kExitOk when all were
 // answered or the run was interrupted.
-int SendFiles(const CliArguments& args, LongConnection& connection, ServerAddress& serverAddress,
-              ListenReport& report, Waiter& waiter, std::ostream& err) {
-    const CliSettings& s = args.settings;
+int SendFiles(const CliArguments& args, DeviceSession& session, ListenReport& report,
+              Waiter& waiter, std::ostream& err) {
+    const ConnectionSettings& s = session.Settings();
     for (const std::string& file : args.files) {
         std::string request;
-        if (PrepareLongRequest(file, s.ip, SubscriptionInterfaceName(file), s.user, s.password,
-                               serverAddress.Get(), request) != 0) {
+        if (session.PrepareLongRequest(file, s.ip, SubscriptionInterfaceName(file), request) !=
+            PrepareResult::Ok) {
             CannotRead(file, err);
             return kExitFailed;
         }
         const int answered = report.Responses();
-        const LongSendOutcome outcome =
-            connection.LongSend(s.ip, s.user, s.password, s.longPort, request);
+        const LongSendOutcome outcome = session.LongSend(request);
         if (outcome.connectTried && outcome.connect != ConnectResult::Ok) {
             const std::string message = ConnectResultMessage(outcome.connect);
             err << "tessaly-cli: " << (message.empty() ? "cannot create a socket" : message) << " ("
@@ -99,14 +95,13 @@ int SendFiles(const CliArguments& args, LongConnection& connection, ServerAddres
             err << "tessaly-cli: " << SendResultMessage(outcome.send) << " (\"" << file << "\")\n";
             return kExitFailed;
         }
-        while (report.Responses() <= answered && !connection.NeedConnect() && waiter.Tick()) {
+        while (report.Responses() <= answered && !session.NeedConnect() && waiter.Tick()) {
         }
         if (waiter.Interrupted())
             return kExitOk;
         if (report.Responses() <= answered) {
             err << "tessaly-cli: no answer to \"" << file << "\""
-                << (connection.NeedConnect() ? ": the device closed the connection\n"
-                                             : " in time\n");
+                << (session.NeedConnect() ? ": the device closed the connection\n" : " in time\n");
             return kExitFailed;
         }
     }
@@ -117,39 +112,30 @@ int SendFiles(const CliArguments& args, LongConnection& connection, ServerAddres
 
 int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
               const InterruptWait& interrupted) {
-    const CliSettings& s = args.settings;
     // Nothing goes out while any of the files is unusable.
     for (const std::string& file : args.files) {
         std::string data;
-        if (ReadProtocolFile(file, data) != 0) {
+        if (!ReadProtocolFile(file, data)) {
             CannotRead(file, err);
             return kExitFailed;
         }
     }
 
-    TrafficLog log(s.home);
-    ServerAddress serverAddress;
     ListenReport report;
     Waiter waiter(args, report, out, interrupted);
-    ReceiveContext context;
-    context.programFolder = s.home;
-    context.log = &log;
-    context.serverAddress = &serverAddress;
-    context.observer = &report;
-
     int status = kExitOk;
     {
-        LongConnection connection(context);
-        status = SendFiles(args, connection, serverAddress, report, waiter, err);
+        DeviceSession session(args.home, &report);
+        session.Settings() = args.connection;
+        status = SendFiles(args, session, report, waiter, err);
         if (status == kExitOk && !waiter.Interrupted()) {
-            while (!connection.NeedConnect() && waiter.Tick()) {
+            while (!session.NeedConnect() && waiter.Tick()) {
             }
-            if (connection.NeedConnect() && !waiter.Interrupted())
+            if (session.NeedConnect() && !waiter.Interrupted())
                 err << "tessaly-cli: the device closed the connection\n";
         }
-        connection.Disconnect();
+        // Leaving the block disconnects and closes the log.
     }
     waiter.PrintLines();
-    log.Close();
     return status;
 }

@@ -1,6 +1,5 @@
 // tessaly-cli: the catalogue, short requests and long-connection subscriptions of the window,
 // from the command line.
-#include <curl/curl.h>
 #include <signal.h>
 
 #include <iostream>
@@ -8,6 +7,7 @@
 
 #include "catalogue/program_folder.h"
 #include "cli/cli_commands.h"
+#include "request/http_post.h"
 
 namespace {
 
@@ -45,9 +45,8 @@ int main(int argc, char** argv) {
     if (parsed.command == CliCommand::Listen)
         interrupted = TakeInterruptsSynchronously();
 
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const HttpLibrary http;
     const int status = RunCommand(parsed, std::cout, std::cerr, interrupted);
     std::cout.flush();
-    curl_global_cleanup();
     return status;
 }

@@ -72,6 +72,7 @@ CXmlDocument& CXmlDocument::operator=(CXmlDocument&& other) noexcept {
         // A kept copy may have moved its bytes (a short text lies inside the string itself).
         m_bBorrowed = other.m_bBorrowed;
         m_text = m_bBorrowed ? other.m_text : std::string_view(m_strDoc);
+        m_result = std::move(other.m_result);
         m_strError = std::move(other.m_strError);
         std::copy_n(other.m_iPos, 3, m_iPos);
         m_iPosFree = other.m_iPosFree;
@@ -85,7 +86,7 @@ CXmlDocument& CXmlDocument::operator=(CXmlDocument&& other) noexcept {
         other.m_strDoc.clear();
         other.m_text = std::string_view();
         other.m_bBorrowed = false;
-        other.m_strError.clear();
+        other.SetError({});
         other.ResetPos();
         other.m_iPosFree = 1;
         other.m_nPosCapacity = 0;
@@ -104,7 +105,7 @@ void CXmlDocument::SetDoc(const char* text, int length) {
     }
     m_text = m_strDoc;
     m_bBorrowed = false;
-    m_strError.clear();
+    SetError({});
     ParseDoc();
 }
 

@@ -7,6 +7,34 @@
 
 #include "codec/xml_elem_record.h"
 
+// The first problem a parse met: what it is, where, and the names its message quotes. The
+// message text (GetError) is made from these and nothing else.
+struct XmlParseResult {
+    enum class Status {
+        Ok,
+        EmptyDocument,   // "Empty document"
+        NoRootElement,   // "No root element"
+        RootHasSibling,  // "Root element has sibling"
+        NoStartTag,      // "No start tag for end tag '<name>' at offset <offset>"
+        EndTagMismatch,  // "End tag '<name>' at offset <offset> does not match start tag
+                         //  '<otherName>' at offset <otherOffset>"
+        NotEnded,        // "Element '<name>' at offset <offset> not ended"
+        Incorrect,       // "Incorrect <name> at offset <offset>" (name: "tag name character",
+                         //  "! tag", "comment tag" or "tag")
+        Unterminated,    // "<name> at offset <offset> unterminated" (name: "Comment", "tag", ...)
+    };
+    Status status = Status::Ok;
+    int offset = 0;
+    std::string name;
+    int otherOffset = 0;
+    std::string otherName;
+
+    // True for a parse that met no problem.
+    bool Ok() const { return status == Status::Ok; }
+    // The message; "" for Ok.
+    std::string Text() const;
+};
+
 // An XML document read in one forward pass that records only elements (where their tags lie
 // in the text and how they are linked), then walked with FindElem / IntoElem / OutOfElem and
 // read with GetData / GetAttrib. The text is a kept copy, or the caller's own bytes for a
@@ -44,9 +72,9 @@ class CXmlDocument {
         int nStart = 0;
         int nLength = 0;
         int nFlags = 0;
-        int nNameStart = 0;   // tag name of a start tag, target of a processing instruction
-        int nNameLength = 0;  // 0 for other nodes
-        std::string strName;  // the message of an error met in the node, else empty
+        int nNameStart = 0;    // tag name of a start tag, target of a processing instruction
+        int nNameLength = 0;   // 0 for other nodes
+        XmlParseResult error;  // the problem met in an error node; Ok for other nodes
     };
 
     // Copies length bytes of text and parses them. Null text or length <= 0 gives an empty
@@ -69,8 +97,11 @@ class CXmlDocument {
     void SetDoc(const char* text, int length);
     // True when there is exactly one top-level element and no error was met below it.
     bool IsWellFormed() const;
-    // The first problem met by the last parse (document-level texts win); "" after a clean one.
+    // The message of the first problem met by the last parse (document-level problems win);
+    // "" after a clean one.
     const std::string& GetError() const { return m_strError; }
+    // That problem itself.
+    const XmlParseResult& GetParseResult() const { return m_result; }
     // The document text: the kept copy, or the borrowed bytes.
     std::string_view GetDoc() const { return m_text; }
     // True when the text is the caller's (Borrowing and not replaced since).
@@ -145,7 +176,10 @@ class CXmlDocument {
     std::string m_strDoc;      // the kept copy; empty while borrowing
     std::string_view m_text;   // the text parsed: m_strDoc or the borrowed bytes
     bool m_bBorrowed = false;  // m_text is the caller's
-    std::string m_strError;
+    XmlParseResult m_result;
+    std::string m_strError;  // m_result.Text(), made once per parse
+    // Keeps the first problem of a parse (and its text).
+    void SetError(XmlParseResult result);
     int m_iPos[3] = {0, 0, 0};  // parent, current, child
     int m_iPosFree = 1;
     int m_nNodeType = 0;

@@ -16,12 +16,14 @@ namespace {
 using Token = CXmlDocument::Token;
 using NodeRecord = CXmlDocument::NodeRecord;
 
-std::string Incorrect(const char* what, int offset) {
-    return std::string("Incorrect ") + what + " at offset " + std::to_string(offset);
+using Status = XmlParseResult::Status;
+
+XmlParseResult Incorrect(const char* what, int offset) {
+    return XmlParseResult{Status::Incorrect, offset, what, 0, {}};
 }
 
-std::string Unterminated(const char* kind, int offset) {
-    return std::string(kind) + " at offset " + std::to_string(offset) + " unterminated";
+XmlParseResult Unterminated(const char* kind, int offset) {
+    return XmlParseResult{Status::Unterminated, offset, kind, 0, {}};
 }
 
 // Whether a scan stands inside a quoted run ('...' or "..."); the other kind of quote inside
@@ -87,7 +89,7 @@ class MarkupScanner {
 
     // The text ended inside the node.
     int Unfinished(const char* kind) {
-        m_node.strName = Unterminated(kind, m_pos);
+        m_node.error = Unterminated(kind, m_pos);
         return Finish(CXmlDocument::kNodeError, m_end);
     }
 
@@ -262,8 +264,8 @@ class MarkupScanner {
 
     // A node made an error by the byte before q: runs to a ">" outside quotes, or up to
     // just before the next "<".
-    int ErrorNode(int q, std::string message) {
-        m_node.strName = std::move(message);
+    int ErrorNode(int q, XmlParseResult error) {
+        m_node.error = std::move(error);
         Quotes quotes;
         for (; q < m_end; ++q) {
             const char c = m_d[q];
@@ -341,7 +343,7 @@ int CXmlDocument::ParseNode(Token& token, NodeRecord& node) {
     node.nFlags = 0;
     node.nNameStart = pos;
     node.nNameLength = 0;
-    node.strName.clear();
+    node.error = XmlParseResult{};
     if (d == nullptr || pos >= end || d[pos] == '\0') {
         node.nLength = 0;
         node.nType = 0;
@@ -370,6 +372,37 @@ int CXmlDocument::ParseNode(Token& token, NodeRecord& node) {
     return type;
 }
 
+std::string XmlParseResult::Text() const {
+    const std::string at = " at offset " + std::to_string(offset);
+    switch (status) {
+        case Status::Ok:
+            return std::string();
+        case Status::EmptyDocument:
+            return "Empty document";
+        case Status::NoRootElement:
+            return "No root element";
+        case Status::RootHasSibling:
+            return "Root element has sibling";
+        case Status::NoStartTag:
+            return "No start tag for end tag '" + name + "'" + at;
+        case Status::EndTagMismatch:
+            return "End tag '" + name + "'" + at + " does not match start tag '" + otherName +
+                   "' at offset " + std::to_string(otherOffset);
+        case Status::NotEnded:
+            return "Element '" + name + "'" + at + " not ended";
+        case Status::Incorrect:
+            return "Incorrect " + name + at;
+        case Status::Unterminated:
+            return name + at + " unterminated";
+    }
+    return std::string();
+}
+
+void CXmlDocument::SetError(XmlParseResult result) {
+    m_strError = result.Text();
+    m_result = std::move(result);
+}
+
 bool CXmlDocument::ParseDoc() {
     ResetPos();
     m_iPosFree = 1;
@@ -378,7 +411,7 @@ bool CXmlDocument::ParseDoc() {
     GrowPosArray(static_cast<int>(m_text.size() / 64 + 8));
     Rec(0) = ElemRecord{};
     if (m_text.empty()) {
-        m_strError = "Empty document";
+        SetError({Status::EmptyDocument, 0, {}, 0, {}});
     } else {
         Token token;
         token.pText = m_text.data();
@@ -386,11 +419,11 @@ bool CXmlDocument::ParseDoc() {
         const int first = ParseElem(0, token);
         Rec(0).nLength = static_cast<int>(m_text.size());
         if (first == 0) {
-            m_strError = "No root element";
+            SetError({Status::NoRootElement, 0, {}, 0, {}});
         } else {
             Rec(0).iFirstChild = first;
             if (Rec(first).iNext != 0) {
-                m_strError = "Root element has sibling";
+                SetError({Status::RootHasSibling, 0, {}, 0, {}});
             }
         }
     }
@@ -411,16 +444,16 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
     NodeRecord node;
     const std::string_view doc = m_text;
     auto nameOf = [&](const OpenTag& tag) { return doc.substr(tag.nNameStart, tag.nNameLength); };
-    auto setErrorOnce = [&](std::string text) {
-        if (m_strError.empty()) {
-            m_strError = std::move(text);
+    auto setErrorOnce = [&](XmlParseResult result) {
+        if (m_result.Ok()) {
+            SetError(std::move(result));
         }
     };
     const int containerLevel = Rec(iContainer).Level();
     int iParent = iContainer;  // the innermost open element, also the current element
     int iFirst = 0;
 
-    m_strError.clear();
+    SetError({});
     token.nNext = 0;
     for (;;) {
         const int type = ParseNode(token, node);
@@ -483,10 +516,7 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
             if (matched < 0) {
                 Rec(iContainer).nFlags |= ElemRecord::kIllFormed;
                 Rec(iParent).nFlags |= ElemRecord::kErrorInside;
-                if (m_strError.empty()) {
-                    m_strError = "No start tag for end tag '" + std::string(name) + "' at offset " +
-                                 std::to_string(node.nStart);
-                }
+                setErrorOnce({Status::NoStartTag, node.nStart, std::string(name), 0, {}});
                 continue;
             }
             const int i = open[matched].iElem;
@@ -495,7 +525,7 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
         } else if (type == kNodeError) {
             Rec(iContainer).nFlags |= ElemRecord::kIllFormed;
             Rec(iParent).nFlags |= ElemRecord::kErrorInside;
-            setErrorOnce(node.strName);
+            setErrorOnce(node.error);
             continue;
         } else if (type != kNodeEndOfDoc) {
             continue;
@@ -537,18 +567,15 @@ int CXmlDocument::ParseElem(int iContainer, Token& token) {
                 if (r.nFlags & ElemRecord::kErrorInside) {
                     Rec(up).nFlags |= ElemRecord::kErrorInside;
                 }
-                if (!m_strError.empty()) {
+                if (!m_result.Ok()) {
                     // the innermost element's message is already there
                 } else if (type == kNodeEndOfDoc) {
-                    setErrorOnce("Element '" + std::string(nameOf(open[k])) + "' at offset " +
-                                 std::to_string(r.nStart) + " not ended");
+                    setErrorOnce({Status::NotEnded, r.nStart, std::string(nameOf(open[k])), 0, {}});
                 } else {
                     setErrorOnce(
-                        "End tag '" +
-                        std::string(doc.substr(token.nFirst, token.nLast - token.nFirst + 1)) +
-                        "' at offset " + std::to_string(node.nStart + 1) +
-                        " does not match start tag '" + std::string(nameOf(open[k])) +
-                        "' at offset " + std::to_string(r.nStart));
+                        {Status::EndTagMismatch, node.nStart + 1,
+                         std::string(doc.substr(token.nFirst, token.nLast - token.nFirst + 1)),
+                         r.nStart, std::string(nameOf(open[k]))});
                 }
                 iInner = e;
             }

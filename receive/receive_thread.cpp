@@ -176,7 +176,7 @@ long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size) {
     return static_cast<long>(received);
 }
 
-int RecvThreadProc(ReceiveSession& session) {
+void RecvThreadProc(ReceiveSession& session) {
     const ReceiveContext& context = session.context;
     // Files pictures and passes reports on; every job is done before this function returns.
     ArchiveWriter writer(context.observer);
@@ -184,7 +184,7 @@ int RecvThreadProc(ReceiveSession& session) {
     if (!buffer.Allocate(kReceiveBufferSize)) {
         session.peerClosed.store(true);
         session.stop.WaitForStop();
-        return 0;
+        return;
     }
     auto read = [&](std::size_t at, std::size_t ask) {
         const long n = RecvAndLog(*context.log, session.socket, buffer.Data() + at, ask);
@@ -300,7 +300,6 @@ int RecvThreadProc(ReceiveSession& session) {
         HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, complete);
         consume(end);
     }
-    return 0;
 }
 
 ReceiveThread::ReceiveThread(const ReceiveContext& context) {
@@ -324,6 +323,7 @@ bool ReceiveThread::Start(int socket) {
         session_.stop.Request();
         return false;
     }
+    hasCpuClock_ = pthread_getcpuclockid(thread_.native_handle(), &cpuClock_) == 0;
     return true;
 }
 
@@ -342,10 +342,8 @@ long long ReceiveThread::CpuTimeNanoseconds() const {
     if (!thread_.joinable()) {
         return -1;
     }
-    clockid_t clock;
     timespec now{};
-    if (pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) != 0 ||
-        clock_gettime(clock, &now) != 0) {
+    if (!hasCpuClock_ || clock_gettime(cpuClock_, &now) != 0) {
         return -1;
     }
     return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <time.h>
+
 #include <atomic>
 #include <cstddef>
 #include <string>
@@ -35,9 +37,9 @@ long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size);
 // The receive loop: reads, logs, frames, shows, records the server address and decodes events
 // until the stop flag is cleared; pictures are written and reports made on a second thread of
 // its own (ArchiveWriter), fed in order. After the peer closed or a read failed it reads no
-// more and sleeps until the flag is cleared (returns at once with endAtPeerClose). Returns 0
+// more and sleeps until the flag is cleared (returns at once with endAtPeerClose). Returns
 // once every picture and report of the messages read is done.
-int RecvThreadProc(ReceiveSession& session);
+void RecvThreadProc(ReceiveSession& session);
 
 // Runs RecvThreadProc on its own thread.
 class ReceiveThread {
@@ -66,4 +68,8 @@ class ReceiveThread {
   private:
     ReceiveSession session_;
     std::thread thread_;
+    // The running thread's processor clock, read when it starts (no handle of the thread is
+    // needed afterwards).
+    clockid_t cpuClock_{};
+    bool hasCpuClock_ = false;
 };

@@ -2,9 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -22,7 +24,68 @@ using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
 
 constexpr const char kContentTypeHeader[] = "Content-type:text/plain; charset=UTF-8";
 
+std::string_view TrimLineEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+// Header callback: each status line ("HTTP/1.1 401 Unauthorized") replaces the one before, so
+// after a Digest or Basic round the outcome names the last answer.
+size_t HeaderCallback(char* data, size_t size, size_t nmemb, void* userdata) {
+    auto& outcome = *static_cast<HttpOutcome*>(userdata);
+    const std::string_view line = TrimLineEnd(std::string_view(data, size * nmemb));
+    if (line.rfind("HTTP/", 0) == 0) {
+        const size_t code = line.find(' ');
+        if (code != std::string_view::npos) {
+            const size_t reason = line.find(' ', code + 1);
+            outcome.status =
+                std::strtol(std::string(line.substr(code + 1, 3)).c_str(), nullptr, 10);
+            outcome.reason = reason == std::string_view::npos
+                                 ? std::string()
+                                 : std::string(line.substr(reason + 1));
+        }
+    }
+    return size * nmemb;
+}
+
+// Debug callback: the scheme of the Authorization header of each request sent.
+int DebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* userdata) {
+    if (type != CURLINFO_HEADER_OUT) {
+        return 0;
+    }
+    auto& outcome = *static_cast<HttpOutcome*>(userdata);
+    const std::string_view head(data, size);
+    static constexpr std::string_view kField = "\r\nAuthorization: ";
+    const size_t at = head.find(kField);
+    if (at == std::string_view::npos) {
+        outcome.auth.clear();
+        return 0;
+    }
+    const size_t start = at + kField.size();
+    const size_t end = head.find_first_of(" \r", start);
+    outcome.auth =
+        std::string(head.substr(start, end == std::string_view::npos ? end : end - start));
+    return 0;
+}
+
 }  // namespace
+
+HttpLibrary::HttpLibrary() {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
+
+HttpLibrary::~HttpLibrary() {
+    curl_global_cleanup();
+}
+
+std::string HttpOutcome::StatusText() const {
+    if (status == 0) {
+        return std::string();
+    }
+    return reason.empty() ? std::to_string(status) : std::to_string(status) + " " + reason;
+}
 
 size_t CurlWriteCallback(char* data, size_t size, size_t nmemb, void* userdata) {
     const size_t bytes = size * nmemb;
@@ -40,22 +103,21 @@ std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
     return "http://" + ip + ":" + std::to_string(port) + "/" + path;
 }
 
-int HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-             const std::string& password, const std::string& path, const std::string& body,
-             std::string& response, std::string& error) {
-    response.clear();
-    error.clear();
+HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
+                     const std::string& password, const std::string& path,
+                     const std::string& body) {
+    HttpOutcome outcome;
     const std::string url = ShortPostUrl(ip, shortPort, path);
 
     EasyHandle handle(curl_easy_init());
     if (!handle) {
-        error = "cannot create a transfer handle";
-        return 0;
+        outcome.error = "cannot create a transfer handle";
+        return outcome;
     }
     HeaderList headers(curl_slist_append(nullptr, kContentTypeHeader));
     if (!headers) {
-        error = "cannot build the request headers";
-        return 0;
+        outcome.error = "cannot build the request headers";
+        return outcome;
     }
     char errorBuffer[CURL_ERROR_SIZE] = {};
     CURL* h = handle.get();
@@ -64,11 +126,17 @@ int HttpPost(const std::string& ip, const std::string& shortPort, const std::str
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kHttpConnectTimeoutSeconds);
     curl_easy_setopt(h, CURLOPT_TIMEOUT, kHttpTransferTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, HeaderCallback);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &outcome);
+    // The debug callback sees the request heads (for the scheme used); nothing is printed.
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, DebugCallback);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &outcome);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
 
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, CurlWriteCallback);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &response);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &outcome.body);
     // User name and password go separately, so a ":" inside the user name stays part of it.
     curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
     curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
@@ -78,17 +146,15 @@ int HttpPost(const std::string& ip, const std::string& shortPort, const std::str
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
 
+    const auto start = std::chrono::steady_clock::now();
     const CURLcode code = curl_easy_perform(h);
-    if (code != CURLE_OK) {
-        error = errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code);
-        return 0;
+    outcome.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+    outcome.completed = code == CURLE_OK;
+    if (!outcome.completed) {
+        outcome.error =
+            errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code);
     }
-    return 1;
-}
-
-int HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-             const std::string& password, const std::string& path, const std::string& body,
-             std::string& response) {
-    std::string error;
-    return HttpPost(ip, shortPort, user, password, path, body, response, error);
+    return outcome;
 }

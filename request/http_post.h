@@ -1,29 +1,48 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The short connection: one HTTP POST through libcurl's easy interface per call.
-// curl_global_init must have been called once by the program (or test) before the first call.
 
 // Transfer limits of one post, in seconds.
 constexpr long kHttpConnectTimeoutSeconds = 10;
 constexpr long kHttpTransferTimeoutSeconds = 60;
 
-// Posts body to "http://<ip>:<atoi(shortPort)>/<path>" with the header
-// "Content-type:text/plain; charset=UTF-8", authorised by Basic or Digest as the device's
-// challenge asks. The answer's body (never its headers) is appended to response, which is
-// emptied first. Returns 1 when the transfer completed, whatever the HTTP status (a 401 or
-// 404 answer gives 1 and its body), and 0 when it did not (refused, unreachable, timed out,
-// bad URL); response then holds whatever arrived, normally nothing. A ":" in the user name
-// is passed through as it is. Texts are bytes: nothing is converted.
-int HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-             const std::string& password, const std::string& path, const std::string& body,
-             std::string& response);
+// The HTTP library's process-wide set-up: one in main (and in each test program), made before
+// any other thread starts and kept until the end.
+class HttpLibrary {
+  public:
+    HttpLibrary();
+    ~HttpLibrary();
+    HttpLibrary(const HttpLibrary&) = delete;
+    HttpLibrary& operator=(const HttpLibrary&) = delete;
+};
 
-// As above; error receives libcurl's description of a failed transfer ("" when it completed).
-int HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-             const std::string& password, const std::string& path, const std::string& body,
-             std::string& response, std::string& error);
+// What one post gave. An answer with an error status (401, 404) is a completed transfer.
+struct HttpOutcome {
+    bool completed = false;   // libcurl reports the transfer done, whatever the HTTP status
+    long status = 0;          // status code of the last answer; 0 when none arrived
+    std::string reason;       // its reason phrase ("Unauthorized"); may be empty
+    std::string auth;         // scheme of the last request's Authorization ("Basic", "Digest"),
+                              // "" when it carried none
+    long long elapsedMs = 0;  // from the start of the transfer to its end
+    std::string body;         // the answer's body as received, never its headers; after a
+                              // failure whatever arrived (normally nothing)
+    std::string error;        // why the transfer failed (libcurl's text); "" when completed
+
+    // Body bytes received.
+    std::size_t Bytes() const { return body.size(); }
+    // "401 Unauthorized", "200" without a reason; "" when no answer arrived.
+    std::string StatusText() const;
+};
+
+// Posts body to ShortPostUrl(ip, shortPort, path) with the header
+// "Content-type:text/plain; charset=UTF-8", authorised by Basic or Digest as the device's
+// challenge asks. A ":" in the user name is passed through as it is. Texts are bytes: nothing
+// is converted. Needs an HttpLibrary. May run on any thread.
+HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
+                     const std::string& password, const std::string& path, const std::string& body);
 
 // The URL that HttpPost requests: "http://%s:%d/%s" of ip, the number that shortPort starts
 // with (as atoi reads it) and path. The port is printed as the whole number with no range

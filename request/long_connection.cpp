@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -116,19 +117,18 @@ ConnectResult LongConnection::Connect(const std::string& ip, const std::string& 
     }
     Disconnect();
 
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) {
         return ConnectResult::NoSocket;
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(LongPortNumber(longPortText));
-    if (inet_aton(ip.c_str(), &address.sin_addr) == 0 || !ConnectWithTimeout(fd, address) ||
-        !receiver_.Start(fd)) {
-        close(fd);
+    if (inet_aton(ip.c_str(), &address.sin_addr) == 0 || !ConnectWithTimeout(fd.Get(), address) ||
+        !receiver_.Start(fd.Get())) {
         return ConnectResult::ConnectFailed;
     }
-    socket_ = fd;
+    socket_ = std::move(fd);
     needConnect_ = false;
     return ConnectResult::Ok;
 }
@@ -137,10 +137,7 @@ void LongConnection::Disconnect() {
     needConnect_ = true;
     // Shut down and join first, so that no read can reach the descriptor once it is reused.
     receiver_.Stop();
-    if (socket_ >= 0) {
-        close(socket_);
-        socket_ = -1;
-    }
+    socket_.Reset();
 }
 
 bool LongConnection::NeedConnect() const {
@@ -148,12 +145,13 @@ bool LongConnection::NeedConnect() const {
 }
 
 SendResult LongConnection::Send(const std::string& bytes) {
-    if (socket_ < 0) {
+    if (!socket_) {
         return SendResult::Failed;
     }
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = send(socket_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n =
+            send(socket_.Get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "net/unique_fd.h"
 #include "receive/receive_thread.h"
 
 // How long a connect to the long port may take before it is given up.
@@ -68,7 +69,7 @@ class LongConnection {
     // connect, after the device closed the connection or a read failed, and after a failed send.
     bool NeedConnect() const;
     // True while a socket is connected (the device may have closed its side meanwhile).
-    bool IsOpen() const { return socket_ >= 0; }
+    bool IsOpen() const { return static_cast<bool>(socket_); }
     // Sends every byte (continuing short sends, no SIGPIPE). Failed when closed or on error.
     SendResult Send(const std::string& bytes);
     // The long send: if NeedConnect, Disconnect then Connect (its outcome reported, not
@@ -81,6 +82,6 @@ class LongConnection {
 
   private:
     ReceiveThread receiver_;
-    int socket_ = -1;
+    UniqueFd socket_;
     bool needConnect_ = true;
 };

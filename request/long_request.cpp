@@ -51,23 +51,23 @@ std::string SubscriptionInterfaceName(const std::string& path) {
     return path.substr(from, end - from);
 }
 
-int ReadProtocolFile(const std::string& path, std::string& data) {
+bool ReadProtocolFile(const std::string& path, std::string& data) {
     std::string bytes;
     if (!ReadRequestFile(path, bytes) || bytes.empty())
-        return -1;
+        return false;
     data.swap(bytes);
-    return 0;
+    return true;
 }
 
-int BuildLongRequest(std::string& out, const std::string& ip, const std::string& name,
-                     const std::string& user, const std::string& password,
-                     const std::string& body) {
-    out = "POST /" + name + " HTTP/1.1\r\nAuthorization: Basic " +
-          EncodeCredentials(user, password) + "\r\nUser-Agent: Lurvane\r\nHost: " + ip +
-          "\r\nContent-Length: " + std::to_string(body.size()) +
-          "\r\nConnection: keep-alive\r\nKeep-Alive: 300 \r\n\r\n";
+std::string BuildLongRequest(const std::string& ip, const std::string& name,
+                             const std::string& user, const std::string& password,
+                             const std::string& body) {
+    std::string out = "POST /" + name + " HTTP/1.1\r\nAuthorization: Basic " +
+                      EncodeCredentials(user, password) + "\r\nUser-Agent: Lurvane\r\nHost: " + ip +
+                      "\r\nContent-Length: " + std::to_string(body.size()) +
+                      "\r\nConnection: keep-alive\r\nKeep-Alive: 300 \r\n\r\n";
     out += body;
-    return 0;
+    return out;
 }
 
 bool SubstituteServerAddress(std::string& request, const std::string& serverAddress) {
@@ -107,22 +107,20 @@ bool SubstituteServerAddress(std::string& request, const std::string& serverAddr
     return true;
 }
 
-int PrepareLongRequest(const std::string& protocolFile, const std::string& ip,
-                       const std::string& name, const std::string& user,
-                       const std::string& password, const std::string& serverAddress,
-                       std::string& request) {
+PrepareResult PrepareLongRequest(const std::string& protocolFile, const std::string& ip,
+                                 const std::string& name, const std::string& user,
+                                 const std::string& password, const std::string& serverAddress,
+                                 std::string& request) {
     if (ip.empty())
-        return -1;
+        return PrepareResult::NoIp;
     std::string body;
-    if (ReadProtocolFile(protocolFile, body) != 0)
-        return -1;
-    std::string built;
-    if (BuildLongRequest(built, ip, name, user, password, body) != 0)
-        return -1;
+    if (!ReadProtocolFile(protocolFile, body))
+        return PrepareResult::Unreadable;
+    std::string built = BuildLongRequest(ip, name, user, password, body);
     // A subscription is always sent as its file says; follow-ups name the address the
     // device gave.
     if (!EqualsIgnoringCase(name, "SetSubscribe"))
         SubstituteServerAddress(built, serverAddress);
     request.swap(built);
-    return 0;
+    return PrepareResult::Ok;
 }

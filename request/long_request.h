@@ -6,15 +6,16 @@
 // the next "_test" after it. Empty when either marker is missing.
 std::string SubscriptionInterfaceName(const std::string& path);
 
-// Reads the whole request file into `data` (raw bytes, NULs kept). 0 on success; -1, with
-// `data` untouched, when the file cannot be opened or read (a folder included) or is empty.
-int ReadProtocolFile(const std::string& path, std::string& data);
+// Reads the whole request file into `data` (raw bytes, NULs kept). False, with `data`
+// untouched, when the file cannot be opened or read (a folder included) or is empty.
+bool ReadProtocolFile(const std::string& path, std::string& data);
 
-// `out` := the keep-alive request: POST /name, Basic credentials of user and password, Host
-// ip, Content-Length the byte count of body, "Keep-Alive: 300 " (with its blank), then body.
-// Any lengths. Always 0 (the int result is kept for the callers' 0/-1 convention).
-int BuildLongRequest(std::string& out, const std::string& ip, const std::string& name,
-                     const std::string& user, const std::string& password, const std::string& body);
+// The keep-alive request: POST /name, Basic credentials of user and password, Host ip,
+// Content-Length the byte count of body, "Keep-Alive: 300 " (with its blank), then body.
+// Any lengths.
+std::string BuildLongRequest(const std::string& ip, const std::string& name,
+                             const std::string& user, const std::string& password,
+                             const std::string& body);
 
 // Puts serverAddress in place of the CDATA value inside the first serverAddress element of
 // the request's body and sets Content-Length to the new body size. Only that element is
@@ -23,12 +24,19 @@ int BuildLongRequest(std::string& out, const std::string& ip, const std::string&
 // CDATA section lies inside that element.
 bool SubstituteServerAddress(std::string& request, const std::string& serverAddress);
 
+// Outcome of PrepareLongRequest.
+enum class PrepareResult {
+    Ok,
+    NoIp,        // the IP text is empty
+    Unreadable,  // the request file is missing, unreadable or empty
+};
+
 // Reads protocolFile and builds the request for the long connection into `request`. Unless
 // name is "SetSubscribe" (any letter case) the server address is substituted (see
 // SubstituteServerAddress; an empty serverAddress leaves the file's value). The caller copies
-// the recorded server address under its lock and passes the copy. 0 on success; -1, request
-// untouched, when ip is empty or the file is unreadable or empty.
-int PrepareLongRequest(const std::string& protocolFile, const std::string& ip,
-                       const std::string& name, const std::string& user,
-                       const std::string& password, const std::string& serverAddress,
-                       std::string& request);
+// the recorded server address under its lock and passes the copy. On failure `request` is
+// untouched.
+PrepareResult PrepareLongRequest(const std::string& protocolFile, const std::string& ip,
+                                 const std::string& name, const std::string& user,
+                                 const std::string& password, const std::string& serverAddress,
+                                 std::string& request);

@@ -62,6 +62,7 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "interrupted.");
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, "Show this explanation and stop.");
+    const QCommandLineOption version("version", "Show the version and stop.");
     const QCommandLineOption shortPort(
         "short-port", "TCP port of the short connection; 0 (the default) takes a free one.", "port",
         "0");
@@ -105,9 +106,10 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "Pad every picture to at least this many bytes, e.g. 400K (default 0: "
         "no padding). The padding lies in JPEG comments, so pictures stay valid.",
         "bytes", "0");
-    const QCommandLineOption base64Breaks("base64-breaks",
-                                          "Break the Base64 texts into MIME lines: CR LF after every 76 characters\n"
-                                          "and after the last line.");
+    const QCommandLineOption base64Breaks(
+        "base64-breaks",
+        "Break the Base64 texts into MIME lines: CR LF after every 76 characters\n"
+        "and after the last line.");
     const QCommandLineOption write(
         "write",
         "How pushed messages are cut into socket writes: whole (default, one write "
@@ -127,6 +129,7 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "every picture sent to DIR/pictures/<seq>_<kind>.jpg.",
         "DIR");
     parser.addOption(help);
+    parser.addOption(version);
     parser.addOption(shortPort);
     parser.addOption(user);
     parser.addOption(password);
@@ -144,6 +147,10 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(help)) {
         out.help = true;
+        return out;
+    }
+    if (parser.isSet(version)) {
+        out.version = true;
         return out;
     }
     if (!parser.positionalArguments().isEmpty()) {

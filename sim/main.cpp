@@ -6,6 +6,7 @@
 
 #include "sim/command_line.h"
 #include "sim/device_simulator.h"
+#include "tessaly_version.h"
 
 int main(int argc, char* argv[]) {
     // Pictures are drawn off-screen: no display is needed unless one is asked for.
@@ -19,6 +20,10 @@ int main(int argc, char* argv[]) {
     const SimCommandLine cmd = ParseSimCommandLine(QGuiApplication::arguments());
     if (cmd.help) {
         out << cmd.helpText;
+        return 0;
+    }
+    if (cmd.version) {
+        out << "tessaly-devsim " << kTessalyVersion << "\n";
         return 0;
     }
     if (!cmd.error.isEmpty()) {

@@ -1,5 +1,4 @@
 // Demo mode and the window's sends against the demo device and peers played by the test.
-#include <curl/curl.h>
 
 #include <QtNetwork>
 
@@ -7,6 +6,8 @@
 #include "app/demo_device.h"
 #include "app/display_form.h"
 #include "app/request_text.h"
+#include "request/http_post.h"
+#include "session/request_text.h"
 #include "window_fixture.h"
 
 namespace {
@@ -68,14 +69,12 @@ class SendTest : public QObject {
 
   private slots:
     void initTestCase() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
         QString error;
         QVERIFY2(device_.Start(&error), qPrintable(error));
         QVERIFY(peer_.listen(QHostAddress::LocalHost));
         folder_.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml",
                           kSubscribeBody);
     }
-    void cleanupTestCase() { curl_global_cleanup(); }
     void init() { DialogSeam::clearShown(); }
 
     void commandLineChoosesTheRun() {
@@ -371,5 +370,6 @@ class SendTest : public QObject {
     }
 };
 
+const HttpLibrary kHttp;  // before main, as a program makes it
 QTEST_MAIN(SendTest)
 #include "send_test.moc"

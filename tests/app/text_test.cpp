@@ -5,6 +5,7 @@
 #include "app/display_form.h"
 #include "app/latest_text_relay.h"
 #include "app/request_text.h"
+#include "session/request_text.h"
 
 namespace {
 const DisplayBounds kSmall{10, 100, "the traffic log"};

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "../catalogue/temp_folder.h"
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
 #include "app/dorvik_lurvane_dlg.h"
-#include "dead_port.h"
+#include "support/test_support.h"
 
 using namespace ControlId;
 

@@ -1,6 +1,7 @@
 // The window: start-up state, toggles, modes, module choice, short-mode clicks, text boxes.
 #include "app/request_text.h"
 #include "catalogue/builtin_interfaces.h"
+#include "session/request_text.h"
 #include "window_fixture.h"
 
 class WindowTest : public QObject {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "catalogue/builtin_interfaces.h"
-#include "temp_folder.h"
+#include "support/test_support.h"
 
 namespace {
 

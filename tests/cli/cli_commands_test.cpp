@@ -23,8 +23,8 @@ TEST(CliArguments, OptionsStandAnywhereAndHelpAndVersionAnswer) {
                           home.Path());
     ASSERT_EQ(a.error, "");
     EXPECT_EQ(a.command, CliCommand::Send);
-    EXPECT_EQ(a.interfaceName + "|" + a.settings.ip + "|" + a.settings.password + "|" +
-                  a.settings.shortPort + "|" + a.bodyFile,
+    EXPECT_EQ(a.interfaceName + "|" + a.connection.ip + "|" + a.connection.password + "|" +
+                  a.connection.shortPort + "|" + a.bodyFile,
               "GetImageConfig|127.0.0.1|a=b|8080|b.xml");
     const CliArguments listen = ParseCliArguments(
         {"listen", "--then", "b.xml", "a.xml", "--seconds", "5", "--then=c.xml"}, home.Path());
@@ -65,9 +65,9 @@ TEST(CliListen, FollowUpIsAnsweredAndEveryPushedPictureIsFiled) {
                               home.Path());
     ASSERT_EQ(run.status, kExitOk) << run.err;
     // The log holds exactly what the device sent; the follow-up carried the right address.
-    const std::string log = ReadWholeFile(home.Path() + "/ApiLog.txt");
+    const std::string log = ReadFile(home.Path() + "/ApiLog.txt");
     EXPECT_FALSE(log.empty());
-    EXPECT_EQ(log, ReadWholeFile(record.Path() + "/long-sent.bin"));
+    EXPECT_EQ(log, ReadFile(record.Path() + "/long-sent.bin"));
     EXPECT_EQ(log.find("Unknown serverAddress"), std::string::npos);
     // One line per message, the first an answer; the events name the pictures they filed.
     EXPECT_EQ(run.out.rfind("response length=", 0), 0u) << run.out;
@@ -82,9 +82,9 @@ TEST(CliListen, FollowUpIsAnsweredAndEveryPushedPictureIsFiled) {
     EXPECT_EQ(printed, FilesBelow(home.Path() + "/pic"));
     std::multiset<std::string> filed, sent;
     for (const std::string& file : printed)
-        filed.insert(ReadWholeFile(file));
+        filed.insert(ReadFile(file));
     for (const std::string& file : FilesBelow(record.Path() + "/pictures"))
-        sent.insert(ReadWholeFile(file));
+        sent.insert(ReadFile(file));
     EXPECT_EQ(filed.size(), 12u);
     EXPECT_EQ(filed, sent);
 }

@@ -48,9 +48,9 @@ TEST(CliProgram, CtrlCEndsListenDisconnectedWithACompleteLog) {
     EXPECT_EQ(listen.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(listen.exitCode(), kExitOk);
     // Every byte read before the disconnect is on disk; the device may have sent more since.
-    const std::string log = ReadWholeFile(home.Path() + "/ApiLog.txt");
+    const std::string log = ReadFile(home.Path() + "/ApiLog.txt");
     EXPECT_FALSE(log.empty());
-    EXPECT_EQ(ReadWholeFile(record.Path() + "/long-sent.bin").compare(0, log.size(), log), 0);
+    EXPECT_EQ(ReadFile(record.Path() + "/long-sent.bin").compare(0, log.size(), log), 0);
     EXPECT_FALSE(FilesBelow(home.Path() + "/pic").empty());
     for (int i = 0; i < 100 && Ask(*sim, &DeviceSimulator::longConnectionCount) != 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -6,10 +6,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/dead_port.h"
-#include "catalogue/temp_folder.h"
 #include "cli/cli_commands.h"
-#include "sim/sim_support.h"
+#include "support/sim_support.h"
+#include "support/test_support.h"
 
 struct CliRun {
     int status = -1;
@@ -21,13 +20,6 @@ inline CliRun RunCli(const std::vector<std::string>& args, const std::string& ho
     std::ostringstream out, err;
     const int status = RunCommand(ParseCliArguments(args, home), out, err, {});
     return {status, out.str(), err.str()};
-}
-
-// Whole content of a file; "" when it cannot be read.
-inline std::string ReadWholeFile(const std::string& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
 }
 
 // The regular files below a folder, at any depth, as full paths, sorted; throws when none.

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "codec/base64.h"
-#include "codec/base64_reference.h"
+#include "support/base64_reference.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "receive/receive_test_support.h"
+#include "support/test_support.h"
 
 // A figure of /proc/self/status ("VmRSS" in kB, "Threads" ...); -1 if absent.
 long ProcStatusValue(const std::string& key);

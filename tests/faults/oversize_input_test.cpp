@@ -26,8 +26,7 @@ TEST(FaultOversize, TenKilobyteCredentialsAndIpText) {
     const std::string auth = EncodeCredentials(user, password);
     EXPECT_EQ(auth, ToBase64(user + ":" + password));
 
-    std::string request;
-    ASSERT_EQ(BuildLongRequest(request, ip, "SetSubscribe", user, password, "<b/>"), 0);
+    std::string request = BuildLongRequest(ip, "SetSubscribe", user, password, "<b/>");
     EXPECT_NE(request.find("\r\nAuthorization: Basic " + auth + "\r\n"), std::string::npos);
     EXPECT_NE(request.find("\r\nHost: " + ip + "\r\nContent-Length: 4\r\n"), std::string::npos);
 
@@ -51,7 +50,7 @@ TEST(FaultOversize, TenMegabyteRequestFile) {
     std::string request;
     ASSERT_EQ(PrepareLongRequest(path, "127.0.0.1", "GetAlarm", "admin", "pw",
                                  "http://127.0.0.1:9/new", request),
-              0);
+              PrepareResult::Ok);
     const std::size_t value = body.rfind("http://old");
     const std::string expected =
         body.substr(0, value) + "http://127.0.0.1:9/new" + body.substr(value + 10);

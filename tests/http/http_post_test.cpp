@@ -1,6 +1,5 @@
 #include "request/http_post.h"
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "receive/receive_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 
-const bool kCurlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+const HttpLibrary kHttp;
 
 // A one-shot HTTP peer: takes one connection, reads until the client has been quiet for
 // 300 ms (the whole request), writes the answer pieces 30 ms apart and returns the request.
@@ -52,19 +51,16 @@ TEST(ShortPostUrl, PrintsThePortAsTheWholeNumber) {
 }
 
 TEST(HttpPost, SendsThePostAsComposedAndReturnsTheAnswerWhole) {
-    ASSERT_TRUE(kCurlReady);
     const std::string body = "<config>\xe5\xbc\xa0</config>";  // bytes go out unconverted
     LoopbackListener listener;
     const std::string port = std::to_string(listener.Port());
     auto served = Serve(listener, {"HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\n", "first-ten-",
                                    "second-ten", "-third-ten"});
-    std::string response = "stale", error = "stale";
-    EXPECT_EQ(
-        HttpPost("127.0.0.1", port, "admin", "739184", "GetImageConfig/1", body, response, error),
-        1)
-        << error;
-    EXPECT_EQ(response, "first-ten-second-ten-third-ten");
-    EXPECT_EQ(error, "");
+    HttpOutcome got = HttpPost("127.0.0.1", port, "admin", "739184", "GetImageConfig/1", body);
+    EXPECT_TRUE(got.completed) << got.error;
+    EXPECT_EQ(got.body, "first-ten-second-ten-third-ten");
+    EXPECT_EQ(got.StatusText() + "|" + got.error + "|" + got.auth, "200 OK||");
+    EXPECT_GE(got.elapsedMs, 60);  // the pieces came 30 ms apart
     const std::string req = served.get();
     EXPECT_EQ(req.rfind("POST /GetImageConfig/1 HTTP/1.1\r\n", 0), 0u) << req;
     for (const std::string& line :
@@ -73,24 +69,22 @@ TEST(HttpPost, SendsThePostAsComposedAndReturnsTheAnswerWhole) {
         EXPECT_NE(req.find("\r\n" + line + "\r\n"), std::string::npos) << line << " in " << req;
     }
     EXPECT_EQ(req.substr(req.find("\r\n\r\n") + 4), body);
-    // An error status is a completed transfer with its body.
+    // An error status is a completed transfer with its body; an empty body says its status.
     served = Serve(listener, {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\n", "not here!"});
-    EXPECT_EQ(HttpPost("127.0.0.1", port, "admin", "x", "Nothing", "", response), 1);
-    EXPECT_EQ(response, "not here!");
+    got = HttpPost("127.0.0.1", port, "admin", "x", "Nothing", "");
+    EXPECT_TRUE(got.completed && got.body == "not here!" && got.StatusText() == "404 Not Found");
+    served = Serve(listener, {"HTTP/1.1 204\r\n\r\n"});
+    got = HttpPost("127.0.0.1", port, "admin", "x", "Nothing", "");
+    EXPECT_TRUE(got.completed && got.Bytes() == 0 && got.StatusText() == "204");
 }
 
-TEST(HttpPost, DeadPortBadHostAndOutOfRangePortGiveZeroAndAReason) {
-    std::string dead;
-    {
-        LoopbackListener closed;
-        dead = std::to_string(closed.Port());
-    }
+TEST(HttpPost, DeadPortBadHostAndOutOfRangePortFailWithAReason) {
+    const std::string dead = std::to_string(DeadPort());
     for (const auto& [ip, port] : {std::pair<std::string, std::string>{"127.0.0.1", dead},
                                    {"bad host name", "80"},
                                    {"127.0.0.1", "99999999999"}}) {
-        std::string response = "stale", error;
-        EXPECT_EQ(HttpPost(ip, port, "admin", "739184", "GetDeviceInfo", "", response, error), 0)
-            << ip << ":" << port;
-        EXPECT_TRUE(response.empty() && !error.empty());
+        const HttpOutcome got = HttpPost(ip, port, "admin", "739184", "GetDeviceInfo", "");
+        EXPECT_FALSE(got.completed) << ip << ":" << port;
+        EXPECT_TRUE(got.body.empty() && got.status == 0 && !got.error.empty()) << got.error;
     }
 }

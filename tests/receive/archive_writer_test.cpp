@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "receive/receive_thread.h"
-#include "receive_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -261,7 +261,7 @@ TEST(ReceiveArchiveWriter, StopAfterAReadOfSeveralEventsHandsOutEachOfThem) {
     session.socket = ends[0];
     session.context = ReceiveContext{folder.Path(), &log, nullptr, &observer};
     session.stop.Arm();
-    EXPECT_EQ(RecvThreadProc(session), 0);
+    RecvThreadProc(session);
     close(ends[0]);
     close(ends[1]);
 

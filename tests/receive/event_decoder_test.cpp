@@ -4,11 +4,13 @@
 
 #include <climits>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "receive/archive_writer.h"
-#include "receive_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ void ExpectDecoded(const DecodeCase& row) {
         TempFolder folder;
         RecordingObserver observer;
         ArchiveWriter writer(&observer);
-        const int n = g_nPictureId;
+        const int n = g_nPictureId.Next();
         const DecodeResult result =
             DecodeEvent(PictureArchive{folder.Path(), nullptr, threaded ? &writer : nullptr},
                         row.body.c_str(), static_cast<int>(row.body.size()));
@@ -43,7 +45,7 @@ void ExpectDecoded(const DecodeCase& row) {
         const std::vector<std::string> paths =
             threaded ? observer.Reports().at(0).pictures : result.pictures;
         EXPECT_TRUE(threaded ? result.pictures.empty() : observer.Reports()[0].pictures.empty());
-        EXPECT_EQ(g_nPictureId, n + row.drawn);
+        EXPECT_EQ(g_nPictureId.Next(), n + row.drawn);
         EXPECT_EQ(result.smartType, row.smartType);
         const std::string sub = row.folder == nullptr ? row.smartType : row.folder;
         const std::string where = folder.Path() + "/pic" + (sub.empty() ? "" : "/" + sub);
@@ -135,11 +137,23 @@ TEST(ReceiveDecodeEvent, PicturesNumbersAndFolders) {
     }
 }
 
-TEST(ReceivePictureNumber, WrapsPastTheLargestInt) {
-    const int saved = g_nPictureId;
-    g_nPictureId = INT_MAX;
+TEST(ReceivePictureNumber, WrapsPastTheLargestIntAndNeverRepeatsAcrossThreads) {
+    const int saved = g_nPictureId.Next();
+    g_nPictureId.Reset(INT_MAX);
     EXPECT_EQ(DrawPictureNumber(), "id2147483647");
     EXPECT_EQ(DrawPictureNumber(), "id-2147483648");
     EXPECT_EQ(DrawPictureNumber(), "id-2147483647");
-    g_nPictureId = saved;
+    // Two connections' threads drawing at once never get the same number.
+    std::vector<std::string> drawn[2];
+    std::thread other([&] {
+        for (int i = 0; i < 5000; ++i)
+            drawn[1].push_back(DrawPictureNumber());
+    });
+    for (int i = 0; i < 5000; ++i)
+        drawn[0].push_back(DrawPictureNumber());
+    other.join();
+    std::set<std::string> all(drawn[0].begin(), drawn[0].end());
+    all.insert(drawn[1].begin(), drawn[1].end());
+    EXPECT_EQ(all.size(), 10000u);
+    g_nPictureId.Reset(saved);
 }

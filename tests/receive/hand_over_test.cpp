@@ -4,31 +4,8 @@
 #include <thread>
 
 #include "receive/server_address.h"
-#include "receive/text_mailbox.h"
 
 namespace {
-
-TEST(ReceiveTextMailbox, KeepsOnlyTheNewestAcrossTwoThreads) {
-    TextMailbox box;
-    EXPECT_FALSE(box.Take().has_value());
-    EXPECT_TRUE(box.Put("first"));
-    EXPECT_FALSE(box.Put("second")) << "a second notification for a text not yet taken";
-    EXPECT_EQ(box.Take(), "second");
-    EXPECT_FALSE(box.Take().has_value());
-    constexpr int kTexts = 2000;
-    std::thread writer([&] {
-        for (int i = 1; i <= kTexts; ++i) {
-            box.Put(std::to_string(i));
-        }
-    });
-    for (int last = 0; last < kTexts;) {
-        if (auto text = box.Take()) {
-            EXPECT_GT(std::stoi(*text), last) << "an older text after a newer one";
-            last = std::stoi(*text);
-        }
-    }
-    writer.join();
-}
 
 TEST(ReceiveServerAddress, ReadersSeeWholeValues) {
     ServerAddress address;

@@ -8,7 +8,7 @@
 #include <thread>
 #include <tuple>
 
-#include "receive_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 

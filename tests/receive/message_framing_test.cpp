@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "receive_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "receive/message_framing.h"
-#include "receive_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_folder.h"
-#include "catalogue/temp_folder.h"
 #include "request/short_request.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ std::string Prepare(const TempFolder& tmp, const std::string& interfaceName,
     std::string request = "previous";
     EXPECT_EQ(PrepareLongRequest(path, "127.0.0.1", SubscriptionInterfaceName(path), "admin",
                                  "739184", serverAddress, request),
-              0);
+              PrepareResult::Ok);
     return request;
 }
 
@@ -64,9 +64,8 @@ TEST(SubscriptionInterfaceName, BetweenSubscribeAndTest) {
 
 // The template byte for byte is held against every prepared request below.
 TEST(BuildLongRequest, NoLengthLimits) {
-    std::string out = "old";
     const std::string user(150, 'u'), password(150, 'p'), body(30000, 'b');
-    ASSERT_EQ(BuildLongRequest(out, "127.0.0.1", "GetSubscribeInfo", user, password, body), 0);
+    const std::string out = BuildLongRequest("127.0.0.1", "GetSubscribeInfo", user, password, body);
     EXPECT_NE(out.find("Basic " + EncodeCredentials(user, password) + "\r\n"), std::string::npos);
     EXPECT_NE(out.find("\r\nContent-Length: 30000\r\n"), std::string::npos);
     EXPECT_EQ(BodyOf(out), body);
@@ -109,16 +108,17 @@ TEST(PrepareLongRequest, NoIpOrAnEmptyOrUnreadableFileLeavesTheRequestAlone) {
         {tmp.MakeFolder("folder.xml"), "127.0.0.1"}};
     for (const auto& [file, ip] : rows) {
         std::string request = "previous", data = "kept";
-        EXPECT_EQ(PrepareLongRequest(file, ip, "RenewSubscribe", "a", "b", "x", request), -1);
+        EXPECT_EQ(PrepareLongRequest(file, ip, "RenewSubscribe", "a", "b", "x", request),
+                  ip.empty() ? PrepareResult::NoIp : PrepareResult::Unreadable);
         EXPECT_EQ(request, "previous") << file;
         if (!ip.empty()) {
-            EXPECT_EQ(ReadProtocolFile(file, data), -1) << file;
+            EXPECT_FALSE(ReadProtocolFile(file, data)) << file;
             EXPECT_EQ(data, "kept") << file;
         }
     }
     const std::string bytes = std::string("a\0b\r\n", 5) + std::string(70000, 'z');  // every byte
     std::string data;
-    EXPECT_EQ(ReadProtocolFile(tmp.WriteFile("bin.xml", bytes), data), 0);
+    EXPECT_TRUE(ReadProtocolFile(tmp.WriteFile("bin.xml", bytes), data));
     EXPECT_EQ(data, bytes);
 }
 
@@ -139,7 +139,7 @@ TEST(PrepareLongRequest, ShippedFollowUpsTakeTheAddressSetSubscribeDoesNot) {
                                                      std::string("SUBSCRIBE_") + name + "_test");
         std::string request;
         ASSERT_EQ(PrepareLongRequest(path, "127.0.0.1", name, "admin", "739184", address, request),
-                  0)
+                  PrepareResult::Ok)
             << "protocol_long was not copied: " << path;
         EXPECT_EQ(request.find("<![CDATA[" + address + "]]>") != std::string::npos,
                   std::string(name) != "SetSubscribe")

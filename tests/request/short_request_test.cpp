@@ -4,7 +4,7 @@
 
 #include "catalogue/builtin_interfaces.h"
 #include "codec/base64.h"
-#include "codec/base64_reference.h"
+#include "support/base64_reference.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "sim/sim_xml.h"
 #include "sim/simulator_thread.h"
-#include "sim_support.h"
+#include "support/sim_support.h"
 
 namespace {
 

@@ -1,23 +1,18 @@
 // The simulator's short port and its credentials, driven through the tool's HttpPost.
-#include <curl/curl.h>
 
 #include <QtTest>
 
 #include "catalogue/builtin_interfaces.h"
 #include "sim/device_auth.h"
 #include "sim/short_port_server.h"
-#include "sim_support.h"
+#include "support/sim_support.h"
 
 class SimShortPortTest : public QObject {
     Q_OBJECT
     SimulatorThread sim_;  // a device with the default settings, shared
 
   private slots:
-    void initTestCase() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        QVERIFY(sim_.start());
-    }
-    void cleanupTestCase() { curl_global_cleanup(); }
+    void initTestCase() { QVERIFY(sim_.start()); }
 
     void digestResponseMatchesThePublishedExample() {  // RFC 2617, section 3.5
         QCOMPARE(DigestResponse("Mufasa", "testrealm@host.com", "Circle Of Life", "GET",
@@ -117,5 +112,6 @@ class SimShortPortTest : public QObject {
     }
 };
 
+const HttpLibrary kHttp;  // before main, as a program makes it
 QTEST_MAIN(SimShortPortTest)
 #include "sim_short_port_test.moc"

@@ -1,4 +1,4 @@
-#include "receive_test_support.h"
+#include "support/test_support.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -26,6 +26,32 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ignored;
     fs::remove_all(path_, ignored);
+}
+
+std::string TempFolder::MakeFolder(const std::string& relative) const {
+    std::error_code ignored;
+    fs::create_directories(path_ + "/" + relative, ignored);
+    return path_ + "/" + relative;
+}
+
+std::string TempFolder::WriteFile(const std::string& relative, const std::string& bytes) const {
+    const fs::path path = path_ + "/" + relative;
+    std::error_code ignored;
+    fs::create_directories(path.parent_path(), ignored);
+    PutFile(path.string(), bytes);
+    return path.string();
+}
+
+unsigned short DeadPort() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    close(fd);
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 std::string ToBase64(const std::string& bytes) {

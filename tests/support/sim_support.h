@@ -75,11 +75,9 @@ class Client {
 inline QByteArray PostTo(quint16 port, const QByteArray& path, const QByteArray& body = {},
                          const std::string& user = "admin",
                          const std::string& password = "739184") {
-    std::string response;
-    return HttpPost("127.0.0.1", std::to_string(port), user, password, path.toStdString(),
-                    body.toStdString(), response)
-               ? QByteArray::fromStdString(response)
-               : QByteArray("(failed)");
+    const HttpOutcome got = HttpPost("127.0.0.1", std::to_string(port), user, password,
+                                     path.toStdString(), body.toStdString());
+    return got.completed ? QByteArray::fromStdString(got.body) : QByteArray("(failed)");
 }
 
 // The first such attribute, or empty.

@@ -1,7 +1,7 @@
 #pragma once
 
-// Support for the receive tests (the fault tests use it too): folders, files, device messages
-// and peers on a socket pair or on 127.0.0.1.
+// Support that the tests and the fuzz targets share: folders, files, device messages and peers
+// on a socket pair or on 127.0.0.1. No test framework: checks stay with the callers.
 
 #include <chrono>
 #include <condition_variable>
@@ -19,7 +19,13 @@ class TempFolder {
   public:
     TempFolder();
     ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path_; }
+    // Creates `relative` (and its parents) in this folder; returns its path.
+    std::string MakeFolder(const std::string& relative) const;
+    // Writes `bytes` to the file `relative` (parents created); returns its path.
+    std::string WriteFile(const std::string& relative, const std::string& bytes) const;
 
   private:
     std::string path_;
@@ -97,6 +103,10 @@ std::string FaceMatchBody(const std::string& snap, const std::string& album = ""
 std::string TargetsBody(const std::string& smartType, const std::string& source,
                         const std::vector<std::string>& targets = {},
                         const std::string& count = "0");
+
+// A port of 127.0.0.1 on which nothing listens (free again when this returns), for refused
+// connections; 0 when none could be had.
+unsigned short DeadPort();
 
 // A listening TCP socket on 127.0.0.1 with a port of the system's choosing.
 class LoopbackListener {

@@ -1,0 +1,103 @@
+#include "session/device_session.h"
+
+#include <utility>
+
+#include "session/request_text.h"
+
+HttpOutcome PostShort(const ShortPlan& plan) {
+    const ConnectionSettings& s = plan.settings;
+    return HttpPost(s.ip, s.shortPort, s.user, s.password, plan.path, plan.body);
+}
+
+DeviceSession::DeviceSession(std::string folder, ReceiveObserver* observer)
+    : folder_(std::move(folder)), log_(folder_) {
+    ReceiveContext context;
+    context.programFolder = folder_;
+    context.log = &log_;
+    context.serverAddress = &serverAddress_;
+    context.observer = observer;
+    long_ = std::make_unique<LongConnection>(context);
+}
+
+DeviceSession::~DeviceSession() {
+    long_->Disconnect();
+    log_.Close();
+}
+
+const ShortRequest& DeviceSession::Choose(const std::string& itemText) {
+    const ConnectionSettings& s = settings_;
+    choice_ = ComposeShortRequest(catalogue_.Find(itemText), itemText, s.ip, s.shortPort, s.user,
+                                  s.password);
+    return choice_;
+}
+
+SendTarget DeviceSession::ChooseByName(const std::string& name) {
+    BuildCatalogue(kConnShort);
+    if (catalogue_.Find(name) != nullptr) {
+        Choose(name);
+        return SendTarget::Interface;
+    }
+    if (name.empty()) {
+        return SendTarget::Unknown;
+    }
+    for (const API_INTERFACE& reader : catalogue_.Interfaces()) {
+        if (reader.strPairName == name) {
+            // As the paired pane posts it: with the channel of the interface it pairs with.
+            const std::string readerPath = Choose(reader.strName).strInterface;
+            choice_ = ShortRequest{};
+            choice_.strInterface = PartnerPath(readerPath, name);
+            return SendTarget::Partner;
+        }
+    }
+    return SendTarget::Unknown;
+}
+
+std::optional<ShortPlan> DeviceSession::PlanShortSend() const {
+    if (choice_.strInterface.empty()) {
+        return std::nullopt;
+    }
+    return ShortPlan{settings_, choice_.strInterface, choice_.strBody, false};
+}
+
+std::optional<ShortPlan> DeviceSession::PlanPairSend(const std::string& pairRequest) const {
+    if (choice_.strPairInterface.empty()) {
+        return std::nullopt;
+    }
+    return ShortPlan{settings_, choice_.strPairInterface, BodyAfterBlankLine(pairRequest), true};
+}
+
+PairPane DeviceSession::FinishShortSend(const ShortPlan& plan, const HttpOutcome& outcome) {
+    PairPane pane;
+    if (plan.pair) {
+        return pane;
+    }
+    if (const API_INTERFACE* record = catalogue_.FindByPrefix(plan.path)) {
+        choice_.strPairInterface = record->strPairName;
+    }
+    if (outcome.completed && !choice_.strPairInterface.empty()) {
+        choice_.strPairInterface = PartnerPath(plan.path, choice_.strPairInterface);
+        // The partner's request carries the answer just received, so that the setting can be
+        // edited in place and sent back.
+        pane.open = true;
+        pane.request = FormatShortRequestHeader(choice_.strPairInterface, choice_.strAuth,
+                                                choice_.strHost, WithCrLfLineEnds(outcome.body));
+    }
+    return pane;
+}
+
+PrepareResult DeviceSession::PrepareLongRequest(const std::string& file, const std::string& ip,
+                                                const std::string& name,
+                                                std::string& request) const {
+    return ::PrepareLongRequest(file, ip, name, settings_.user, settings_.password,
+                                serverAddress_.Get(), request);
+}
+
+ConnectResult DeviceSession::ConnectLong() {
+    const ConnectionSettings& s = settings_;
+    return long_->Connect(s.ip, s.user, s.password, s.longPort);
+}
+
+LongSendOutcome DeviceSession::LongSend(const std::string& bytes) {
+    const ConnectionSettings& s = settings_;
+    return long_->LongSend(s.ip, s.user, s.password, s.longPort, bytes);
+}

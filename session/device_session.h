@@ -1,0 +1,135 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "receive/receive_observer.h"
+#include "receive/server_address.h"
+#include "receive/traffic_log.h"
+#include "request/http_post.h"
+#include "request/long_connection.h"
+#include "request/long_request.h"
+#include "request/short_request.h"
+#include "session/connection_settings.h"
+
+// Message box texts of the short connection, byte for byte.
+inline constexpr char kSelectInterfaceText[] = "Please select the interface!";
+inline constexpr char kShortSendFailText[] =
+    "Send fail, Please Check the IP/Username/Password/ShortPort !";
+
+// Everything one short post needs, copied, so that the post can run on another thread.
+struct ShortPlan {
+    ConnectionSettings settings;
+    std::string path;   // request path without the leading "/"
+    std::string body;   // bytes to post; may be empty
+    bool pair = false;  // the paired pane's Send
+};
+
+// Posts the plan through HttpPost. May run on any thread; touches no session.
+HttpOutcome PostShort(const ShortPlan& plan);
+
+// What the paired pane shows after a short send.
+struct PairPane {
+    bool open = false;    // the pane is enabled (a completed send of an interface with a partner)
+    std::string request;  // open: the partner's request, the answer as its body (CR LF ends)
+};
+
+// How a name given to tessaly-cli's send was found.
+enum class SendTarget {
+    Unknown,    // no record of that name, and no record names it as its partner
+    Interface,  // a catalogue record: chosen as a click chooses it
+    Partner,    // the writing partner of a record: its path, no body
+};
+
+// One device session: what the window and tessaly-cli share. It holds the connection settings,
+// the catalogue of a mode, the interface chosen in short mode with its stored path, body and
+// partner, the short sends' outcomes, and the long connection with its traffic log and server
+// address. Its folder holds the request folders, ApiLog.txt and pic.
+//
+// Threads: every member is called from one thread, the owner's (the window's or the CLI's).
+// A short post runs anywhere through PostShort of a plan made here. The long connection's
+// receive thread hands its results to the observer, never to the owner's thread.
+class DeviceSession {
+  public:
+    // observer: receives what the receive thread hands out (null: nothing); it must outlive
+    // the session. Nothing is opened or connected yet.
+    explicit DeviceSession(std::string folder, ReceiveObserver* observer = nullptr);
+    // Disconnects (waiting for the receive thread) and closes the log.
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // The settings every later call uses; callers copy the user's texts here first.
+    ConnectionSettings& Settings() { return settings_; }
+    const ConnectionSettings& Settings() const { return settings_; }
+    // The folder of the request folders, the log and the pictures.
+    const std::string& Folder() const { return folder_; }
+
+    // ---- Catalogue ----
+    // Rebuilds the catalogue for kConnLong or kConnShort (see Catalogue::Build).
+    void BuildCatalogue(int connMode) { catalogue_.Build(connMode, folder_); }
+    const Catalogue& GetCatalogue() const { return catalogue_; }
+    // The list texts of a chosen module (see Catalogue::ListItems).
+    std::vector<std::string> ListItems(int connMode, const std::string& module,
+                                       int moduleId) const {
+        return catalogue_.ListItems(connMode, folder_, module, moduleId);
+    }
+
+    // ---- Short connection ----
+    // A short-mode click on the list text: composes the request with the settings (see
+    // ComposeShortRequest; an unknown text gives a bare path) and stores it as the choice.
+    const ShortRequest& Choose(const std::string& itemText);
+    // The last choice; empty texts before the first.
+    const ShortRequest& Choice() const { return choice_; }
+    // Chooses by name for a script: a record of the short-mode catalogue as Choose does, else
+    // the writing partner of a record (path with the reader's channel, no body, no partner).
+    // Builds the short-mode catalogue. Unknown leaves the choice as it was.
+    SendTarget ChooseByName(const std::string& name);
+    // The post of "Short connect send": the choice's path and stored body. Nothing when no
+    // interface is chosen ("Please select the interface!").
+    std::optional<ShortPlan> PlanShortSend() const;
+    // The post of the paired pane's Send: the partner's path and the body after the first blank
+    // line of the pane's request bytes. Nothing when there is no partner.
+    std::optional<ShortPlan> PlanPairSend(const std::string& pairRequest) const;
+    // Takes the outcome of a plan's post. A send of the chosen interface records the partner
+    // of the record its path starts with and says what the paired pane shows; a paired send
+    // changes nothing (closed pane returned).
+    PairPane FinishShortSend(const ShortPlan& plan, const HttpOutcome& outcome);
+
+    // ---- Long connection ----
+    // The request of a request file for the interface `name`, with Host `ip` and the settings'
+    // credentials; follow-ups get the recorded server address (see ::PrepareLongRequest).
+    PrepareResult PrepareLongRequest(const std::string& file, const std::string& ip,
+                                     const std::string& name, std::string& request) const;
+    // Checks the settings and connects (see LongConnection::Connect).
+    ConnectResult ConnectLong();
+    // Closes the connection and waits for its receive thread. Harmless when closed.
+    void DisconnectLong() { long_->Disconnect(); }
+    // True when the next long send must reconnect first.
+    bool NeedConnect() const { return long_->NeedConnect(); }
+    // True while a socket is connected.
+    bool LongConnected() const { return long_->IsOpen(); }
+    // Sends on the open connection.
+    SendResult SendLong(const std::string& bytes) { return long_->Send(bytes); }
+    // "Long connect send": reconnects when needed (outcome reported, not examined), then sends.
+    LongSendOutcome LongSend(const std::string& bytes);
+    // A copy of the server address the device reported last; "" until one was.
+    std::string ServerAddressCopy() const { return serverAddress_.Get(); }
+    // Closes the traffic log; call once the connection is closed. The next data opens it anew.
+    void CloseLog() { log_.Close(); }
+    // Processor time of the receive thread in nanoseconds; -1 when none runs.
+    long long ReceiveCpuTimeNanoseconds() const { return long_->ReceiveCpuTimeNanoseconds(); }
+
+  private:
+    std::string folder_;
+    ConnectionSettings settings_;
+    Catalogue catalogue_;
+    ShortRequest choice_;
+    // What the receive thread borrows; the connection is declared last so that it goes first.
+    TrafficLog log_;
+    ServerAddress serverAddress_;
+    std::unique_ptr<LongConnection> long_;
+};
