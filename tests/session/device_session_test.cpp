@@ -1,0 +1,118 @@
+// The device session that the window and tessaly-cli share, without a window.
+#include "session/device_session.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+HttpOutcome Answer(bool completed, const std::string& body) {
+    HttpOutcome outcome;
+    outcome.completed = completed;
+    outcome.body = body;
+    return outcome;
+}
+
+TEST(DeviceSession, ShortSendsPlanTheChoiceAndOpenThePartnerAfterACompletedSend) {
+    DeviceSession session("");
+    session.Settings().ip = "10.0.0.1";
+    session.BuildCatalogue(kConnShort);
+    EXPECT_FALSE(session.PlanShortSend() || session.PlanPairSend("x"));  // nothing chosen
+    const std::string header =
+        "POST /SetImageConfig/1 HTTP/1.1\r\nAuthorization: Basic YWRtaW46NzM5MTg0\r\n"
+        "User-Agent: Lurvane\r\nHost: 10.0.0.1\r\nContent-Length: 10\r\n\r\n";
+    struct Row {
+        const char* click;
+        bool completed;
+        bool open;
+        std::string pair;  // the partner's path afterwards
+    } rows[] = {
+        {"GetImageConfig", true, true, "SetImageConfig/1"},
+        {"GetImageConfig", false, false, "SetImageConfig"},  // a failed send opens nothing
+        {"GetDeviceInfo", true, false, ""},                  // no partner
+        {"GetPortConfig", true, true, "SetPortConfig"},      // no channel: no "/1"
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.click);
+        session.Choose(row.click);
+        const std::optional<ShortPlan> plan = session.PlanShortSend();
+        ASSERT_TRUE(plan);
+        EXPECT_EQ(plan->settings.ip, "10.0.0.1");
+        const PairPane pane = session.FinishShortSend(*plan, Answer(row.completed, "<a>\n1</a>"));
+        EXPECT_EQ(pane.open, row.open);
+        EXPECT_EQ(session.Choice().strPairInterface, row.pair);
+        // A second send of the same choice does not carry the channel twice.
+        if (row.open && row.pair.back() == '1') {
+            EXPECT_EQ(pane.request, header + "<a>\r\n1</a>");
+            session.FinishShortSend(*plan, Answer(true, ""));
+            EXPECT_EQ(session.Choice().strPairInterface, row.pair);
+            const std::optional<ShortPlan> pair =
+                session.PlanPairSend("POST /x HTTP/1.1\r\nContent-Length: 9\r\n\r\n<edited/>");
+            ASSERT_TRUE(pair && pair->pair);
+            EXPECT_EQ(pair->path + "|" + pair->body, row.pair + "|<edited/>");
+            // The paired send's outcome leaves the pane's partner as it is.
+            EXPECT_FALSE(session.FinishShortSend(*pair, Answer(true, "")).open);
+            EXPECT_EQ(session.Choice().strPairInterface, row.pair);
+        }
+    }
+}
+
+TEST(DeviceSession, ScriptsChooseInterfacesAndPartnersByName) {
+    DeviceSession session("");
+    const std::pair<std::string, std::string> rows[] = {
+        {"PtzControl", "1 PtzControl/1/Up"},       // a record: as a click
+        {"SetImageConfig", "2 SetImageConfig/1"},  // a partner takes its reader's channel
+        {"SetPortConfig", "2 SetPortConfig"},
+        {"NoSuchThing", "0 SetPortConfig"},  // unknown: the choice stays
+        {"", "0 SetPortConfig"}};
+    for (const auto& [name, want] : rows) {
+        const SendTarget target = session.ChooseByName(name);
+        EXPECT_EQ(std::to_string(static_cast<int>(target)) + " " + session.Choice().strInterface,
+                  want);
+    }
+    EXPECT_TRUE(session.Choice().strBody.empty() && session.Choice().strPairInterface.empty());
+    session.ChooseByName("PtzControl");
+    EXPECT_NE(session.Choice().strBody.find("<speed>4</speed>"), std::string::npos);
+}
+
+TEST(DeviceSession, LongSendRecordsTheAnswersAddressForFollowUps) {
+    TempFolder folder;
+    RecordingObserver observer;
+    LoopbackListener device;
+    DeviceSession session(folder.Path(), &observer);
+    session.Settings().ip = "127.0.0.1";
+    session.Settings().longPort = std::to_string(device.Port());
+    const std::string followUp =
+        folder.WriteFile("SUBSCRIBE_RenewSubscribe_test.xml",
+                         "<config><serverAddress><![CDATA[old]]></serverAddress></config>");
+
+    const LongSendOutcome sent = session.LongSend("POST /SetSubscribe HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(sent.connectTried && sent.connect == ConnectResult::Ok);
+    EXPECT_EQ(sent.send, SendResult::Ok);
+    const int peer = device.Accept();
+    ASSERT_GE(peer, 0);
+    EXPECT_EQ(ReadBytes(peer, 31), "POST /SetSubscribe HTTP/1.1\r\n\r\n");
+    ASSERT_TRUE(WriteAll(peer, SubscribeAnswer("http://127.0.0.1:1/S/9")));
+    ASSERT_TRUE(observer.WaitForReports(1));
+
+    std::string request;
+    ASSERT_EQ(session.PrepareLongRequest(followUp, "127.0.0.1", "RenewSubscribe", request),
+              PrepareResult::Ok);
+    EXPECT_NE(request.find("<![CDATA[http://127.0.0.1:1/S/9]]>"), std::string::npos);
+    EXPECT_FALSE(session.NeedConnect());
+    close(peer);  // the device goes: the next long send reconnects
+    for (int i = 0; i < 500 && !session.NeedConnect(); ++i)
+        usleep(10000);
+    EXPECT_TRUE(session.NeedConnect());
+    session.DisconnectLong();
+    session.CloseLog();
+    EXPECT_EQ(ReadFile(folder.Path() + "/ApiLog.txt"), SubscribeAnswer("http://127.0.0.1:1/S/9"));
+}
+
+}  // namespace
