@@ -140,6 +140,22 @@ std::uint64_t ContentLengthValue(const char* text, std::size_t size, bool& found
     return value;
 }
 
+int ResponseStatus(const char* text, std::size_t size) {
+    const std::string_view line(text, size);
+    const std::size_t blank = line.find(' ');
+    if (line.compare(0, 4, "HTTP") != 0 || blank == std::string_view::npos || blank + 3 >= size) {
+        return 0;
+    }
+    int status = 0;
+    for (std::size_t i = blank + 1; i < blank + 4; ++i) {
+        if (line[i] < '0' || line[i] > '9') {
+            return 0;
+        }
+        status = status * 10 + (line[i] - '0');
+    }
+    return status;
+}
+
 bool FindServerAddress(const char* text, std::size_t size, std::string& address) {
     const std::size_t name = FindText(text, size, 0, "serverAddress");
     if (name == 0 || name >= size) {

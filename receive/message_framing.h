@@ -47,6 +47,10 @@ MessageFrame FrameMessage(const char* data, std::size_t size, std::size_t textLe
 // Saturates at UINT64_MAX instead of overflowing.
 std::uint64_t ContentLengthValue(const char* text, std::size_t size, bool& found);
 
+// The status code of a response's start line "HTTP/x.y NNN ...": the three digits after the
+// first blank; 0 when they are missing or not digits.
+int ResponseStatus(const char* text, std::size_t size);
+
 // The server address in a response text: the content of the first "CDATA[" ... "]]>" after the
 // first "serverAddress" (which must not stand at offset 0). False when a marker is missing.
 bool FindServerAddress(const char* text, std::size_t size, std::string& address);

@@ -15,6 +15,8 @@ enum class MessageKind {
 // What the receive thread did with one message.
 struct MessageReport {
     MessageKind kind = MessageKind::Other;
+    int status = 0;                     // a response's status code ("HTTP/1.1 401 ..." gives
+                                        // 401); 0 for other kinds or a start line without one
     std::size_t length = 0;             // bytes of the message (headers and body)
     bool complete = false;              // false when the connection ended before its last byte
     bool decoded = false;               // an event body was handed to the decoder

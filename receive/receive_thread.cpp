@@ -139,6 +139,9 @@ void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* l
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
+    if (frame.kind == MessageKind::Response) {
+        report.status = ResponseStatus(data, std::min(length, textEnd));
+    }
     report.complete = complete;
     const std::size_t textLength = textEnd < length ? textEnd : length;
     if (frame.kind != MessageKind::Other && context.observer != nullptr) {

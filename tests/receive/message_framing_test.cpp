@@ -36,6 +36,14 @@ TEST(ReceiveFraming, ContentLengthAndServerAddressTexts) {
         EXPECT_FALSE(FindServerAddress(missing.data(), missing.size(), address)) << missing;
     }
     EXPECT_EQ(address, "http://127.0.0.1:9/S");
+    for (const auto& [start, status] :
+         {std::pair<std::string, int>{"HTTP/1.1 401 Unauthorized", 401},
+          {"HTTP/1.0 200", 200},
+          {"HTTP/1.1 20", 0},
+          {"HTTP/1.1 2x0 OK", 0},
+          {"POST / HTTP/1.1", 0}}) {
+        EXPECT_EQ(ResponseStatus(start.data(), start.size()), status) << start;
+    }
 }
 
 // The cases the stream table cannot reach: the length limit, a cut response head, a NUL in a head.
