@@ -29,7 +29,7 @@ bool MakeFolder(const std::string& path) {
 
 void Note(TrafficLog* log, const char* note) {
     if (log != nullptr) {
-        log->Append(note, std::strlen(note));
+        log->AddNote(note);
     }
 }
 

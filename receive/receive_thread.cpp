@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -131,11 +133,116 @@ std::size_t FirstNul(const char* data, std::size_t from, std::size_t size) {
     return nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
 }
 
+// Where the bytes held lie in the log: one span per run of bytes that went to the log one after
+// the other (or did not go at all), in buffer order. Usually one span: a message's reads follow
+// each other in the log, and notes are only written between messages.
+class LogSpans {
+  public:
+    // A read of `count` bytes was appended to the bytes held; the first `logged` of them went to
+    // the log at `offset`.
+    void Add(std::size_t count, std::size_t logged, std::uint64_t offset) {
+        Extend(logged, true, offset);
+        Extend(count - logged, false, 0);
+    }
+    // The first `end` bytes held as they lie in the log: the offset of the first one logged,
+    // how many were logged, and the fingerprint of those bytes (0 when none were).
+    void Locate(const char* data, std::size_t end, std::uint64_t& offset, std::size_t& length,
+                std::uint32_t& fingerprint) const {
+        offset = 0;
+        length = 0;
+        char head[kFingerprintBytes];
+        std::size_t headSize = 0;
+        std::size_t at = 0;
+        for (const Span& span : spans_) {
+            if (at >= end) {
+                break;
+            }
+            const std::size_t count = std::min(span.count, end - at);
+            if (span.logged) {
+                if (length == 0) {
+                    offset = span.offset;
+                }
+                const std::size_t copy = std::min(count, kFingerprintBytes - headSize);
+                std::memcpy(head + headSize, data + at, copy);
+                headSize += copy;
+                length += count;
+            }
+            at += count;
+        }
+        fingerprint = length == 0 ? 0 : LogFingerprint(head, headSize, length);
+    }
+    // Drops the first `end` bytes held.
+    void Consume(std::size_t end) {
+        std::size_t gone = 0;
+        while (gone < spans_.size() && end >= spans_[gone].count) {
+            end -= spans_[gone++].count;
+        }
+        spans_.erase(spans_.begin(), spans_.begin() + static_cast<std::ptrdiff_t>(gone));
+        if (end > 0 && !spans_.empty()) {
+            spans_.front().count -= end;
+            if (spans_.front().logged) {
+                spans_.front().offset += end;
+            }
+        }
+    }
+    void Clear() { spans_.clear(); }
+
+  private:
+    struct Span {
+        std::size_t count = 0;
+        bool logged = false;
+        std::uint64_t offset = 0;  // logged: where its first byte lies in the log
+    };
+    void Extend(std::size_t count, bool logged, std::uint64_t offset) {
+        if (count == 0) {
+            return;
+        }
+        if (!spans_.empty()) {
+            Span& last = spans_.back();
+            if (last.logged == logged && (!logged || last.offset + last.count == offset)) {
+                last.count += count;
+                return;
+            }
+        }
+        spans_.push_back({count, logged, offset});
+    }
+    std::vector<Span> spans_;
+};
+
+// Milliseconds since 1970 by the system clock.
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Reports the folder notes the log received since the last look, after the message before them.
+void ReportNotes(TrafficLog& log, ArchiveWriter& writer) {
+    const std::vector<LoggedNote> notes = log.TakeWrittenNotes();
+    if (notes.empty()) {
+        return;
+    }
+    log.Flush();
+    const std::int64_t now = NowMs();
+    for (const LoggedNote& note : notes) {
+        MessageReport report;
+        report.note = true;
+        report.complete = true;
+        report.length = std::strlen(note.text);
+        report.logOffset = note.offset;
+        report.logLength = report.length;
+        report.fingerprint = LogFingerprint(note.text, report.length, report.length);
+        report.timeMs = now;
+        writer.QueueReport(std::move(report));
+    }
+}
+
 // Shows, records and decodes the message data[0, length); its pictures and its report go
 // through the writer. textEnd: offset of the first NUL among the bytes held (or their count).
+// The report carries where the message lies in the log (spans) and its time (timeMs).
 void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* loan,
              const char* data, std::size_t length, std::size_t textEnd, const MessageFrame& frame,
-             bool complete) {
+             bool complete, const LogSpans& spans, std::int64_t timeMs) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
@@ -143,6 +250,8 @@ void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* l
         report.status = ResponseStatus(data, std::min(length, textEnd));
     }
     report.complete = complete;
+    report.timeMs = timeMs;
+    spans.Locate(data, length, report.logOffset, report.logLength, report.fingerprint);
     const std::size_t textLength = textEnd < length ? textEnd : length;
     if (frame.kind != MessageKind::Other && context.observer != nullptr) {
         context.observer->OnResponseText(std::string_view(data, textLength));
@@ -153,6 +262,10 @@ void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* l
             context.serverAddress->Set(std::move(address));
         }
     }
+    if (complete && frame.kind == MessageKind::Response && !frame.open && frame.bodyLength > 0) {
+        report.wellFormed = CheckBodyXml(std::string_view(data + frame.bodyStart,
+                                                          frame.bodyLength)) != BodyXml::Broken;
+    }
     if (complete && frame.decodable) {
         // The decoder reads the body where it lies in the buffer; the writer decodes the
         // pictures from there too, under the buffer's loan.
@@ -162,6 +275,9 @@ void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* l
         report.decoded = true;
         report.smartType = std::move(result.smartType);
         report.pictures = std::move(result.pictures);
+        report.wellFormed = result.wellFormed;
+        report.firstNumber = result.firstNumber;
+        report.numbersDrawn = result.numbersDrawn;
     }
     writer.QueueReport(std::move(report));
 }
@@ -189,13 +305,22 @@ void RecvThreadProc(ReceiveSession& session) {
         session.stop.WaitForStop();
         return;
     }
+    TrafficLog& log = *context.log;
+    LogSpans spans;           // where the bytes held lie in the log
+    std::int64_t readMs = 0;  // when the last read delivered bytes
     auto read = [&](std::size_t at, std::size_t ask) {
-        const long n = RecvAndLog(*context.log, session.socket, buffer.Data() + at, ask);
+        const std::uint64_t logged = log.Size();
+        const long n = RecvAndLog(log, session.socket, buffer.Data() + at, ask);
         if (context.observer != nullptr) {
             context.observer->OnRead(ask, n);
         }
         if (n <= 0) {
             session.peerClosed.store(true);
+        } else {
+            readMs = NowMs();
+            // A log opened by this read starts at 0, as Size() did while it was closed.
+            spans.Add(static_cast<std::size_t>(n), static_cast<std::size_t>(log.Size() - logged),
+                      logged);
         }
         return n;
     };
@@ -209,13 +334,24 @@ void RecvThreadProc(ReceiveSession& session) {
             textEnd = FirstNul(buffer.Data(), from, held);
         }
     };
-    // Drops the first `end` bytes held (a message handed out); what follows starts the next one.
-    auto consume = [&](std::size_t end) {
+    // Hands out the first `end` bytes held as a message and drops them; what follows starts
+    // the next one. Notes wait while bytes of a later message are in the log already.
+    auto handOut = [&](std::size_t end, const MessageFrame& frame, bool whole) {
+        log.SetAtBoundary(end == held);
+        log.Flush();  // a reader of the log finds the message there once it is reported
+        HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, whole, spans,
+                readMs);
+        ReportNotes(log, writer);
         held -= end;
+        spans.Consume(end);
         buffer.Continue(end, held);
         // The first NUL of what is left: the one found already if it lay past the end, else
         // one searched for anew.
         textEnd = textEnd >= end ? textEnd - end : FirstNul(buffer.Data(), 0, held);
+        if (held == 0) {
+            log.SetAtBoundary(true);
+            ReportNotes(log, writer);
+        }
     };
     while (true) {
         if (!session.stop.Receiving()) {
@@ -225,9 +361,7 @@ void RecvThreadProc(ReceiveSession& session) {
                 const MessageFrame frame = FrameMessage(buffer.Data(), held, textEnd);
                 const bool whole =
                     frame.state == MessageFrame::State::Framed && frame.total <= held;
-                const std::size_t end = whole ? frame.total : held;
-                HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, whole);
-                consume(end);
+                handOut(whole ? frame.total : held, frame, whole);
             }
             break;
         }
@@ -244,6 +378,7 @@ void RecvThreadProc(ReceiveSession& session) {
                 continue;
             }
             if (buffer.Data()[0] == '\0') {
+                spans.Clear();  // not logged, and not kept either
                 session.stop.WaitForStopFor(std::chrono::milliseconds(50));
                 continue;
             }
@@ -299,9 +434,7 @@ void RecvThreadProc(ReceiveSession& session) {
             held += static_cast<std::size_t>(n);
             arrived(held - static_cast<std::size_t>(n));
         }
-        const std::size_t end = complete ? frame.total : held;
-        HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, complete);
-        consume(end);
+        handOut(complete ? frame.total : held, frame, complete);
     }
 }
 

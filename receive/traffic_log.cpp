@@ -1,5 +1,7 @@
 #include "receive/traffic_log.h"
 
+#include <cstring>
+
 TrafficLog::TrafficLog(const std::string& folder)
     : path_(folder.empty() ? std::string("ApiLog.txt") : folder + "/ApiLog.txt") {}
 
@@ -10,6 +12,7 @@ TrafficLog::~TrafficLog() {
 bool TrafficLog::Open() {
     if (file_ == nullptr) {
         file_ = std::fopen(path_.c_str(), "w+");
+        size_ = 0;
     }
     return file_ != nullptr;
 }
@@ -18,7 +21,46 @@ bool TrafficLog::Append(const char* data, std::size_t size) {
     if (file_ == nullptr) {
         return false;
     }
-    return size == 0 || std::fwrite(data, 1, size, file_) == size;
+    if (size == 0) {
+        return true;
+    }
+    const std::size_t written = std::fwrite(data, 1, size, file_);
+    size_ += written;
+    return written == size;
+}
+
+void TrafficLog::AddNote(const char* note) {
+    if (file_ == nullptr) {
+        return;
+    }
+    if (atBoundary_) {
+        WriteNote(note);
+    } else {
+        heldNotes_.push_back(note);
+    }
+}
+
+void TrafficLog::SetAtBoundary(bool atBoundary) {
+    atBoundary_ = atBoundary;
+    if (atBoundary_ && !heldNotes_.empty()) {
+        for (const char* note : heldNotes_) {
+            WriteNote(note);
+        }
+        heldNotes_.clear();
+    }
+}
+
+std::vector<LoggedNote> TrafficLog::TakeWrittenNotes() {
+    std::vector<LoggedNote> notes;
+    notes.swap(writtenNotes_);
+    return notes;
+}
+
+void TrafficLog::WriteNote(const char* note) {
+    const std::uint64_t at = size_;
+    if (Append(note, std::strlen(note))) {
+        writtenNotes_.push_back({at, note});
+    }
 }
 
 void TrafficLog::Flush() {
@@ -32,4 +74,6 @@ void TrafficLog::Close() {
         std::fclose(file_);
         file_ = nullptr;
     }
+    size_ = 0;
+    heldNotes_.clear();
 }
