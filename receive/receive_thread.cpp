@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -20,10 +21,52 @@
 
 namespace {
 
+// A receive buffer, and the loan under which the archive writer may view it.
+struct Buffer {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity = 0;
+    WriterLoan loan;
+};
+
+// Buffers of loops that ended, kept for the next connection: memory new to the process costs
+// a page fault per page when first touched, which on some virtual machines costs more than
+// reading the page's bytes from the network, so a reconnect should not pay it again.
+class KeptBuffers {
+  public:
+    static constexpr std::size_t kMost = 4;
+    // A kept buffer (the largest), or null.
+    static std::unique_ptr<Buffer> Take() {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (kept_.empty()) {
+            return nullptr;
+        }
+        std::unique_ptr<Buffer> buffer = std::move(kept_.back());
+        kept_.pop_back();
+        return buffer;
+    }
+    // Keeps a buffer that nobody views any more, unless kMost are kept or it is larger than
+    // `largest`.
+    static void Give(std::unique_ptr<Buffer> buffer, std::size_t largest) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (kept_.size() < kMost && buffer->capacity <= largest) {
+            try {
+                kept_.push_back(std::move(buffer));
+                std::sort(kept_.begin(), kept_.end(),
+                          [](const auto& a, const auto& b) { return a->capacity < b->capacity; });
+            } catch (...) {
+            }
+        }
+    }
+
+  private:
+    static inline std::mutex lock_;
+    static inline std::vector<std::unique_ptr<Buffer>> kept_;
+};
+
 // The thread's receive buffers: the current one is read into; the others may be lent to the
-// archive writer, which decodes pictures from them where they lie. A buffer is allocated when
-// needed (at most kBuffers), grown for a larger message, never shrunk and never zeroed (texts
-// are cut at the first NUL by memchr over the bytes held).
+// archive writer, which decodes pictures from them where they lie. A buffer is taken from the
+// kept ones or allocated when needed (at most kBuffers), grown for a larger message, never
+// shrunk and never zeroed (texts are cut at the first NUL by memchr over the bytes held).
 class ReceiveBuffers {
   public:
     // Buffers above this size are not lent (their pictures are copied): at most kBuffers - 1
@@ -32,10 +75,12 @@ class ReceiveBuffers {
     static constexpr std::size_t kBuffers = 4;
 
     explicit ReceiveBuffers(ArchiveWriter& writer) : writer_(writer) {}
-    // Waits until no buffer is lent any more: the writer may still read them.
+    // Waits until no buffer is lent any more (the writer may still read them), then keeps
+    // those that are not too large for the next loop.
     ~ReceiveBuffers() {
-        for (const std::unique_ptr<Buffer>& buffer : buffers_) {
+        for (std::unique_ptr<Buffer>& buffer : buffers_) {
             writer_.WaitForReturn(buffer->loan);
+            KeptBuffers::Give(std::move(buffer), kMaxLent);
         }
     }
     ReceiveBuffers(const ReceiveBuffers&) = delete;
@@ -87,15 +132,12 @@ class ReceiveBuffers {
     }
 
   private:
-    struct Buffer {
-        std::unique_ptr<char[]> data;
-        std::size_t capacity = 0;
-        WriterLoan loan;
-    };
-
     // Appends a buffer of `capacity` bytes; false when memory is short.
     bool Add(std::size_t capacity) {
-        auto buffer = std::unique_ptr<Buffer>(new (std::nothrow) Buffer);
+        std::unique_ptr<Buffer> buffer = KeptBuffers::Take();
+        if (!buffer) {
+            buffer.reset(new (std::nothrow) Buffer);
+        }
         if (!buffer || !Grow(*buffer, capacity, 0)) {
             return false;
         }
@@ -222,7 +264,6 @@ void ReportNotes(TrafficLog& log, ArchiveWriter& writer) {
     if (notes.empty()) {
         return;
     }
-    log.Flush();
     const std::int64_t now = NowMs();
     for (const LoggedNote& note : notes) {
         MessageReport report;
@@ -338,7 +379,6 @@ void RecvThreadProc(ReceiveSession& session) {
     // the next one. Notes wait while bytes of a later message are in the log already.
     auto handOut = [&](std::size_t end, const MessageFrame& frame, bool whole) {
         log.SetAtBoundary(end == held);
-        log.Flush();  // a reader of the log finds the message there once it is reported
         HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, whole, spans,
                 readMs);
         ReportNotes(log, writer);
