@@ -13,6 +13,11 @@ bool TrafficLog::Open() {
     if (file_ == nullptr) {
         file_ = std::fopen(path_.c_str(), "w+");
         size_ = 0;
+        if (file_ != nullptr) {
+            // Unbuffered: a read's bytes go to the file in one write, with no copy into a stream
+            // buffer, and are there for a reader of the log as soon as Append returns.
+            std::setvbuf(file_, nullptr, _IONBF, 0);
+        }
     }
     return file_ != nullptr;
 }

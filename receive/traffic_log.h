@@ -29,7 +29,8 @@ class TrafficLog {
     // it cannot be opened; the next call tries again.
     bool Open();
     // Appends `size` bytes exactly as given if the stream is open; false when it is closed or
-    // the write fails. Never opens the file. A size of 0 is a successful no-op.
+    // the write fails. Never opens the file. A size of 0 is a successful no-op. The stream is
+    // unbuffered: what was appended is in the file when this returns.
     bool Append(const char* data, std::size_t size);
     // Bytes written since the file was opened (received bytes and notes), which is where the
     // next byte appended lands; bytes that a failed write lost are not counted. 0 while closed.
@@ -45,8 +46,8 @@ class TrafficLog {
     std::vector<LoggedNote> TakeWrittenNotes();
     // True while the stream is open.
     bool IsOpen() const { return file_ != nullptr; }
-    // Pushes buffered bytes to the file, so that a reader of the file sees everything
-    // appended; harmless when closed.
+    // Pushes buffered bytes to the file (there are none: the stream is unbuffered); harmless
+    // when closed.
     void Flush();
     // Closes the stream; harmless when closed. A later Open() empties the file again.
     void Close();
