@@ -1,21 +1,53 @@
 #include "session/device_session.h"
 
+#include <chrono>
 #include <utility>
 
 #include "session/request_text.h"
+
+namespace {
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
 
 HttpOutcome PostShort(const ShortPlan& plan) {
     const ConnectionSettings& s = plan.settings;
     return HttpPost(s.ip, s.shortPort, s.user, s.password, plan.path, plan.body);
 }
 
-DeviceSession::DeviceSession(std::string folder, ReceiveObserver* observer)
-    : folder_(std::move(folder)), log_(folder_) {
+void DeviceSession::FanOut::OnResponseText(std::string_view text) {
+    if (observer_ != nullptr) {
+        observer_->OnResponseText(text);
+    }
+}
+
+void DeviceSession::FanOut::OnMessage(const MessageReport& report) {
+    if (inbox_ != nullptr) {
+        inbox_->AddReport(report);
+    }
+    if (observer_ != nullptr) {
+        observer_->OnMessage(report);
+    }
+}
+
+void DeviceSession::FanOut::OnRead(std::size_t asked, long result) {
+    if (observer_ != nullptr) {
+        observer_->OnRead(asked, result);
+    }
+}
+
+DeviceSession::DeviceSession(std::string folder, ReceiveObserver* observer, TrafficInbox* inbox)
+    : folder_(std::move(folder)), inbox_(inbox), fanOut_(observer, inbox), log_(folder_) {
     ReceiveContext context;
     context.programFolder = folder_;
     context.log = &log_;
     context.serverAddress = &serverAddress_;
-    context.observer = observer;
+    context.observer = observer != nullptr || inbox != nullptr ? &fanOut_ : nullptr;
     long_ = std::make_unique<LongConnection>(context);
 }
 
@@ -97,7 +129,22 @@ ConnectResult DeviceSession::ConnectLong() {
     return long_->Connect(s.ip, s.user, s.password, s.longPort);
 }
 
+SendResult DeviceSession::SendLong(const std::string& bytes) {
+    const std::uint32_t ticket = inbox_ != nullptr ? inbox_->AddSent(bytes, NowMs()) : 0;
+    const SendResult result = long_->Send(bytes);
+    if (result != SendResult::Ok && inbox_ != nullptr) {
+        inbox_->SendFailed(ticket);
+    }
+    return result;
+}
+
 LongSendOutcome DeviceSession::LongSend(const std::string& bytes) {
     const ConnectionSettings& s = settings_;
-    return long_->LongSend(s.ip, s.user, s.password, s.longPort, bytes);
+    // Recorded first, so that the row stands before its answer.
+    const std::uint32_t ticket = inbox_ != nullptr ? inbox_->AddSent(bytes, NowMs()) : 0;
+    const LongSendOutcome outcome = long_->LongSend(s.ip, s.user, s.password, s.longPort, bytes);
+    if (outcome.send != SendResult::Ok && inbox_ != nullptr) {
+        inbox_->SendFailed(ticket);
+    }
+    return outcome;
 }

@@ -14,6 +14,7 @@
 #include "request/long_request.h"
 #include "request/short_request.h"
 #include "session/connection_settings.h"
+#include "session/traffic_rows.h"
 
 // Message box texts of the short connection, byte for byte.
 inline constexpr char kSelectInterfaceText[] = "Please select the interface!";
@@ -54,9 +55,11 @@ enum class SendTarget {
 // receive thread hands its results to the observer, never to the owner's thread.
 class DeviceSession {
   public:
-    // observer: receives what the receive thread hands out (null: nothing); it must outlive
-    // the session. Nothing is opened or connected yet.
-    explicit DeviceSession(std::string folder, ReceiveObserver* observer = nullptr);
+    // observer: receives what the receive thread hands out (null: nothing). inbox: gets every
+    // report and every request sent on the long connection, as rows for a browser (null:
+    // none). Both must outlive the session. Nothing is opened or connected yet.
+    explicit DeviceSession(std::string folder, ReceiveObserver* observer = nullptr,
+                           TrafficInbox* inbox = nullptr);
     // Disconnects (waiting for the receive thread) and closes the log.
     ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
@@ -112,23 +115,44 @@ class DeviceSession {
     bool NeedConnect() const { return long_->NeedConnect(); }
     // True while a socket is connected.
     bool LongConnected() const { return long_->IsOpen(); }
-    // Sends on the open connection.
-    SendResult SendLong(const std::string& bytes) { return long_->Send(bytes); }
-    // "Long connect send": reconnects when needed (outcome reported, not examined), then sends.
+    // Sends on the open connection; the request goes to the inbox first (so that it stands
+    // before its answer), marked failed afterwards when the send failed.
+    SendResult SendLong(const std::string& bytes);
+    // "Long connect send": reconnects when needed (outcome reported, not examined), then sends;
+    // the request goes to the inbox as SendLong says.
     LongSendOutcome LongSend(const std::string& bytes);
     // A copy of the server address the device reported last; "" until one was.
     std::string ServerAddressCopy() const { return serverAddress_.Get(); }
     // Closes the traffic log; call once the connection is closed. The next data opens it anew.
     void CloseLog() { log_.Close(); }
+    // Full path of the traffic log.
+    const std::string& LogPath() const { return log_.Path(); }
     // Processor time of the receive thread in nanoseconds; -1 when none runs.
     long long ReceiveCpuTimeNanoseconds() const { return long_->ReceiveCpuTimeNanoseconds(); }
 
   private:
+    // Passes what the receive thread hands out to the window's (or the CLI's) observer, and
+    // each report to the inbox as well. Runs on the receive path's threads.
+    class FanOut : public ReceiveObserver {
+      public:
+        FanOut(ReceiveObserver* observer, TrafficInbox* inbox)
+            : observer_(observer), inbox_(inbox) {}
+        void OnResponseText(std::string_view text) override;
+        void OnMessage(const MessageReport& report) override;
+        void OnRead(std::size_t asked, long result) override;
+
+      private:
+        ReceiveObserver* observer_;
+        TrafficInbox* inbox_;
+    };
+
     std::string folder_;
     ConnectionSettings settings_;
     Catalogue catalogue_;
     ShortRequest choice_;
     // What the receive thread borrows; the connection is declared last so that it goes first.
+    TrafficInbox* inbox_;
+    FanOut fanOut_;
     TrafficLog log_;
     ServerAddress serverAddress_;
     std::unique_ptr<LongConnection> long_;

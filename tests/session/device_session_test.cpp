@@ -85,7 +85,8 @@ TEST(DeviceSession, LongSendRecordsTheAnswersAddressForFollowUps) {
     TempFolder folder;
     RecordingObserver observer;
     LoopbackListener device;
-    DeviceSession session(folder.Path(), &observer);
+    TrafficInbox inbox;
+    DeviceSession session(folder.Path(), &observer, &inbox);
     session.Settings().ip = "127.0.0.1";
     session.Settings().longPort = std::to_string(device.Port());
     const std::string followUp =
@@ -111,8 +112,17 @@ TEST(DeviceSession, LongSendRecordsTheAnswersAddressForFollowUps) {
         usleep(10000);
     EXPECT_TRUE(session.NeedConnect());
     session.DisconnectLong();
+    EXPECT_EQ(session.SendLong("POST /Late HTTP/1.1\r\n\r\n"), SendResult::Failed);
     session.CloseLog();
     EXPECT_EQ(ReadFile(folder.Path() + "/ApiLog.txt"), SubscribeAnswer("http://127.0.0.1:1/S/9"));
+    // The browser's rows: each request before its answer, the failed one marked.
+    TrafficRows rows(folder.Path());
+    ASSERT_EQ(inbox.TakeInto(rows), 3u);
+    EXPECT_EQ(rows.SentPath(rows.Row(0)), "/SetSubscribe");
+    EXPECT_EQ(rows.Row(1).kind, RowKind::Answer);
+    EXPECT_EQ(rows.Row(1).logLength, SubscribeAnswer("http://127.0.0.1:1/S/9").size());
+    EXPECT_EQ(rows.Row(0).flags & TrafficRow::kSendFailed, 0);
+    EXPECT_NE(rows.Row(2).flags & TrafficRow::kSendFailed, 0);
 }
 
 }  // namespace
