@@ -14,15 +14,23 @@ namespace {
 struct OptionRule {
     const char* name;
     bool common;
-    CliCommand only;  // the one command that takes it when not common
+    CliCommand only;                     // the one command that takes it when not common
+    CliCommand also = CliCommand::None;  // a second one
+    bool flag = false;                   // takes no value
 };
 
 constexpr OptionRule kOptions[] = {
-    {"ip", true, CliCommand::None},         {"user", true, CliCommand::None},
-    {"password", true, CliCommand::None},   {"long-port", true, CliCommand::None},
-    {"short-port", true, CliCommand::None}, {"home", true, CliCommand::None},
-    {"mode", false, CliCommand::Catalogue}, {"body-file", false, CliCommand::Send},
-    {"then", false, CliCommand::Listen},    {"seconds", false, CliCommand::Listen},
+    {"ip", true, CliCommand::None},
+    {"user", true, CliCommand::None},
+    {"password", true, CliCommand::None},
+    {"long-port", true, CliCommand::None},
+    {"short-port", true, CliCommand::None},
+    {"home", true, CliCommand::None},
+    {"mode", false, CliCommand::Catalogue},
+    {"body-file", false, CliCommand::Send},
+    {"then", false, CliCommand::Listen},
+    {"seconds", false, CliCommand::Listen},
+    {"json", false, CliCommand::Listen, CliCommand::Index, true},
 };
 
 const OptionRule* FindOption(const std::string& name) {
@@ -42,6 +50,8 @@ CliCommand CommandNamed(const std::string& word) {
         return CliCommand::Send;
     if (word == "listen")
         return CliCommand::Listen;
+    if (word == "index")
+        return CliCommand::Index;
     return CliCommand::None;
 }
 
@@ -116,7 +126,12 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             out.error = "unknown option --" + name;
             return out;
         }
-        if (!hasValue) {
+        if (rule->flag) {
+            if (hasValue) {
+                out.error = "--" + name + " takes no value";
+                return out;
+            }
+        } else if (!hasValue) {
             if (i + 1 >= args.size()) {
                 out.error = "--" + name + " needs a value";
                 return out;
@@ -129,7 +144,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     if (out.help || out.version)
         return out;
     if (positional.empty()) {
-        out.error = "no command given (catalogue, preview, send or listen)";
+        out.error = "no command given (catalogue, preview, send, listen or index)";
         return out;
     }
     const CliCommand command = CommandNamed(positional.front());
@@ -142,7 +157,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     for (const PendingOption& option : options) {
         const std::string name = option.rule->name;
         const std::string& value = option.value;
-        if (!option.rule->common && option.rule->only != command) {
+        if (!option.rule->common && option.rule->only != command && option.rule->also != command) {
             out.error = "--" + name + " does not belong to this command";
             return out;
         }
@@ -189,6 +204,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                 return out;
             }
             out.files.push_back(value);  // the first file is put in front below
+        } else if (name == "json") {
+            out.json = true;
         } else if (name == "seconds") {
             if (!ReadNumber(value, 1, 86400 * 366, number)) {
                 out.error =
@@ -201,8 +218,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
 
     const size_t wanted = command == CliCommand::Catalogue ? 0 : 1;
     if (positional.size() < wanted) {
-        out.error = command == CliCommand::Listen ? "listen needs a request FILE"
-                                                  : "this command needs an INTERFACE";
+        out.error = command == CliCommand::Listen  ? "listen needs a request FILE"
+                    : command == CliCommand::Index ? "index needs a log FILE"
+                                                   : "this command needs an INTERFACE";
         return out;
     }
     if (positional.size() > wanted) {
@@ -215,6 +233,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             return out;
         }
         out.files.insert(out.files.begin(), positional.front());
+    } else if (command == CliCommand::Index) {
+        out.files = {positional.front()};
     } else if (wanted == 1) {
         out.interfaceName = positional.front();
     }
@@ -238,11 +258,15 @@ std::string CliUsage() {
            "  send INTERFACE [--body-file F]  a short send; prints the answer body. INTERFACE\n"
            "                                  is a catalogue name or the writing partner of\n"
            "                                  one (e.g. SetImageConfig); F replaces the body\n"
-           "  listen FILE [--then FILE]... [--seconds N]\n"
+           "  listen FILE [--then FILE]... [--seconds N] [--json]\n"
            "                                  subscribes on the long port with the request\n"
            "                                  file FILE, waits for its answer, sends each\n"
            "                                  follow-up, then receives until N seconds have\n"
            "                                  passed or Ctrl-C; one line per message\n"
+           "                                  (--json: one JSON object per message)\n"
+           "  index FILE [--json]             lists the messages of a traffic log (ApiLog.txt):\n"
+           "                                  offset, length, kind, status, smart type and\n"
+           "                                  picture count, one line or JSON object each\n"
            "\n"
            "Options:\n"
            "  --ip ADDRESS        device address (default " +

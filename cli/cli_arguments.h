@@ -12,7 +12,7 @@ inline constexpr int kExitFailed = 1;  // a transfer, connection or file failed
 inline constexpr int kExitUsage = 2;   // the command line is wrong
 
 // What tessaly-cli is asked to do.
-enum class CliCommand { None, Catalogue, Preview, Send, Listen };
+enum class CliCommand { None, Catalogue, Preview, Send, Listen, Index };
 
 // The parsed command line.
 struct CliArguments {
@@ -24,7 +24,8 @@ struct CliArguments {
     std::string interfaceName;       // preview, send: the interface as given (may be empty)
     bool hasBodyFile = false;        // send: --body-file was given
     std::string bodyFile;            // send: the file whose bytes replace the stored body
-    std::vector<std::string> files;  // listen: FILE, then every --then FILE in order
+    std::vector<std::string> files;  // listen: FILE, then every --then FILE in order; index: FILE
+    bool json = false;               // listen, index: one JSON object per message
     int seconds = -1;                // listen: receive time; -1 means until interrupted
     bool help = false;               // --help: print the usage and stop
     bool version = false;            // --version: print the version and stop

@@ -23,6 +23,8 @@ int RunCommand(const CliArguments& args, std::ostream& out, std::ostream& err,
             return RunSend(args, out, err);
         case CliCommand::Listen:
             return RunListen(args, out, err, interrupted);
+        case CliCommand::Index:
+            return RunIndex(args, out, err);
         case CliCommand::None:
             break;
     }

@@ -35,11 +35,16 @@ int RunSend(const CliArguments& args, std::ostream& out, std::ostream& err);
 // its answer; then receives until the --seconds have passed (counted from the start), the
 // device closes the connection, or `interrupted` reports Ctrl-C. ApiLog.txt and pic are
 // written into the home folder; one line per received message goes to `out` (see
-// FormatMessageLine). Disconnects and closes the log on every way out. kExitFailed when a
-// file cannot be read, the connection fails, a send fails or an answer does not come in time;
-// an interruption is a clean end (kExitOk).
+// FormatMessageLine; with --json one ReportJson object, folder notes included). Disconnects and
+// closes the log on every way out. kExitFailed when a file cannot be read, the connection fails, a
+// send fails or an answer does not come in time; an interruption is a clean end (kExitOk).
 int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
               const InterruptWait& interrupted);
+
+// Frames the log FILE as the receive path did and writes one line per message (EntryLine), or
+// with --json one JSON object (EntryJson). kExitFailed, with the reason on `err`, when the file
+// cannot be opened or a read fails (the lines before it are written).
+int RunIndex(const CliArguments& args, std::ostream& out, std::ostream& err);
 
 // Runs the parsed command; prints the usage for --help, the version for --version, and the
 // error with a hint for a wrong command line (kExitUsage).

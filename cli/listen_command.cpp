@@ -121,7 +121,7 @@ int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
         }
     }
 
-    ListenReport report;
+    ListenReport report(args.json);
     Waiter waiter(args, report, out, interrupted);
     int status = kExitOk;
     {

@@ -1,5 +1,7 @@
 #include "cli/listen_report.h"
 
+#include "cli/message_json.h"
+
 std::string FormatMessageLine(const MessageReport& report) {
     std::string line;
     switch (report.kind) {
@@ -26,7 +28,10 @@ std::string FormatMessageLine(const MessageReport& report) {
 }
 
 void ListenReport::OnMessage(const MessageReport& report) {
-    std::string line = FormatMessageLine(report);
+    if (report.note && !json_) {
+        return;
+    }
+    std::string line = json_ ? ReportJson(report) : FormatMessageLine(report);
     std::lock_guard<std::mutex> hold(lock_);
     lines_.push_back(std::move(line));
     if (report.kind == MessageKind::Response)

@@ -16,6 +16,9 @@ std::string FormatMessageLine(const MessageReport& report);
 // the receive thread beyond a short hold of its lock.
 class ListenReport : public ReceiveObserver {
   public:
+    // json: lines are ReportJson objects, folder notes included; else FormatMessageLine
+    // lines, without the notes (which listen never printed).
+    explicit ListenReport(bool json = false) : json_(json) {}
     void OnResponseText(std::string_view text) override { (void)text; }
     // Queues the message's line; counts responses.
     void OnMessage(const MessageReport& report) override;
@@ -26,6 +29,7 @@ class ListenReport : public ReceiveObserver {
     int Responses() const;
 
   private:
+    const bool json_;
     mutable std::mutex lock_;
     std::deque<std::string> lines_;
     int responses_ = 0;

@@ -1,6 +1,11 @@
 // The commands in-process against the simulated device, and their failures.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli/message_json.h"
 #include "cli_test_support.h"
 
 namespace {
@@ -89,6 +94,68 @@ TEST(CliListen, FollowUpIsAnsweredAndEveryPushedPictureIsFiled) {
     EXPECT_EQ(filed, sent);
 }
 
+// Smart types and paths come from the device: whatever their bytes, the JSON stays valid UTF-8.
+TEST(CliIndex, JsonStringsEscapeAndReplaceWhatIsNotText) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
+        {"\x01\n\x1f", "\"\\u0001\\u000a\\u001f\""},
+        {"Jos\xc3\xa9 \xe5\xbc\xa0", "\"Jos\xc3\xa9 \xe5\xbc\xa0\""},
+        {"\xff\xc0\x80", "\"\\ufffd\\ufffd\\ufffd\""},    // not UTF-8, overlong
+        {"\xed\xa0\x80x", "\"\\ufffd\\ufffd\\ufffdx\""},  // a surrogate
+        {"\xe5\xbc", "\"\\ufffd\\ufffd\""},               // cut short
+    };
+    for (const auto& [bytes, json] : rows)
+        EXPECT_EQ(JsonString(bytes), json);
+}
+
+// listen --json prints what index --json finds in the device's recording, with the time added
+// and the pictures named: both list the same messages at the same offsets.
+TEST(CliIndex, ListenJsonAndTheIndexOfTheRecordingAgree) {
+    TempFolder home, record;
+    SimulatorOptions options;
+    options.eventCount = 5;
+    options.eventRate = 0;
+    options.kinds = {QStringLiteral("VFD_MATCH"), QStringLiteral("PEA")};
+    const auto sim = StartDevice(options, record);
+    ASSERT_TRUE(sim);
+    const CliRun listen = RunCli(At("listen", std::to_string(sim->longPort()),
+                                    {ShippedFile("SetSubscribe"), "--json", "--seconds", "2"}),
+                                 home.Path());
+    ASSERT_EQ(listen.status, kExitOk) << listen.err;
+    const std::string recording = record.Path() + "/long-sent.bin";
+    const CliRun index = RunCli({"index", "--json", recording}, home.Path());
+    ASSERT_EQ(index.status, kExitOk) << index.err;
+    const QList<QByteArray> live = QByteArray::fromStdString(listen.out).trimmed().split('\n');
+    const QList<QByteArray> again = QByteArray::fromStdString(index.out).trimmed().split('\n');
+    ASSERT_EQ(live.size(), 6);  // the answer and five events
+    ASSERT_EQ(again.size(), live.size());
+    const std::string log = ReadFile(recording);
+    QString lastTime;
+    for (int i = 0; i < live.size(); ++i) {
+        SCOPED_TRACE(i);
+        QJsonObject l = QJsonDocument::fromJson(live[i]).object();
+        const QJsonObject a = QJsonDocument::fromJson(again[i]).object();
+        const QString time = l.take(QStringLiteral("time")).toString();
+        EXPECT_TRUE(QDateTime::fromString(time, Qt::ISODateWithMs).isValid()) << time.toStdString();
+        EXPECT_GE(time, lastTime);
+        lastTime = time;
+        const QJsonArray paths = l.take(QStringLiteral("pictures")).toArray();
+        EXPECT_EQ(a[QStringLiteral("pictures")].toInt(), paths.size());
+        for (const QJsonValue& path : paths)
+            EXPECT_FALSE(ReadFile(path.toString().toStdString()).empty());
+        QJsonObject withoutCount = a;
+        withoutCount.remove(QStringLiteral("pictures"));
+        EXPECT_EQ(l, withoutCount) << live[i].toStdString() << "\n" << again[i].toStdString();
+        const std::string kind = l[QStringLiteral("kind")].toString().toStdString();
+        const std::string bytes = log.substr(l[QStringLiteral("offset")].toInteger(), 4);
+        EXPECT_EQ(bytes, kind == "answer" ? "HTTP" : "POST");
+    }
+    // Without --json: one line per message.
+    const CliRun lines = RunCli({"index", recording}, home.Path());
+    EXPECT_EQ(lines.out.rfind("answer offset=0 length=", 0), 0u) << lines.out;
+    EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), live.size());
+}
+
 TEST(CliFailures, WrongLinesRefusedConnectionsAndUnreadableFilesExitWithTheReason) {
     TempFolder home;
     const auto sim = StartDevice({}, home);
@@ -106,6 +173,10 @@ TEST(CliFailures, WrongLinesRefusedConnectionsAndUnreadableFilesExitWithTheReaso
         {{"catalogue", "extra"}, kExitUsage, "unexpected argument extra"},
         {{"send", "X", "--short-port", "65536"}, kExitUsage, "--short-port"},
         {{"send", "X", "--then", "a.xml"}, kExitUsage, "--then does not belong"},
+        {{"send", "X", "--json"}, kExitUsage, "--json does not belong"},
+        {{"index", "--json=yes", "f"}, kExitUsage, "--json takes no value"},
+        {{"index"}, kExitUsage, "index needs a log FILE"},
+        {{"index", none}, kExitFailed, "cannot read the log"},
         {{"catalogue", "--home", file}, kExitUsage, "not a folder"},
         {{"preview", "SetImageConfig"}, kExitUsage, "\"SetImageConfig\""},
         {At("send", dead, {"GetDeviceInfo"}), kExitFailed, "Send fail, Please Check the IP"},
