@@ -201,12 +201,19 @@ EventListing ListEvent(std::string_view body) {
     return listing;
 }
 
-BodyXml CheckBodyXml(std::string_view body) {
+BodyXml CheckBodyXml(std::string_view body, std::string* problem) {
     const std::size_t first = body.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos || body[first] != '<') {
         return BodyXml::None;
     }
-    return CXmlDocument::Borrowing(body).IsWellFormed() ? BodyXml::WellFormed : BodyXml::Broken;
+    const CXmlDocument doc = CXmlDocument::Borrowing(body);
+    if (doc.IsWellFormed()) {
+        return BodyXml::WellFormed;
+    }
+    if (problem != nullptr) {
+        *problem = doc.GetError();
+    }
+    return BodyXml::Broken;
 }
 
 bool DecodePictureText(std::string_view base64, std::string& bytes) {

@@ -81,7 +81,9 @@ enum class BodyXml {
     WellFormed,  // one top-level element, no problem met
     Broken,      // XML with a problem
 };
-BodyXml CheckBodyXml(std::string_view body);
+// With `problem` given, a broken body's first problem is written there ("Element 'a' at offset
+// 12 not ended", ...).
+BodyXml CheckBodyXml(std::string_view body, std::string* problem = nullptr);
 
 // Decodes a picture's Base64 text (line breaks and the like skipped as the archive does) into
 // `bytes`. False when memory is short.

@@ -2,8 +2,11 @@
 
 #include <cstring>
 
-TrafficLog::TrafficLog(const std::string& folder)
-    : path_(folder.empty() ? std::string("ApiLog.txt") : folder + "/ApiLog.txt") {}
+std::string TrafficLogPath(const std::string& folder) {
+    return folder.empty() ? std::string("ApiLog.txt") : folder + "/ApiLog.txt";
+}
+
+TrafficLog::TrafficLog(const std::string& folder) : path_(TrafficLogPath(folder)) {}
 
 TrafficLog::~TrafficLog() {
     Close();

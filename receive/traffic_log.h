@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// Path of the traffic log in `folder` ("" means the current folder).
+std::string TrafficLogPath(const std::string& folder);
+
 // A folder note that the log received: where it lies and which it was.
 struct LoggedNote {
     std::uint64_t offset = 0;
