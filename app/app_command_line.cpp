@@ -13,11 +13,17 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         QStringLiteral("Start a simulated device on free 127.0.0.1 ports and fill the IP, "
                        "ports and credentials in with its own, so everything can be tried "
                        "without a camera."));
+    const QCommandLineOption openLog(
+        QStringLiteral("open-log"),
+        QStringLiteral("Open the event browser on a captured traffic log (ApiLog.txt): its "
+                       "messages are listed and its pictures decoded from the log itself."),
+        QStringLiteral("FILE"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and stop."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and stop."));
     parser.addOption(demo);
+    parser.addOption(openLog);
     parser.addOption(help);
     parser.addOption(version);
 
@@ -38,6 +44,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         return line;
     }
     line.demo = parser.isSet(demo);
+    line.openLog = parser.value(openLog);
     if (parser.isSet(help)) {
         line.help = true;
         line.text = usage;

@@ -8,11 +8,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTableWidget>
 
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
 #include "app/display_form.h"
+#include "app/event_browser.h"
 #include "app/latest_text_relay.h"
 #include "app/request_text.h"
 #include "catalogue/builtin_interfaces.h"
@@ -30,7 +32,9 @@ const QString kChangeOkCaption = QStringLiteral("Change OK");
 }  // namespace
 
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
-    : QDialog(parent), m_session(programFolder, &m_observer) {
+    : QDialog(parent),
+      m_traffic(programFolder, TrafficLogPath(programFolder)),
+      m_session(programFolder, &m_observer, m_traffic.Inbox()) {
     CreateControls();
     m_relay = new LatestTextRelay(this, kResultRestMs, kLongResponseBounds);
     m_observer.relay = m_relay;
@@ -46,6 +50,9 @@ CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget
     connect(m_editPassword, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
     connect(m_editLongPort, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
     connect(m_btnLongSend, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnLongSend);
+    connect(m_btnEvents, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnEvents);
+    auto* events = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
+    connect(events, &QShortcut::activated, this, &CDorvik_LurvaneDlg::OnEvents);
     connect(m_btnSelectProtocol, &QPushButton::clicked, this,
             &CDorvik_LurvaneDlg::OnSelectProtocol);
     connect(m_radioLong, &QRadioButton::clicked, this, &CDorvik_LurvaneDlg::OnBnClickedLongConnect);
@@ -98,6 +105,8 @@ void CDorvik_LurvaneDlg::OnDestroy() {
     if (m_bDestroyed)
         return;
     m_bDestroyed = true;
+    delete m_browser;  // before the rows it shows
+    m_browser = nullptr;
     DisconnectLong();
     m_session.CloseLog();
     if (m_shortThread.joinable())

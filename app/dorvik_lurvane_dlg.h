@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "app/live_traffic.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/program_folder.h"
 #include "receive/receive_observer.h"
@@ -18,6 +19,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class EventBrowser;
 class LatestTextRelay;
 struct HttpOutcome;
 struct ShortPlan;
@@ -77,6 +79,11 @@ class CDorvik_LurvaneDlg : public QDialog {
     // True from the start of a short or paired send until its outcome has been shown.
     bool ShortSendInProgress() const { return m_bShortBusy; }
 
+    // The event browser, made when first opened ("Events", Ctrl+E); null before.
+    EventBrowser* Browser() const { return m_browser; }
+    // Opens the event browser on the messages of a captured log (tessaly --open-log FILE).
+    void OpenLogInBrowser(const QString& path);
+
   public slots:
     void OnCbnSelchangeModule();
     void OnClickInterfaceList();
@@ -90,6 +97,8 @@ class CDorvik_LurvaneDlg : public QDialog {
     void OnBnClickedChangePort();
     void OnEnChangeIp();
     void OnEnChangeAccount();
+    // Shows the event browser (made on first use) beside the window.
+    void OnEvents();
 
   signals:
     // Emitted on the window's thread once the outcome of a short or paired send is shown.
@@ -126,6 +135,7 @@ class CDorvik_LurvaneDlg : public QDialog {
     QLineEdit* m_editUser = nullptr;              // 1016
     QLineEdit* m_editPassword = nullptr;          // 1017
     QPushButton* m_btnLongSend = nullptr;         // 1020
+    QPushButton* m_btnEvents = nullptr;           // "events": opens the event browser
     QPushButton* m_btnSelectProtocol = nullptr;   // 1021
     QRadioButton* m_radioLong = nullptr;          // 1023
     QLineEdit* m_editLongPort = nullptr;          // 1024
@@ -154,6 +164,7 @@ class CDorvik_LurvaneDlg : public QDialog {
 
     bool m_bDestroyed = false;
     LatestTextRelay* m_relay = nullptr;
+    EventBrowser* m_browser = nullptr;  // a child window, made on first use
 
     // The receive thread's results reach the window through this observer: the response box
     // text goes to the relay, which never waits for the window's thread.
@@ -163,6 +174,9 @@ class CDorvik_LurvaneDlg : public QDialog {
         LatestTextRelay* relay = nullptr;  // set before anything connects
     };
     RelayObserver m_observer;  // declared before the session, which it outlives
+    // Every message of the long connection since the start, for the event browser; declared
+    // before the session, which fills it.
+    LiveTraffic m_traffic;
 
     // The device session, and the window's names for the stored parts of the last short-mode
     // click, which the session keeps.

@@ -154,12 +154,18 @@ void CDorvik_LurvaneDlg::CreateControls() {
         MakeButton(this, ControlId::kSelectProtocol, QStringLiteral("Select Protocol"));
     m_btnLongSend = MakeButton(this, ControlId::kLongSend, QStringLiteral("Long connect send"));
     m_btnShortSend = MakeButton(this, ControlId::kShortSend, QStringLiteral("Short connect send"));
+    m_btnEvents = new QPushButton(QStringLiteral("Events"), this);
+    m_btnEvents->setObjectName(QStringLiteral("events"));
+    m_btnEvents->setAutoDefault(false);
+    m_btnEvents->setToolTip(
+        QStringLiteral("Every message of the long connection, with its pictures (Ctrl+E)"));
     m_labelStatus = new QLabel(this);
     m_labelStatus->setObjectName(QStringLiteral("status"));
     m_editResult = MakeTextBox(this, ControlId::kResult, true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_btnSelectProtocol);
     buttons->addWidget(m_btnLongSend);
+    buttons->addWidget(m_btnEvents);
     buttons->addWidget(m_btnShortSend);
     buttons->addWidget(m_labelStatus, 1);
     auto* centre = new QVBoxLayout;

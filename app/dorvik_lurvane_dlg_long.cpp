@@ -1,10 +1,12 @@
 // The long connection of the window: connect, disconnect and "Long connect send".
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
 #include "app/dorvik_lurvane_dlg.h"
+#include "app/event_browser.h"
 #include "app/latest_text_relay.h"
 
 void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string_view text) {
@@ -56,4 +58,22 @@ void CDorvik_LurvaneDlg::OnLongSend() {
     const QString message = QString::fromUtf8(SendResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
+}
+
+void CDorvik_LurvaneDlg::OnEvents() {
+    if (m_browser == nullptr)
+        m_browser = new EventBrowser(m_traffic, this);
+    m_browser->show();
+    m_browser->raise();
+    m_browser->activateWindow();
+}
+
+void CDorvik_LurvaneDlg::OpenLogInBrowser(const QString& path) {
+    OnEvents();
+    m_browser->OpenLog(path);
+    // Called before the window shows: the browser is raised once it has.
+    QTimer::singleShot(0, m_browser, [browser = m_browser] {
+        browser->raise();
+        browser->activateWindow();
+    });
 }

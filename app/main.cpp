@@ -44,9 +44,11 @@ int main(int argc, char** argv) {
             }
         }
         if (result == 0) {
-            result = app.InitInstance([&demo](CDorvik_LurvaneDlg& window) {
+            result = app.InitInstance([&demo, &line](CDorvik_LurvaneDlg& window) {
                 if (demo)
                     demo->FillWindow(window);
+                if (!line.openLog.isEmpty())
+                    window.OpenLogInBrowser(line.openLog);
             });
         }
     }
