@@ -176,6 +176,11 @@ void EventBrowser::ConnectControls() {
     connect(m_jump, &QPushButton::clicked, this, &EventBrowser::JumpToNewest);
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &EventBrowser::OnScrolled);
+    // Following sticks to the newest row when the view grows or shrinks too.
+    connect(m_table->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (m_following)
+            m_table->scrollToBottom();
+    });
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &EventBrowser::OnSelectionChanged);
     connect(m_model, &QAbstractItemModel::modelReset, this, &EventBrowser::OnSelectionChanged);
