@@ -120,25 +120,31 @@ const char* LogIndexer::Window(std::uint64_t offset, std::size_t want, std::size
         const std::size_t at = static_cast<std::size_t>(offset - bufferStart_);
         if (filled_ - at >= want) {
             got = filled_ - at;
-            return buffer_.data() + at;
+            return buffer_.get() + at;
         }
-        std::memmove(buffer_.data(), buffer_.data() + at, filled_ - at);
+        if (at > 0 && filled_ > at) {
+            std::memmove(buffer_.get(), buffer_.get() + at, filled_ - at);
+        }
         filled_ -= at;
     } else {
         filled_ = 0;
     }
     bufferStart_ = offset;
     const std::size_t capacity = std::max(want, kReadChunk);
-    if (buffer_.size() < capacity) {
-        try {
-            buffer_.resize(capacity);
-        } catch (const std::bad_alloc&) {
+    if (capacity_ < capacity) {
+        std::unique_ptr<char[]> larger(new (std::nothrow) char[capacity]);
+        if (!larger) {
             error_ = "not enough memory for a message of " + std::to_string(want) + " bytes";
             return nullptr;
         }
+        if (filled_ > 0) {
+            std::memcpy(larger.get(), buffer_.get(), filled_);
+        }
+        buffer_ = std::move(larger);
+        capacity_ = capacity;
     }
     while (filled_ < want) {
-        const ssize_t n = pread(fd_, buffer_.data() + filled_, buffer_.size() - filled_,
+        const ssize_t n = pread(fd_, buffer_.get() + filled_, capacity_ - filled_,
                                 static_cast<off_t>(bufferStart_ + filled_));
         if (n < 0 && errno == EINTR) {
             continue;
@@ -153,7 +159,7 @@ const char* LogIndexer::Window(std::uint64_t offset, std::size_t want, std::size
         filled_ += static_cast<std::size_t>(n);
     }
     got = filled_;
-    return buffer_.data();
+    return buffer_.get();
 }
 
 std::uint64_t LogIndexer::OtherEnd(std::uint64_t offset) {

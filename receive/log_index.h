@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,7 +74,8 @@ class LogIndexer {
     int fd_ = -1;
     std::string_view memory_;  // OpenBytes
     bool inMemory_ = false;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;  // never zeroed: only the filled bytes are read
+    std::size_t capacity_ = 0;
     std::uint64_t bufferStart_ = 0;  // log offset of buffer_[0]
     std::size_t filled_ = 0;         // bytes of buffer_ that hold log bytes
     bool atEnd_ = false;             // a read found the end of the file

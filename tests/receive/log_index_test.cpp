@@ -142,6 +142,10 @@ TEST(ReceiveLogIndex, CutEndsOtherDataAndBadFiles) {
     EXPECT_FALSE(indexer.Error().empty());
     EXPECT_FALSE(indexer.Open(folder.Path()));
     EXPECT_EQ(indexer.Error(), "it is a folder");
+    ASSERT_TRUE(indexer.Open(folder.WriteFile("empty.txt", "")));
+    LogEntry none;
+    EXPECT_FALSE(indexer.Next(none));
+    EXPECT_EQ(indexer.Error(), "");
     // Longer other data is cut into pieces of the longest length, with no gap.
     const std::vector<LogEntry> long_ =
         IndexBytes(std::string(LogIndexer::kMaxOtherLength + 5, 'z'));
