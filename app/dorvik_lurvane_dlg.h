@@ -81,6 +81,8 @@ class CDorvik_LurvaneDlg : public QDialog {
 
     // The event browser, made when first opened ("Events", Ctrl+E); null before.
     EventBrowser* Browser() const { return m_browser; }
+    // Every message of the long connection since the window was made.
+    LiveTraffic& Traffic() { return m_traffic; }
     // Opens the event browser on the messages of a captured log (tessaly --open-log FILE).
     void OpenLogInBrowser(const QString& path);
 

@@ -46,6 +46,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Least time between two details shown one after the other.
+constexpr qint64 kDetailRestMs = 250;
+
 // How often a long task reports rows or progress to the window.
 constexpr auto kReportEvery = std::chrono::milliseconds(100);
 
@@ -195,6 +198,10 @@ void EventBrowser::ConnectControls() {
             &EventBrowser::ShowDetailMenu);
     m_detailText->viewport()->installEventFilter(this);
     connect(m_tick, &QTimer::timeout, this, &EventBrowser::UpdateGraph);
+    connect(m_detailTimer, &QTimer::timeout, this, [this] {
+        if (m_detailRow != SIZE_MAX)
+            RequestDetail(m_detailRow);
+    });
 }
 
 bool EventBrowser::eventFilter(QObject* watched, QEvent* event) {
@@ -497,8 +504,17 @@ void EventBrowser::OnSelectionChanged() {
         return;
     }
     const std::size_t row = m_model->RowIndex(current.row());
-    if (row != m_detailRow)
+    if (row == m_detailRow)
+        return;
+    // Rows selected in quick succession (following a fast device, or keys held down) are
+    // shown at most every kDetailRestMs: nobody reads faster, and the rest is left alone.
+    const qint64 since = m_sinceDetail.isValid() ? m_sinceDetail.elapsed() : kDetailRestMs;
+    m_detailRow = row;
+    if (since >= kDetailRestMs) {
         RequestDetail(row);
+    } else if (!m_detailTimer->isActive()) {
+        m_detailTimer->start(static_cast<int>(kDetailRestMs - since));
+    }
 }
 
 void EventBrowser::ClearDetail(const QString& text) {
@@ -516,6 +532,8 @@ void EventBrowser::ClearDetail(const QString& text) {
 }
 
 void EventBrowser::RequestDetail(std::size_t rowIndex) {
+    m_detailTimer->stop();
+    m_sinceDetail.start();
     ClearDetail(tr("Reading message #%1...").arg(rowIndex + 1));
     m_detailRow = rowIndex;
     const unsigned generation = m_detailGeneration;
@@ -571,53 +589,53 @@ void EventBrowser::RequestDetail(std::size_t rowIndex) {
         if (copy.row.Sent() && (row.flags & TrafficRow::kCut))
             shownProblem = tr("The request was %1 bytes; only the first %2 are kept.")
                                .arg(Number(row.length), Number(TrafficRows::kMaxSentBytes));
+        // The text as the box takes it, made here: decoding it costs the window nothing.
+        auto shown = std::make_shared<ShownDetail>();
+        std::size_t done = 0;
+        for (DetailText::Run& run : detail.runs) {
+            shown->text +=
+                QString::fromUtf8(detail.text.data() + done, static_cast<qsizetype>(run.at - done));
+            shown->starts.push_back(static_cast<int>(shown->text.size()));
+            shown->labels.push_back(static_cast<int>(QString::fromUtf8(run.label).size()));
+            done = run.at;
+        }
+        shown->text += QString::fromUtf8(detail.text.data() + done,
+                                         static_cast<qsizetype>(detail.text.size() - done));
+        shown->runs = std::move(detail.runs);
+        shown->problem = shownProblem;
+        shown->pictures = std::move(pictures);
+        shown->header = header;
+        shown->message = std::move(message);
         QMetaObject::invokeMethod(
             this,
-            [this, rowIndex = copy.index, generation, detail = std::move(detail), shownProblem,
-             pictures = std::move(pictures), header, message = std::move(message)]() mutable {
-                ShowDetail(rowIndex, generation, std::move(detail), shownProblem,
-                           std::move(pictures), header, std::move(message));
+            [this, rowIndex = copy.index, generation, shown] {
+                ShowDetail(rowIndex, generation, *shown);
             },
             Qt::QueuedConnection);
     });
 }
 
-void EventBrowser::ShowDetail(std::size_t rowIndex, unsigned generation, DetailText detail,
-                              QString problem, std::vector<PictureSource> pictures, QString header,
-                              std::string message) {
+void EventBrowser::ShowDetail(std::size_t rowIndex, unsigned generation, ShownDetail& shown) {
     if (generation != m_detailGeneration || rowIndex != m_detailRow)
         return;
-    m_detailHeader->setText(header);
-    m_detailProblem->setText(problem);
-    m_detailProblem->setVisible(!problem.isEmpty());
-    m_detailMessage = std::move(message);
-    // Placeholders are found in the text as it is decoded, segment by segment.
-    QString text;
-    std::vector<int> starts;
-    std::size_t done = 0;
-    for (const DetailText::Run& run : detail.runs) {
-        text += QString::fromUtf8(detail.text.data() + done, static_cast<qsizetype>(run.at - done));
-        starts.push_back(static_cast<int>(text.size()));
-        done = run.at;
-    }
-    text += QString::fromUtf8(detail.text.data() + done,
-                              static_cast<qsizetype>(detail.text.size() - done));
-    m_detailText->setPlainText(text);
+    m_detailHeader->setText(shown.header);
+    m_detailProblem->setText(shown.problem);
+    m_detailProblem->setVisible(!shown.problem.isEmpty());
+    m_detailMessage = std::move(shown.message);
+    m_detailText->setPlainText(shown.text);
     m_runs.clear();
-    for (std::size_t i = 0; i < detail.runs.size(); ++i) {
+    for (std::size_t i = 0; i < shown.runs.size(); ++i) {
         RunView view;
         view.cursor = QTextCursor(m_detailText->document());
-        view.cursor.setPosition(starts[i]);
-        view.cursor.setPosition(
-            starts[i] + static_cast<int>(QString::fromUtf8(detail.runs[i].label).size()),
-            QTextCursor::KeepAnchor);
-        view.run = std::move(detail.runs[i]);
+        view.cursor.setPosition(shown.starts[i]);
+        view.cursor.setPosition(shown.starts[i] + shown.labels[i], QTextCursor::KeepAnchor);
+        view.run = std::move(shown.runs[i]);
         m_runs.push_back(std::move(view));
     }
     m_expandAll->setEnabled(!m_runs.empty());
     m_copyMessage->setEnabled(!m_detailMessage.empty());
 
-    m_pictures = std::move(pictures);
+    m_pictures = std::move(shown.pictures);
     const unsigned source = m_sourceGeneration;
     for (std::size_t i = 0; i < m_pictures.size(); ++i) {
         auto* tile = new QToolButton(m_thumbStrip);
@@ -637,36 +655,37 @@ void EventBrowser::ShowDetail(std::size_t rowIndex, unsigned generation, DetailT
         m_tiles.push_back(tile);
         const QString key = QStringLiteral("%1:%2:%3").arg(source).arg(rowIndex).arg(i);
         if (const CachedThumbnail* cached = m_thumbnails.object(key)) {
-            ShowThumbnail(generation, index, cached->image, cached->caption, QString(),
+            ShowThumbnail(generation, index, cached->image, cached->caption, cached->problem,
                           cached->path);
             continue;
         }
         const PictureSource picture = m_pictures[i];
-        m_detailWorker->Post(
-            [this, picture, index, generation, key](const std::atomic<bool>& cancelled) {
-                if (cancelled)
-                    return;
-                LoadedPicture loaded = LoadPicture(picture, QSize(kThumbnailSide, kThumbnailSide));
-                if (cancelled)
-                    return;
-                QString caption = loaded.name;
-                if (loaded.fullSize.isValid())
-                    caption += tr("\n%1\u00d7%2, %3 bytes")
-                                   .arg(loaded.fullSize.width())
-                                   .arg(loaded.fullSize.height())
-                                   .arg(Number(static_cast<std::uint64_t>(loaded.bytes)));
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, generation, index, key, loaded = std::move(loaded), caption] {
-                        if (!loaded.image.isNull() && loaded.problem.isEmpty())
-                            m_thumbnails.insert(
-                                key, new CachedThumbnail{loaded.image, caption, loaded.filePath},
-                                static_cast<int>(loaded.image.sizeInBytes()));
-                        ShowThumbnail(generation, index, loaded.image, caption, loaded.problem,
-                                      loaded.filePath);
-                    },
-                    Qt::QueuedConnection);
-            });
+        m_detailWorker->Post([this, picture, index, generation,
+                              key](const std::atomic<bool>& cancelled) {
+            if (cancelled)
+                return;
+            LoadedPicture loaded = LoadPicture(picture, QSize(kThumbnailSide, kThumbnailSide));
+            if (cancelled)
+                return;
+            QString caption = loaded.name;
+            if (loaded.fullSize.isValid())
+                caption += tr("\n%1\u00d7%2, %3 bytes")
+                               .arg(loaded.fullSize.width())
+                               .arg(loaded.fullSize.height())
+                               .arg(Number(static_cast<std::uint64_t>(loaded.bytes)));
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, index, key, loaded = std::move(loaded), caption] {
+                    if (!loaded.image.isNull())
+                        m_thumbnails.insert(key,
+                                            new CachedThumbnail{loaded.image, caption,
+                                                                loaded.problem, loaded.filePath},
+                                            static_cast<int>(loaded.image.sizeInBytes()));
+                    ShowThumbnail(generation, index, loaded.image, caption, loaded.problem,
+                                  loaded.filePath);
+                },
+                Qt::QueuedConnection);
+        });
     }
     emit detailShown();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCache>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTextCursor>
 #include <QWidget>
@@ -106,8 +107,19 @@ class EventBrowser : public QWidget {
     // Detail
     void OnSelectionChanged();
     void RequestDetail(std::size_t rowIndex);
-    void ShowDetail(std::size_t rowIndex, unsigned generation, DetailText detail, QString problem,
-                    std::vector<PictureSource> pictures, QString header, std::string message);
+    // What a detail job made for the window: the text decoded, where its placeholders start
+    // and how long they are, and the rest of the detail.
+    struct ShownDetail {
+        QString text;
+        std::vector<int> starts;
+        std::vector<int> labels;
+        std::vector<DetailText::Run> runs;
+        QString problem;
+        std::vector<PictureSource> pictures;
+        QString header;
+        std::string message;
+    };
+    void ShowDetail(std::size_t rowIndex, unsigned generation, ShownDetail& shown);
     void ShowThumbnail(unsigned generation, int index, QImage image, QString name, QString problem,
                        QString path);
     void ClearDetail(const QString& text);
@@ -159,6 +171,8 @@ class EventBrowser : public QWidget {
     QWidget* m_thumbStrip = nullptr;
     QVBoxLayout* m_thumbLayout = nullptr;
     QTimer* m_tick = nullptr;
+    QTimer* m_detailTimer = nullptr;  // shows a detail asked for too soon after the last
+    QElapsedTimer m_sinceDetail;
     PictureViewer* m_viewer = nullptr;
 
     // Following the newest row.
@@ -181,6 +195,7 @@ class EventBrowser : public QWidget {
     struct CachedThumbnail {
         QImage image;
         QString caption;
+        QString problem;
         QString path;
     };
     QCache<QString, CachedThumbnail> m_thumbnails;  // by source, row and picture

@@ -239,4 +239,6 @@ void EventBrowser::CreateControls() {
 
     m_tick = new QTimer(this);
     m_tick->setInterval(1000);
+    m_detailTimer = new QTimer(this);
+    m_detailTimer->setSingleShot(true);
 }
