@@ -56,6 +56,23 @@ class BrowserTest : public QObject {
         Find<QToolButton>("openLog")->click();
         return QTest::qWaitFor([this] { return !browser_->LongTaskRunning(); }, 10000);
     }
+    // Saves pictures through the menu action `action` under a new folder "saved"; the files
+    // written, relative to it.
+    QStringList SavePictures(const char* action) {
+        const QString target = QString::fromStdString(folder_.Path()) + "/saved";
+        QDir(target).removeRecursively();
+        QDir().mkpath(target);
+        DialogSeam::setNextFolder(target);
+        QSignalSpy done(browser_, &EventBrowser::longTaskFinished);
+        Find<QAction>(action)->trigger();
+        if (!done.wait(10000))
+            return {};
+        QStringList files;
+        QDirIterator it(target, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(target).relativeFilePath(it.next());
+        return files;
+    }
     QToolButton* Tile(int index) {
         return Find<QToolButton>(QStringLiteral("thumbnail%1").arg(index).toLatin1());
     }
@@ -79,6 +96,9 @@ class BrowserTest : public QObject {
         QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
         browser_ = window_->Browser();
         QVERIFY(browser_ && browser_->isVisible());
+        browser_->close();
+        Click(window_->findChild<QPushButton*>(QStringLiteral("events")));
+        QVERIFY(window_->Browser() == browser_ && browser_->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(browser_->Rows().Size(), 2u + kEvents, 20000);
         QCOMPARE(ParseAppCommandLine({"tessaly", "--open-log", "/x/ApiLog.txt"}).openLog,
                  QStringLiteral("/x/ApiLog.txt"));
@@ -140,6 +160,16 @@ class BrowserTest : public QObject {
         viewer->findChild<QPushButton*>(QStringLiteral("openFolder"))->click();
         QCOMPARE(DialogSeam::openedFolders().last(), QFileInfo(snap).absolutePath());
         viewer->close();
+
+        // Saved again under another folder: the same names, the same bytes.
+        const QStringList saved = SavePictures("saveSelectedPictures");
+        QCOMPARE(saved.size(), 3);
+        QVERIFY(saved.contains(QStringLiteral("VFD_MATCH/") + QFileInfo(snap).fileName()));
+        QFile again(QString::fromStdString(folder_.Path()) + "/saved/VFD_MATCH/" +
+                    QFileInfo(snap).fileName());
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        file.seek(0);
+        QCOMPARE(again.readAll(), file.readAll());
     }
 
     void filtersAndSearchNarrowTheRows() {
@@ -205,6 +235,11 @@ class BrowserTest : public QObject {
         QVERIFY(Select(EventRow("VFD_MATCH")));
         QTRY_VERIFY(Tile(0) && !Tile(0)->icon().isNull());
         QCOMPARE(Tile(0)->toolTip(), QStringLiteral("Decoded from the log's text"));
+        // Every picture of the log, named as the archive names them, from the log alone.
+        const QStringList saved = SavePictures("saveAllPictures");
+        QCOMPARE(saved.size(), 3 * 2 * kEvents);
+        QCOMPARE(saved.filter(QRegularExpression("^PEA/[-0-9]{19}_target_id\\d+\\.jpg$")).size(),
+                 2 * kEvents);  // two rounds, two targets in each of the PEA half
         Find<QToolButton>("liveSource")->click();
         QCOMPARE(browser_->Rows().Size(), live.Size());
     }
