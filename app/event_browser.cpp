@@ -381,9 +381,17 @@ RowFilter EventBrowser::CurrentFilter() const {
 }
 
 void EventBrowser::ApplyFilter() {
+    // The detail stays while its row stays shown (expanded runs too); the reset of the model
+    // must not clear it meanwhile.
     const std::size_t selected = m_detailRow;
+    m_filtering = true;
     m_model->SetFilter(CurrentFilter());
+    m_filtering = false;
     const int row = selected == SIZE_MAX ? -1 : m_model->ViewRow(selected);
+    if (row < 0 && selected != SIZE_MAX) {
+        m_detailRow = SIZE_MAX;
+        ClearDetail(tr("Select a row to see its message."));
+    }
     if (row >= 0) {
         m_table->selectionModel()->setCurrentIndex(
             m_model->index(row, 0),
@@ -497,6 +505,8 @@ void EventBrowser::UpdateStatus() {
 // ---- Detail ----
 
 void EventBrowser::OnSelectionChanged() {
+    if (m_filtering)
+        return;
     const QModelIndex current = m_table->selectionModel()->currentIndex();
     if (!current.isValid()) {
         m_detailRow = SIZE_MAX;

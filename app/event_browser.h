@@ -179,6 +179,7 @@ class EventBrowser : public QWidget {
     bool m_following = true;
     std::size_t m_newSinceLeft = 0;  // rows shown that arrived while not following
     bool m_updatingTypes = false;
+    bool m_filtering = false;  // the model is reset for another filter
 
     // The detail shown.
     std::size_t m_detailRow = SIZE_MAX;  // source row shown in the detail; SIZE_MAX none

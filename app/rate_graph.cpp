@@ -4,7 +4,7 @@
 #include <algorithm>
 
 RateGraph::RateGraph(QWidget* parent) : QWidget(parent) {
-    setMinimumHeight(48);
+    setMinimumHeight(110);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -16,7 +16,7 @@ void RateGraph::SetCounts(std::vector<int> counts) {
 }
 
 QSize RateGraph::sizeHint() const {
-    return QSize(240, 56);
+    return QSize(240, 120);
 }
 
 void RateGraph::paintEvent(QPaintEvent*) {

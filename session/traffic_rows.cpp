@@ -117,19 +117,17 @@ void TrafficRows::AddReport(const MessageReport& report) {
         (report.note ? TrafficRow::kNote : 0) | (report.wellFormed ? 0 : TrafficRow::kMalformed) |
         (report.decoded ? TrafficRow::kDecoded : 0) |
         (report.logLength < report.length ? TrafficRow::kPartlyLogged : 0));
-    row.pictureAt = static_cast<std::uint32_t>(pictureEnds_.size());
+    row.pictureAt = static_cast<std::uint32_t>(names_.size());
     row.pictures = static_cast<std::uint16_t>(std::min<std::size_t>(report.pictures.size(), 65535));
     const std::string prefix = PictureFolder(report.smartType);
     for (std::size_t i = 0; i < row.pictures; ++i) {
         const std::string& path = report.pictures[i];
         if (path.compare(0, prefix.size(), prefix) == 0 &&
             path.find('/', prefix.size()) == std::string::npos) {
-            names_.append(path, prefix.size());
+            AddName(std::string_view(path).substr(prefix.size()));
         } else {
-            names_ += '/';
-            names_ += path;
+            AddName("/" + path);
         }
-        pictureEnds_.push_back(static_cast<std::uint32_t>(names_.size()));
     }
     rows_.push_back(row);
     CountEvent(row);
@@ -167,7 +165,7 @@ void TrafficRows::AddEntry(const LogEntry& entry) {
     row.firstNumber = entry.firstNumber;
     row.numbersDrawn = Clamp8(entry.numbersDrawn);
     row.pictures = static_cast<std::uint16_t>(std::clamp(entry.pictures, 0, 65535));
-    row.pictureAt = static_cast<std::uint32_t>(pictureEnds_.size());
+    row.pictureAt = static_cast<std::uint32_t>(names_.size());
     row.flags = static_cast<std::uint8_t>((entry.note ? TrafficRow::kNote : 0) |
                                           (entry.wellFormed ? 0 : TrafficRow::kMalformed) |
                                           (entry.decoded ? TrafficRow::kDecoded : 0));
@@ -198,10 +196,9 @@ std::vector<std::string> TrafficRows::PicturePaths(const TrafficRow& row) const 
         return paths;
     }
     const std::string prefix = PictureFolder(types_[row.smartType]);
-    for (std::size_t i = row.pictureAt; i < row.pictureAt + row.pictures && i < pictureEnds_.size();
+    for (std::size_t i = row.pictureAt; i < row.pictureAt + row.pictures && i < names_.size();
          ++i) {
-        const std::size_t begin = i == 0 ? 0 : pictureEnds_[i - 1];
-        const std::string_view name(names_.data() + begin, pictureEnds_[i] - begin);
+        const std::string_view name = Name(i);
         if (!name.empty() && name.front() == '/') {
             paths.emplace_back(name.substr(1));
         } else {
@@ -252,17 +249,22 @@ std::vector<int> TrafficRows::EventsPerSecond(std::int64_t nowMs, int seconds) c
     return counts;
 }
 
-std::size_t TrafficRows::MemoryBytes() const {
-    std::size_t bytes = rows_.capacity() * sizeof(TrafficRow) + names_.capacity() +
-                        pictureEnds_.capacity() * sizeof(std::uint32_t) +
-                        sentRows_.capacity() * sizeof(std::uint32_t);
-    for (const std::string& sent : sent_) {
-        bytes += sizeof(sent) + sent.capacity();
+void TrafficRows::AddName(std::string_view name) {
+    if (nameBlocks_.empty() || lastBlockUsed_ + name.size() > lastBlockSize_) {
+        lastBlockSize_ = std::max(kNameBlock, name.size());
+        nameBlocks_.emplace_back(new char[lastBlockSize_]);
+        lastBlockUsed_ = 0;
     }
-    for (const std::string& type : types_) {
-        bytes += 2 * (sizeof(type) + type.capacity()) + sizeof(std::size_t);
-    }
-    return bytes;
+    std::copy(name.begin(), name.end(), nameBlocks_.back().get() + lastBlockUsed_);
+    names_.push_back({static_cast<std::uint32_t>(nameBlocks_.size() - 1),
+                      static_cast<std::uint32_t>(lastBlockUsed_),
+                      static_cast<std::uint32_t>(name.size())});
+    lastBlockUsed_ += name.size();
+}
+
+std::string_view TrafficRows::Name(std::size_t picture) const {
+    const NameRef& ref = names_[picture];
+    return std::string_view(nameBlocks_[ref.block].get() + ref.at, ref.length);
 }
 
 void TrafficInbox::Add(Item item) {

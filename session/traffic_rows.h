@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -114,8 +116,6 @@ class TrafficRows {
     // Events that arrived in each of the `seconds` whole seconds up to the one of nowMs, oldest
     // first (only the last two minutes are kept).
     std::vector<int> EventsPerSecond(std::int64_t nowMs, int seconds) const;
-    // Bytes this object holds, roughly (rows, pictures, sent bytes, types).
-    std::size_t MemoryBytes() const;
 
   private:
     std::uint32_t TypeIndex(const std::string& type);
@@ -124,17 +124,30 @@ class TrafficRows {
     void CountEvent(const TrafficRow& row);
 
     std::string folder_;
-    std::vector<TrafficRow> rows_;
+    // Rows and picture names are kept in blocks that never move: a growing vector of a
+    // hundred thousand rows would copy them all, and fault in fresh pages, on the window's
+    // thread in one go.
+    std::deque<TrafficRow> rows_;
     std::vector<std::string> types_{""};
     std::unordered_map<std::string, std::uint32_t> typeIndex_{{"", 0}};
     std::vector<std::size_t> typeCounts_{0};
     std::vector<std::string> sent_;        // by sent ordinal
     std::vector<std::uint32_t> sentRows_;  // row index by sent ordinal
-    // Filed pictures: offsets into names_, one past the last at the end (pictureEnds_[i] ends
-    // picture i). A name is the file name when the file lies in pic/<safe smart type>/ of
-    // folder_, else the whole path after a "/" marker.
-    std::string names_;
-    std::vector<std::uint32_t> pictureEnds_;
+    // Filed pictures, in filing order: where each name lies among the blocks of names. A name
+    // is the file name when the file lies in pic/<safe smart type>/ of folder_, else the whole
+    // path after a "/" marker.
+    struct NameRef {
+        std::uint32_t block = 0;
+        std::uint32_t at = 0;
+        std::uint32_t length = 0;
+    };
+    void AddName(std::string_view name);
+    std::string_view Name(std::size_t picture) const;
+    static constexpr std::size_t kNameBlock = 64 * 1024;
+    std::vector<std::unique_ptr<char[]>> nameBlocks_;
+    std::size_t lastBlockUsed_ = 0;
+    std::size_t lastBlockSize_ = 0;
+    std::deque<NameRef> names_;
     std::vector<std::pair<std::int64_t, int>> perSecond_;  // second, events; last two minutes
 };
 
