@@ -130,6 +130,7 @@ void EventBrowser::CreateControls() {
     m_types = new QListWidget(this);
     m_types->setObjectName(QStringLiteral("smartTypes"));
     m_types->setToolTip(tr("Events of the checked smart types are shown"));
+    m_types->setMinimumHeight(40);
     m_graph = new RateGraph(this);
     m_graph->setObjectName(QStringLiteral("rateGraph"));
     auto* side = new QWidget(this);

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 RateGraph::RateGraph(QWidget* parent) : QWidget(parent) {
-    setMinimumHeight(110);
+    setMinimumHeight(64);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

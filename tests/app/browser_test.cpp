@@ -194,8 +194,12 @@ class BrowserTest : public QObject {
     }
 
     void leavingTheNewestCountsWhatArrivesUntilTheJump() {
-        const QSize size = browser_->size();
-        browser_->resize(900, 300);  // too small to show every row at once
+        // The table made too small to show every row at once.
+        QSplitter* split = nullptr;
+        for (QSplitter* candidate : browser_->findChildren<QSplitter*>())
+            split = candidate->orientation() == Qt::Vertical ? candidate : split;
+        const QList<int> sizes = split->sizes();
+        split->setSizes({60, sizes[0] + sizes[1] - 60});
         QTRY_VERIFY(Table()->verticalScrollBar()->maximum() > 0);
         Table()->scrollToTop();
         QTRY_VERIFY(!browser_->Following());
@@ -209,7 +213,7 @@ class BrowserTest : public QObject {
         jump->click();
         QVERIFY(browser_->Following() && !jump->isVisible());
         QCOMPARE(Table()->currentIndex().row(), Model()->rowCount() - 1);
-        browser_->resize(size);
+        split->setSizes(sizes);
     }
 
     // The log alone gives the same rows; pictures come from its text.
