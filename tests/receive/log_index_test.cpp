@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,7 @@ void ExpectIndexMatches(const std::string& path, const std::vector<MessageReport
     }
     EXPECT_EQ(indexer.Error(), "");
     ASSERT_EQ(entries.size(), reports.size());
-    int base = 0;  // the loop's counter runs on across tests; the indexer counts from 1
+    std::optional<int> base;  // the loop's counter runs on across tests; the indexer counts from 1
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const LogEntry& e = entries[i];
         const MessageReport& r = reports[i];
@@ -51,8 +52,8 @@ void ExpectIndexMatches(const std::string& path, const std::vector<MessageReport
         }
         EXPECT_EQ(e.numbersDrawn, r.numbersDrawn);
         if (r.numbersDrawn > 0) {
-            base = base == 0 ? r.firstNumber - 1 : base;
-            EXPECT_EQ(e.firstNumber, r.firstNumber - base);
+            base = base.value_or(r.firstNumber - 1);
+            EXPECT_EQ(e.firstNumber, r.firstNumber - *base);
         }
     }
 }
