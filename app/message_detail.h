@@ -84,8 +84,9 @@ constexpr std::size_t kDetailTotalBytes = 2 * 1024 * 1024;
 DetailText BuildDetailText(std::string_view message, bool event, int firstNumber, bool indent);
 
 // A run as the pane shows it expanded: as it is when it has line breaks of its own, else in
-// lines of 76 characters; at most maxBytes of it, then a marker.
-std::string ExpandedRun(std::string_view run, std::size_t maxBytes = 8 * 1024 * 1024);
+// lines of 76 characters; at most maxBytes of it (a box lays out a megabyte of short lines in
+// a few dozen milliseconds), then a marker.
+std::string ExpandedRun(std::string_view run, std::size_t maxBytes = 1024 * 1024);
 
 // 1234567 as "1,234,567".
 std::string Thousands(std::uint64_t value);

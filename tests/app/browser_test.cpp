@@ -7,6 +7,7 @@
 #include "app/event_row_model.h"
 #include "app/message_detail.h"
 #include "app/picture_viewer.h"
+#include "receive/message_framing.h"
 #include "window_fixture.h"
 
 namespace {
@@ -282,6 +283,25 @@ class BrowserTest : public QObject {
             QVERIFY(DialogSeam::shownTexts().first().contains(QStringLiteral("cannot be read")));
             DialogSeam::clearShown();
         }
+        Find<QToolButton>("liveSource")->click();
+    }
+
+    // The largest event the receive path decodes: one row, its run collapsed, its "picture"
+    // said to be none.
+    void anEventOf64MegabytesShowsCollapsed() {
+        const std::string head =
+            "<?xml version=\"1.0\"?><config><smartType>PEA</smartType>"
+            "<sourceDataInfo><sourceBase64Data>";
+        const std::string tail = "</sourceBase64Data></sourceDataInfo></config>";
+        std::string body = head + std::string(kMaxContentLength - head.size() - tail.size(), 'A');
+        body += tail;
+        QVERIFY(OpenLog(folder_.WriteFile("huge.txt", Event(body))));
+        QCOMPARE(browser_->Rows().Size(), 1u);
+        QVERIFY(Select(0));
+        QVERIFY(Detail().contains(QStringLiteral("[Base64, %1 characters: picture src id1]")
+                                      .arg(QString::fromStdString(Thousands(
+                                          kMaxContentLength - head.size() - tail.size())))));
+        QTRY_VERIFY(Tile(0) && Tile(0)->text().contains(QStringLiteral("not an image")));
         Find<QToolButton>("liveSource")->click();
     }
 
