@@ -51,6 +51,10 @@ constexpr qint64 kDetailRestMs = 250;
 
 // How often a long task reports rows or progress to the window.
 constexpr auto kReportEvery = std::chrono::milliseconds(100);
+// A log read again reaches the window in batches of at most this many rows, or of what was
+// found in this time.
+constexpr std::size_t kBatchRows = 4000;
+constexpr auto kBatchEvery = std::chrono::milliseconds(25);
 
 QString Number(std::uint64_t value) {
     return QString::fromStdString(Thousands(value));
@@ -319,7 +323,8 @@ void EventBrowser::OpenLog(const QString& path) {
         };
         for (LogEntry entry; !cancelled && indexer.Next(entry);) {
             batch.push_back(std::move(entry));
-            if (Clock::now() - last >= kReportEvery || batch.size() >= 20000)
+            // Small batches: the window takes each in a few milliseconds.
+            if (Clock::now() - last >= kBatchEvery || batch.size() >= kBatchRows)
                 send();
         }
         send();

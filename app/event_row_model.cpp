@@ -13,7 +13,11 @@ void EventRowModel::SetSource(const TrafficRows* rows, const RowFilter& filter) 
     beginResetModel();
     m_rows = rows;
     m_filter = filter;
-    m_visible = rows != nullptr ? rows->Visible(filter) : std::vector<std::uint32_t>();
+    m_visible.clear();
+    if (rows != nullptr) {
+        const std::vector<std::uint32_t> visible = rows->Visible(filter);
+        m_visible.assign(visible.begin(), visible.end());
+    }
     endResetModel();
 }
 

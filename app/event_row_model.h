@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "session/traffic_rows.h"
@@ -52,5 +53,6 @@ class EventRowModel : public QAbstractTableModel {
   private:
     const TrafficRows* m_rows = nullptr;
     RowFilter m_filter;
-    std::vector<std::uint32_t> m_visible;
+    // In blocks that never move: a list of a million rows growing must not copy it all at once.
+    std::deque<std::uint32_t> m_visible;
 };
