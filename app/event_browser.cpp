@@ -149,6 +149,18 @@ EventBrowser::EventBrowser(LiveTraffic& live, QWidget* parent)
       m_longWorker(std::make_unique<BackgroundWorker>()) {
     CreateControls();
     ConnectControls();
+    // The tiles of most events (three pictures), made and measured with a caption and an icon
+    // like theirs before the first message: their first layout costs more than any later one.
+    QPixmap sample(kThumbnailSide, kThumbnailSide * 3 / 4);
+    sample.fill(Qt::lightGray);
+    for (std::size_t i = 0; i < 3; ++i) {
+        QToolButton* tile = TileFor(i);
+        tile->setIcon(sample);
+        tile->setText(QStringLiteral("snap id1\n640\u00d7360, 45,678 bytes"));
+        tile->sizeHint();
+        tile->setIcon(QIcon());
+        tile->setText(QString());
+    }
     ShowLive();
 }
 
@@ -395,7 +407,7 @@ void EventBrowser::ApplyFilter() {
     const int row = selected == SIZE_MAX ? -1 : m_model->ViewRow(selected);
     if (row < 0 && selected != SIZE_MAX) {
         m_detailRow = SIZE_MAX;
-        ClearDetail(tr("Select a row to see its message."));
+        ShowHelp();
     }
     if (row >= 0) {
         m_table->selectionModel()->setCurrentIndex(
@@ -515,7 +527,7 @@ void EventBrowser::OnSelectionChanged() {
     const QModelIndex current = m_table->selectionModel()->currentIndex();
     if (!current.isValid()) {
         m_detailRow = SIZE_MAX;
-        ClearDetail(tr("Select a row to see its message."));
+        ShowHelp();
         return;
     }
     const std::size_t row = m_model->RowIndex(current.row());
@@ -541,9 +553,49 @@ void EventBrowser::ClearDetail(const QString& text) {
     m_detailMessage.clear();
     m_runs.clear();
     m_pictures.clear();
-    for (QToolButton* tile : m_tiles)
-        delete tile;
-    m_tiles.clear();
+    // Tiles are kept for the next message: making one costs the window's thread more than
+    // showing it again.
+    for (QToolButton* tile : m_tiles) {
+        tile->hide();
+        tile->setIcon(QIcon());
+        tile->setText(QString());
+        tile->setToolTip(QString());
+    }
+    m_shownTiles = 0;
+}
+
+QToolButton* EventBrowser::TileFor(std::size_t index) {
+    while (m_tiles.size() <= index) {
+        auto* tile = new QToolButton(m_thumbStrip);
+        const int at = static_cast<int>(m_tiles.size());
+        tile->setObjectName(QStringLiteral("thumbnail%1").arg(at));
+        tile->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        tile->setIconSize(QSize(kThumbnailSide, kThumbnailSide * 3 / 4));
+        tile->setContextMenuPolicy(Qt::CustomContextMenu);
+        tile->setAutoRaise(true);
+        tile->hide();
+        tile->ensurePolished();
+        connect(tile, &QToolButton::clicked, this, [this, at] { OpenPicture(at); });
+        connect(tile, &QToolButton::customContextMenuRequested, this,
+                [this, at, tile](const QPoint& point) {
+                    ShowPictureMenu(at, tile->mapToGlobal(point));
+                });
+        m_thumbLayout->insertWidget(at, tile);
+        m_tiles.push_back(tile);
+    }
+    return m_tiles[index];
+}
+
+void EventBrowser::ShowHelp() {
+    ClearDetail(tr("Select a row to see its message."));
+    // Shown in the detail's own fonts and colours, so that they are loaded when the window
+    // first paints, not when the first message is shown.
+    m_detailText->setPlainText(
+        tr("<detail>The selected message shows here: its headers, then its body with the XML "
+           "indented and coloured.</detail>\n<picture>Each Base64 run is one line such as "
+           "[Base64, 18,485 characters: picture snap id5]; double-click it to expand it, or "
+           "copy it from its menu.</picture>\n<pictures>The message's pictures show beside "
+           "the text: click one to see it whole.</pictures>"));
 }
 
 void EventBrowser::RequestDetail(std::size_t rowIndex) {
@@ -653,21 +705,11 @@ void EventBrowser::ShowDetail(std::size_t rowIndex, unsigned generation, ShownDe
     m_pictures = std::move(shown.pictures);
     const unsigned source = m_sourceGeneration;
     for (std::size_t i = 0; i < m_pictures.size(); ++i) {
-        auto* tile = new QToolButton(m_thumbStrip);
-        tile->setObjectName(QStringLiteral("thumbnail%1").arg(i));
-        tile->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        tile->setIconSize(QSize(kThumbnailSide, kThumbnailSide * 3 / 4));
+        QToolButton* tile = TileFor(i);
         tile->setText(PictureName(m_pictures[i].kind, m_pictures[i].number) + tr("\ndecoding..."));
-        tile->setContextMenuPolicy(Qt::CustomContextMenu);
-        tile->setAutoRaise(true);
+        tile->show();
+        m_shownTiles = i + 1;
         const int index = static_cast<int>(i);
-        connect(tile, &QToolButton::clicked, this, [this, index] { OpenPicture(index); });
-        connect(tile, &QToolButton::customContextMenuRequested, this,
-                [this, index, tile](const QPoint& at) {
-                    ShowPictureMenu(index, tile->mapToGlobal(at));
-                });
-        m_thumbLayout->insertWidget(static_cast<int>(i), tile);
-        m_tiles.push_back(tile);
         const QString key = QStringLiteral("%1:%2:%3").arg(source).arg(rowIndex).arg(i);
         if (const CachedThumbnail* cached = m_thumbnails.object(key)) {
             ShowThumbnail(generation, index, cached->image, cached->caption, cached->problem,
@@ -707,7 +749,7 @@ void EventBrowser::ShowDetail(std::size_t rowIndex, unsigned generation, ShownDe
 
 void EventBrowser::ShowThumbnail(unsigned generation, int index, QImage image, QString name,
                                  QString problem, QString path) {
-    if (generation != m_detailGeneration || index >= static_cast<int>(m_tiles.size()))
+    if (generation != m_detailGeneration || index >= static_cast<int>(m_shownTiles))
         return;
     QToolButton* tile = m_tiles[static_cast<std::size_t>(index)];
     if (image.isNull()) {

@@ -123,6 +123,10 @@ class EventBrowser : public QWidget {
     void ShowThumbnail(unsigned generation, int index, QImage image, QString name, QString problem,
                        QString path);
     void ClearDetail(const QString& text);
+    // The detail when no row is selected: what the pane will show.
+    void ShowHelp();
+    // The tile of picture `index`, made (hidden) when there is none yet.
+    QToolButton* TileFor(std::size_t index);
     void ToggleRun(int run);
     void ExpandAllRuns();
     int RunAt(int position) const;
@@ -192,7 +196,8 @@ class EventBrowser : public QWidget {
     };
     std::vector<RunView> m_runs;
     std::vector<PictureSource> m_pictures;
-    std::vector<QToolButton*> m_tiles;  // one per picture of the detail
+    std::vector<QToolButton*> m_tiles;  // kept for the next detail; the first shown
+    std::size_t m_shownTiles = 0;       // tiles of the detail shown
     struct CachedThumbnail {
         QImage image;
         QString caption;
