@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/host_text.h"
+
 namespace {
 
 // One easy handle, released with its owner. Move-only.
@@ -48,6 +50,51 @@ size_t HeaderCallback(char* data, size_t size, size_t nmemb, void* userdata) {
         }
     }
     return size * nmemb;
+}
+
+// One multi handle, released with its owner. Move-only.
+struct MultiHandleDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiHandleDeleter>;
+
+// How long the transfer loop waits for the sockets before it looks at the cancel again.
+constexpr int kCancelTickMs = 25;
+
+// Progress callback: a non-zero result makes libcurl abort the transfer.
+int ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancel = static_cast<const HttpCancel*>(userdata);
+    return cancel != nullptr && cancel->Cancelled() ? 1 : 0;
+}
+
+// Runs the transfer of `h`: through a multi handle, whose wait is cut into short ticks so that
+// a cancel ends it at once (libcurl's own loop may sleep a second between progress calls).
+CURLcode Perform(CURL* h, const HttpCancel* cancel) {
+    if (cancel == nullptr) {
+        return curl_easy_perform(h);
+    }
+    MultiHandle multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), h) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (int running = 1; running > 0 && !cancel->Cancelled();) {
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                result = message->data.result;
+            }
+        }
+        if (running > 0) {
+            curl_multi_poll(multi.get(), nullptr, 0, kCancelTickMs, nullptr);
+        }
+    }
+    curl_multi_remove_handle(multi.get(), h);
+    return cancel->Cancelled() ? CURLE_ABORTED_BY_CALLBACK : result;
 }
 
 // Debug callback: the scheme of the Authorization header of each request sent.
@@ -100,12 +147,12 @@ std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
     // Read as atoi reads (leading blanks, a sign, digits), but without its undefined
     // behaviour for numbers out of range: those are clamped and then refused by libcurl.
     const long long port = std::strtoll(shortPort.c_str(), nullptr, 10);
-    return "http://" + ip + ":" + std::to_string(port) + "/" + path;
+    return "http://" + UrlHostText(ip) + ":" + std::to_string(port) + "/" + path;
 }
 
 HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-                     const std::string& password, const std::string& path,
-                     const std::string& body) {
+                     const std::string& password, const std::string& path, const std::string& body,
+                     const HttpCancel* cancel) {
     HttpOutcome outcome;
     const std::string url = ShortPostUrl(ip, shortPort, path);
 
@@ -132,6 +179,9 @@ HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const 
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, DebugCallback);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &outcome);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, cancel);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, cancel != nullptr ? 0L : 1L);
 
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
@@ -147,12 +197,15 @@ HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const 
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
 
     const auto start = std::chrono::steady_clock::now();
-    const CURLcode code = curl_easy_perform(h);
+    const CURLcode code = Perform(h, cancel);
     outcome.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
     outcome.completed = code == CURLE_OK;
-    if (!outcome.completed) {
+    outcome.cancelled = cancel != nullptr && cancel->Cancelled() && !outcome.completed;
+    if (outcome.cancelled) {
+        outcome.error = "Cancelled";
+    } else if (!outcome.completed) {
         outcome.error =
             errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -19,9 +20,22 @@ class HttpLibrary {
     HttpLibrary& operator=(const HttpLibrary&) = delete;
 };
 
+// Gives up a running post from another thread: HttpPost returns within about 50 ms of Cancel,
+// with `cancelled` set and nothing more sent or received. Cancel may be called from any thread,
+// before or during the post; a cancelled HttpCancel stays cancelled.
+class HttpCancel {
+  public:
+    void Cancel() { cancelled_.store(true); }
+    bool Cancelled() const { return cancelled_.load(); }
+
+  private:
+    std::atomic<bool> cancelled_{false};
+};
+
 // What one post gave. An answer with an error status (401, 404) is a completed transfer.
 struct HttpOutcome {
     bool completed = false;   // libcurl reports the transfer done, whatever the HTTP status
+    bool cancelled = false;   // given up through its HttpCancel (error "Cancelled")
     long status = 0;          // status code of the last answer; 0 when none arrived
     std::string reason;       // its reason phrase ("Unauthorized"); may be empty
     std::string auth;         // scheme of the last request's Authorization ("Basic", "Digest"),
@@ -40,13 +54,16 @@ struct HttpOutcome {
 // Posts body to ShortPostUrl(ip, shortPort, path) with the header
 // "Content-type:text/plain; charset=UTF-8", authorised by Basic or Digest as the device's
 // challenge asks. A ":" in the user name is passed through as it is. Texts are bytes: nothing
-// is converted. Needs an HttpLibrary. May run on any thread.
+// is converted. `cancel` (may be null) gives the post up from another thread. Needs an
+// HttpLibrary. May run on any thread.
 HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-                     const std::string& password, const std::string& path, const std::string& body);
+                     const std::string& password, const std::string& path, const std::string& body,
+                     const HttpCancel* cancel = nullptr);
 
-// The URL that HttpPost requests: "http://%s:%d/%s" of ip, the number that shortPort starts
-// with (as atoi reads it) and path. The port is printed as the whole number with no range
-// check (libcurl refuses one above 65535); a non-numeric text gives 0.
+// The URL that HttpPost requests: "http://%s:%d/%s" of ip (an IPv6 literal in brackets, see
+// UrlHostText), the number that shortPort starts with (as atoi reads it) and path. The port is
+// printed as the whole number with no range check (libcurl refuses one above 65535); a
+// non-numeric text gives 0.
 std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
                          const std::string& path);
 

@@ -1,47 +1,21 @@
 #include "request/long_connection.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <cstring>
 #include <utility>
+
+#include "net/tcp_connect.h"
 
 namespace {
 
-// Connects `fd` to `address`, waiting at most the connect time-out. The socket is left
-// blocking.
-bool ConnectWithTimeout(int fd, const sockaddr_in& address) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
-        return false;
+std::string Reason(const std::string& text, std::string* reason) {
+    if (reason != nullptr) {
+        *reason = text;
     }
-    bool connected = false;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
-        connected = true;
-    } else if (errno == EINPROGRESS) {
-        using Clock = std::chrono::steady_clock;
-        const Clock::time_point deadline =
-            Clock::now() + std::chrono::seconds(kLongConnectTimeoutSeconds);
-        pollfd waiting{fd, POLLOUT, 0};
-        int ready;
-        do {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            ready = poll(&waiting, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
-        } while (ready < 0 && errno == EINTR);
-        if (ready == 1) {
-            int error = 0;
-            socklen_t size = sizeof(error);
-            connected = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-        }
-    }
-    return fcntl(fd, F_SETFL, flags) == 0 && connected;
+    return text;
 }
 
 }  // namespace
@@ -58,6 +32,7 @@ const char* ConnectResultMessage(ConnectResult result) {
             return "Connect fail, Please Check the IP/Username/Password/LongPort !";
         case ConnectResult::Ok:
         case ConnectResult::NoSocket:
+        case ConnectResult::Cancelled:
             break;
     }
     return "";
@@ -104,8 +79,8 @@ LongConnection::~LongConnection() {
 }
 
 ConnectResult LongConnection::Connect(const std::string& ip, const std::string& user,
-                                      const std::string& password,
-                                      const std::string& longPortText) {
+                                      const std::string& password, const std::string& longPortText,
+                                      std::string* reason) {
     if (user.empty()) {
         return ConnectResult::NoUser;
     }
@@ -115,48 +90,84 @@ ConnectResult LongConnection::Connect(const std::string& ip, const std::string& 
     if (strcasecmp(ip.c_str(), "0.0.0.0") == 0) {
         return ConnectResult::NoIp;
     }
-    Disconnect();
-
-    UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd) {
-        return ConnectResult::NoSocket;
+    // What Disconnect does, but for the thread working on the connection now: stop reading,
+    // then close.
+    receiver_.Stop();
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        socket_.Reset();
+        open_.store(false);
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(LongPortNumber(longPortText));
-    if (inet_aton(ip.c_str(), &address.sin_addr) == 0 || !ConnectWithTimeout(fd.Get(), address) ||
-        !receiver_.Start(fd.Get())) {
+    needConnect_.store(true);
+
+    TcpConnectOutcome connected =
+        ConnectTcp(ip, LongPortNumber(longPortText), connectLimit_, &cancel_);
+    if (connected.status == TcpConnectStatus::Cancelled) {
+        Reason(connected.error, reason);
+        return ConnectResult::Cancelled;
+    }
+    if (connected.status != TcpConnectStatus::Connected) {
+        Reason(connected.error, reason);
         return ConnectResult::ConnectFailed;
     }
-    socket_ = std::move(fd);
-    needConnect_ = false;
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (cancel_.Cancelled()) {
+        Reason("Cancelled", reason);
+        return ConnectResult::Cancelled;
+    }
+    if (!receiver_.Start(connected.socket.Get())) {
+        Reason("cannot start the receive thread", reason);
+        return ConnectResult::ConnectFailed;
+    }
+    socket_ = std::move(connected.socket);
+    open_.store(true);
+    needConnect_.store(false);
     return ConnectResult::Ok;
 }
 
 void LongConnection::Disconnect() {
-    needConnect_ = true;
+    {
+        // A long send may be connecting or sending: give up its connect, and wake a send that
+        // waits for a device that stopped reading.
+        const std::lock_guard<std::mutex> hold(lock_);
+        cancel_.Cancel();
+        if (socket_ && running_.load()) {
+            shutdown(socket_.Get(), SHUT_RDWR);
+        }
+    }
+    JoinLongSend();
+    cancel_.Reset();
+    needConnect_.store(true);
     // Shut down and join first, so that no read can reach the descriptor once it is reused.
     receiver_.Stop();
+    const std::lock_guard<std::mutex> hold(lock_);
     socket_.Reset();
+    open_.store(false);
 }
 
 bool LongConnection::NeedConnect() const {
-    return needConnect_ || receiver_.PeerClosed();
+    return needConnect_.load() || receiver_.PeerClosed();
 }
 
-SendResult LongConnection::Send(const std::string& bytes) {
-    if (!socket_) {
+SendResult LongConnection::Send(const std::string& bytes, std::string* reason) {
+    int fd;
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        fd = socket_.Get();
+    }
+    if (fd < 0) {
+        Reason("not connected", reason);
         return SendResult::Failed;
     }
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n =
-            send(socket_.Get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            needConnect_ = true;
+            Reason(n < 0 ? std::strerror(errno) : "nothing sent", reason);
+            needConnect_.store(true);
             return SendResult::Failed;
         }
         sent += static_cast<std::size_t>(n);
@@ -164,16 +175,45 @@ SendResult LongConnection::Send(const std::string& bytes) {
     return SendResult::Ok;
 }
 
-LongSendOutcome LongConnection::LongSend(const std::string& ip, const std::string& user,
-                                         const std::string& password,
-                                         const std::string& longPortText,
-                                         const std::string& bytes) {
+LongSendOutcome LongConnection::LongSend(const LongSendRequest& request) {
     LongSendOutcome outcome;
     if (NeedConnect()) {
         outcome.connectTried = true;
-        Disconnect();
-        outcome.connect = Connect(ip, user, password, longPortText);
+        outcome.connect = Connect(request.ip, request.user, request.password, request.longPortText,
+                                  &outcome.reason);
     }
-    outcome.send = Send(bytes);
+    std::string sendReason;
+    outcome.send = Send(request.bytes, &sendReason);
+    if (outcome.reason.empty()) {
+        outcome.reason = sendReason;
+    }
     return outcome;
+}
+
+bool LongConnection::StartLongSend(LongSendRequest request,
+                                   std::function<void(LongSendOutcome)> done) {
+    if (running_.load()) {
+        return false;
+    }
+    JoinLongSend();
+    running_.store(true);
+    try {
+        longSend_ = std::thread([this, request = std::move(request), done = std::move(done)] {
+            LongSendOutcome outcome = LongSend(request);
+            running_.store(false);
+            if (done) {
+                done(std::move(outcome));
+            }
+        });
+    } catch (...) {
+        running_.store(false);
+        return false;
+    }
+    return true;
+}
+
+void LongConnection::JoinLongSend() {
+    if (longSend_.joinable()) {
+        longSend_.join();
+    }
 }

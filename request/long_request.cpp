@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "catalogue/catalogue.h"
+#include "net/host_text.h"
 #include "request/short_request.h"
 
 namespace {
@@ -63,7 +64,8 @@ std::string BuildLongRequest(const std::string& ip, const std::string& name,
                              const std::string& user, const std::string& password,
                              const std::string& body) {
     std::string out = "POST /" + name + " HTTP/1.1\r\nAuthorization: Basic " +
-                      EncodeCredentials(user, password) + "\r\nUser-Agent: Lurvane\r\nHost: " + ip +
+                      EncodeCredentials(user, password) +
+                      "\r\nUser-Agent: Lurvane\r\nHost: " + HostHeaderText(ip) +
                       "\r\nContent-Length: " + std::to_string(body.size()) +
                       "\r\nConnection: keep-alive\r\nKeep-Alive: 300 \r\n\r\n";
     out += body;

@@ -10,7 +10,8 @@ std::string SubscriptionInterfaceName(const std::string& path);
 // untouched, when the file cannot be opened or read (a folder included) or is empty.
 bool ReadProtocolFile(const std::string& path, std::string& data);
 
-// The keep-alive request: POST /name, Basic credentials of user and password, Host ip,
+// The keep-alive request: POST /name, Basic credentials of user and password, Host ip (an IPv6
+// literal in brackets, see HostHeaderText),
 // Content-Length the byte count of body, "Keep-Alive: 300 " (with its blank), then body.
 // Any lengths.
 std::string BuildLongRequest(const std::string& ip, const std::string& name,

@@ -4,9 +4,9 @@
 
 #include "session/request_text.h"
 
-HttpOutcome PostShort(const ShortPlan& plan) {
+HttpOutcome PostShort(const ShortPlan& plan, const HttpCancel* cancel) {
     const ConnectionSettings& s = plan.settings;
-    return HttpPost(s.ip, s.shortPort, s.user, s.password, plan.path, plan.body);
+    return HttpPost(s.ip, s.shortPort, s.user, s.password, plan.path, plan.body, cancel);
 }
 
 DeviceSession::DeviceSession(std::string folder, ReceiveObserver* observer)
@@ -92,12 +92,19 @@ PrepareResult DeviceSession::PrepareLongRequest(const std::string& file, const s
                                 serverAddress_.Get(), request);
 }
 
-ConnectResult DeviceSession::ConnectLong() {
+ConnectResult DeviceSession::ConnectLong(std::string* reason) {
     const ConnectionSettings& s = settings_;
-    return long_->Connect(s.ip, s.user, s.password, s.longPort);
+    return long_->Connect(s.ip, s.user, s.password, s.longPort, reason);
 }
 
 LongSendOutcome DeviceSession::LongSend(const std::string& bytes) {
     const ConnectionSettings& s = settings_;
-    return long_->LongSend(s.ip, s.user, s.password, s.longPort, bytes);
+    return long_->LongSend(LongSendRequest{s.ip, s.user, s.password, s.longPort, bytes});
+}
+
+bool DeviceSession::StartLongSend(const std::string& bytes,
+                                  std::function<void(LongSendOutcome)> done) {
+    const ConnectionSettings& s = settings_;
+    return long_->StartLongSend(LongSendRequest{s.ip, s.user, s.password, s.longPort, bytes},
+                                std::move(done));
 }

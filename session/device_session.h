@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,8 +30,9 @@ struct ShortPlan {
     bool pair = false;  // the paired pane's Send
 };
 
-// Posts the plan through HttpPost. May run on any thread; touches no session.
-HttpOutcome PostShort(const ShortPlan& plan);
+// Posts the plan through HttpPost; `cancel` (may be null) gives it up from another thread. May
+// run on any thread; touches no session.
+HttpOutcome PostShort(const ShortPlan& plan, const HttpCancel* cancel = nullptr);
 
 // What the paired pane shows after a short send.
 struct PairPane {
@@ -104,8 +107,9 @@ class DeviceSession {
     // credentials; follow-ups get the recorded server address (see ::PrepareLongRequest).
     PrepareResult PrepareLongRequest(const std::string& file, const std::string& ip,
                                      const std::string& name, std::string& request) const;
-    // Checks the settings and connects (see LongConnection::Connect).
-    ConnectResult ConnectLong();
+    // Checks the settings and connects (see LongConnection::Connect); *reason (when given)
+    // says why a connect failed.
+    ConnectResult ConnectLong(std::string* reason = nullptr);
     // Closes the connection and waits for its receive thread. Harmless when closed.
     void DisconnectLong() { long_->Disconnect(); }
     // True when the next long send must reconnect first.
@@ -116,6 +120,13 @@ class DeviceSession {
     SendResult SendLong(const std::string& bytes) { return long_->Send(bytes); }
     // "Long connect send": reconnects when needed (outcome reported, not examined), then sends.
     LongSendOutcome LongSend(const std::string& bytes);
+    // The same on a thread of its own, with the settings as they are now; `done` gets the
+    // outcome on that thread (see LongConnection::StartLongSend). False while one runs.
+    bool StartLongSend(const std::string& bytes, std::function<void(LongSendOutcome)> done);
+    // True while a long send started by StartLongSend runs.
+    bool LongSendRunning() const { return long_->LongSendRunning(); }
+    // The long connect's limit (tests make it short).
+    void SetConnectLimit(std::chrono::milliseconds limit) { long_->SetConnectLimit(limit); }
     // A copy of the server address the device reported last; "" until one was.
     std::string ServerAddressCopy() const { return serverAddress_.Get(); }
     // Closes the traffic log; call once the connection is closed. The next data opens it anew.
