@@ -54,7 +54,8 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "A network video device on 127.0.0.1 for trying and testing Tessaly without a camera.\n"
+        "A network video device on loopback (127.0.0.1, or ::1 with --listen) for trying and\n"
+        "testing Tessaly without a camera.\n"
         "The short port answers POST /<Interface>[/<channel>][/Up]; the long port\n"
         "answers SetSubscribe and its follow-ups and then pushes events, all as described\n"
         "in docs/device-protocol.md. Once listening, the program prints the lines\n"
@@ -66,6 +67,11 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     const QCommandLineOption shortPort(
         "short-port", "TCP port of the short connection; 0 (the default) takes a free one.", "port",
         "0");
+    const QCommandLineOption listen(
+        "listen",
+        "Loopback addresses both ports listen on, comma separated or repeated: 127.0.0.1 "
+        "(the default), ::1, or both (--listen 127.0.0.1,::1); the ports are the same on each.",
+        "addresses");
     const QCommandLineOption user("user", "User name the device accepts (default admin).", "name",
                                   o.user);
     const QCommandLineOption password(
@@ -131,6 +137,7 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(shortPort);
+    parser.addOption(listen);
     parser.addOption(user);
     parser.addOption(password);
     parser.addOption(auth);
@@ -160,6 +167,24 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     if (!ReadPort(parser.value(shortPort), &o.shortPort)) {
         out.error = "--short-port needs a number from 0 to 65535";
         return out;
+    }
+    if (parser.isSet(listen)) {
+        o.listen.clear();
+        for (const QString& value : parser.values(listen)) {
+            for (const QString& text : value.split(',', Qt::SkipEmptyParts)) {
+                const QHostAddress address(text.trimmed());
+                if (address.isNull() || !address.isLoopback()) {
+                    out.error = "--listen takes loopback addresses only (127.0.0.1, ::1), not " +
+                                text.trimmed();
+                    return out;
+                }
+                o.listen << address;
+            }
+        }
+        if (o.listen.isEmpty()) {
+            out.error = "--listen needs an address";
+            return out;
+        }
     }
     o.user = parser.value(user);
     o.password = parser.value(password);

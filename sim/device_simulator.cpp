@@ -24,7 +24,7 @@ DeviceSimulator::~DeviceSimulator() {
     // The servers and sessions go before the state they borrow.
     for (LongSession* session : findChildren<LongSession*>())
         delete session;
-    delete longServer_;
+    qDeleteAll(longServers_);
     delete shortServer_;
 }
 
@@ -36,8 +36,8 @@ bool DeviceSimulator::start(QString* error) {
     const auto fail = [this, error](const QString& reason) {
         if (error != nullptr)
             *error = reason;
-        delete longServer_;
-        longServer_ = nullptr;
+        qDeleteAll(longServers_);
+        longServers_.clear();
         delete shortServer_;
         shortServer_ = nullptr;
         shortPort_ = 0;
@@ -46,14 +46,30 @@ bool DeviceSimulator::start(QString* error) {
         recorder_.reset();
         return false;
     };
-    const auto cannotListen = [](quint16 port) {
-        return QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port);
+    const auto cannotListen = [](const QHostAddress& address, quint16 port) {
+        const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                                 ? "[" + address.toString() + "]"
+                                 : address.toString();
+        return QStringLiteral("cannot listen on %1:%2").arg(host).arg(port);
     };
+    if (options_.listen.isEmpty())
+        return fail(QStringLiteral("no address to listen on"));
+    for (const QHostAddress& address : options_.listen) {
+        if (!address.isLoopback())
+            return fail(address.toString() + " is no loopback address");
+    }
 
+    // The first address gives the port numbers (free ones when asked); the others take the same.
     shortServer_ = new ShortPortServer(auth_.get(), interfaces_.get(), this);
-    shortPort_ = shortServer_->listen(QHostAddress::LocalHost, options_.shortPort);
+    shortPort_ = shortServer_->listen(options_.listen.first(), options_.shortPort);
     if (shortPort_ == 0)
-        return fail(cannotListen(options_.shortPort));
+        return fail(cannotListen(options_.listen.first(), options_.shortPort));
+    for (qsizetype i = 1; i < options_.listen.size(); ++i) {
+        auto* server = new QTcpServer(shortServer_);
+        if (!server->listen(options_.listen[i], shortPort_))
+            return fail(cannotListen(options_.listen[i], shortPort_));
+        shortServer_->bind(server);
+    }
 
     if (!options_.recordFolder.isEmpty()) {
         recorder_ = std::make_unique<TrafficRecorder>(options_.recordFolder);
@@ -62,18 +78,23 @@ bool DeviceSimulator::start(QString* error) {
         longContext_->recorder = recorder_.get();
     }
 
-    longServer_ = new QTcpServer(this);
-    if (!longServer_->listen(QHostAddress::LocalHost, options_.longPort))
-        return fail(cannotListen(options_.longPort));
-    longPort_ = longServer_->serverPort();
+    for (const QHostAddress& address : options_.listen) {
+        auto* server = new QTcpServer(this);
+        longServers_ << server;
+        const quint16 port = longPort_ != 0 ? longPort_ : options_.longPort;
+        if (!server->listen(address, port))
+            return fail(cannotListen(address, port));
+        longPort_ = server->serverPort();
+        connect(server, &QTcpServer::newConnection, this,
+                [this, server] { acceptLongConnections(server); });
+    }
     longContext_->port = longPort_;
-    connect(longServer_, &QTcpServer::newConnection, this, &DeviceSimulator::acceptLongConnections);
     listening_ = true;
     return true;
 }
 
-void DeviceSimulator::acceptLongConnections() {
-    while (QTcpSocket* socket = longServer_->nextPendingConnection()) {
+void DeviceSimulator::acceptLongConnections(QTcpServer* server) {
+    while (QTcpSocket* socket = server->nextPendingConnection()) {
         auto* session = new LongSession(socket, longContext_.get(), this);
         connect(session, &LongSession::eventPushed, this,
                 [this](int sequence, const QString& smartType) {

@@ -1,4 +1,4 @@
-// tessaly-devsim: a simulated network video device on 127.0.0.1.
+// tessaly-devsim: a simulated network video device on loopback.
 
 #include <QGuiApplication>
 #include <QTextStream>

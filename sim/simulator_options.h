@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,9 @@ enum class SimWriteMode {
 struct SimulatorOptions {
     quint16 shortPort = 0;  // 0: any free port (see DeviceSimulator::shortPort)
     quint16 longPort = 0;   // 0: any free port (see DeviceSimulator::longPort)
+    // Loopback addresses both ports listen on, each port with the same number on every one
+    // (127.0.0.1 and ::1).
+    QList<QHostAddress> listen = {QHostAddress(QHostAddress::LocalHost)};
     QString user = QStringLiteral("admin");
     QString password = QStringLiteral("739184");
     SimAuthMode auth = SimAuthMode::Any;
