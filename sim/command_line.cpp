@@ -114,7 +114,7 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "bytes", "0");
     const QCommandLineOption base64Breaks(
         "base64-breaks",
-        "Break the Base64 texts into MIME lines: CR LF after every 76 characters\n"
+        "Break the Base64 texts into MIME lines: CR LF after every 76 characters "
         "and after the last line.");
     const QCommandLineOption write(
         "write",
