@@ -24,6 +24,16 @@ struct MessageReport {
     std::vector<std::string> pictures;  // paths of the picture files written for the event
 };
 
+// Sees each whole answer on the receive thread before it is shown, and may write a request
+// back at once (the long connection's Digest resend). Must not wait for another thread.
+class AnswerHook {
+  public:
+    virtual ~AnswerHook() = default;
+    // `message`: the whole answer (headers and body), valid during the call; `status` its
+    // status code. Returns the bytes to send back now, "" for none.
+    virtual std::string OnAnswer(std::string_view message, int status) = 0;
+};
+
 // Receives what the receive loop hands out: texts and reads on the receive thread, reports on
 // the thread that files the pictures. Neither may wait for the window's thread:
 // implementations return at once (queue, do not block) and guard what both calls touch.

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/transport.h"
 #include "receive/archive_writer.h"
 #include "receive/event_decoder.h"
 #include "receive/message_framing.h"
@@ -133,14 +134,21 @@ std::size_t FirstNul(const char* data, std::size_t from, std::size_t size) {
 
 // Shows, records and decodes the message data[0, length); its pictures and its report go
 // through the writer. textEnd: offset of the first NUL among the bytes held (or their count).
-void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* loan,
-             const char* data, std::size_t length, std::size_t textEnd, const MessageFrame& frame,
-             bool complete) {
+void HandOut(const ReceiveContext& context, Transport& transport, ArchiveWriter& writer,
+             WriterLoan* loan, const char* data, std::size_t length, std::size_t textEnd,
+             const MessageFrame& frame, bool complete) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
     if (frame.kind == MessageKind::Response) {
         report.status = ResponseStatus(data, std::min(length, textEnd));
+        if (complete && context.answerHook != nullptr) {
+            std::string back =
+                context.answerHook->OnAnswer(std::string_view(data, length), report.status);
+            if (!back.empty()) {
+                transport.WriteSoon(std::move(back));
+            }
+        }
     }
     report.complete = complete;
     const std::size_t textLength = textEnd < length ? textEnd : length;
@@ -168,19 +176,22 @@ void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* l
 
 }  // namespace
 
-long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size) {
-    ssize_t received;
-    do {
-        received = recv(socket, buffer, size, 0);
-    } while (received < 0 && errno == EINTR);
+long RecvAndLog(TrafficLog& log, Transport& transport, char* buffer, std::size_t size) {
+    const long received = transport.Read(buffer, size);
     if (received > 0 && log.Open() && buffer[0] != '\0') {
         log.Append(buffer, static_cast<std::size_t>(received));
     }
-    return static_cast<long>(received);
+    return received;
 }
 
 void RecvThreadProc(ReceiveSession& session) {
     const ReceiveContext& context = session.context;
+    // Drivers on one thread hand over a socket of their own.
+    std::unique_ptr<Transport> borrowed;
+    if (session.transport == nullptr) {
+        borrowed = Transport::Borrowing(session.socket);
+    }
+    Transport& transport = session.transport != nullptr ? *session.transport : *borrowed;
     // Files pictures and passes reports on; every job is done before this function returns.
     ArchiveWriter writer(context.observer);
     ReceiveBuffers buffer(writer);
@@ -190,7 +201,7 @@ void RecvThreadProc(ReceiveSession& session) {
         return;
     }
     auto read = [&](std::size_t at, std::size_t ask) {
-        const long n = RecvAndLog(*context.log, session.socket, buffer.Data() + at, ask);
+        const long n = RecvAndLog(*context.log, transport, buffer.Data() + at, ask);
         if (context.observer != nullptr) {
             context.observer->OnRead(ask, n);
         }
@@ -226,7 +237,8 @@ void RecvThreadProc(ReceiveSession& session) {
                 const bool whole =
                     frame.state == MessageFrame::State::Framed && frame.total <= held;
                 const std::size_t end = whole ? frame.total : held;
-                HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, whole);
+                HandOut(context, transport, writer, buffer.Loan(), buffer.Data(), end, textEnd,
+                        frame, whole);
                 consume(end);
             }
             break;
@@ -300,7 +312,8 @@ void RecvThreadProc(ReceiveSession& session) {
             arrived(held - static_cast<std::size_t>(n));
         }
         const std::size_t end = complete ? frame.total : held;
-        HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, complete);
+        HandOut(context, transport, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame,
+                complete);
         consume(end);
     }
 }
@@ -313,11 +326,11 @@ ReceiveThread::~ReceiveThread() {
     Stop();
 }
 
-bool ReceiveThread::Start(int socket) {
+bool ReceiveThread::Start(Transport& transport) {
     if (thread_.joinable() || session_.context.log == nullptr) {
         return false;
     }
-    session_.socket = socket;
+    session_.transport = &transport;
     session_.peerClosed.store(false);
     session_.stop.Arm();
     try {
@@ -335,9 +348,7 @@ void ReceiveThread::Stop() {
     if (!thread_.joinable()) {
         return;
     }
-    if (session_.socket >= 0) {
-        shutdown(session_.socket, SHUT_RDWR);
-    }
+    session_.transport->Close();
     thread_.join();
 }
 

@@ -95,7 +95,7 @@ ConnectResult LongConnection::Connect(const std::string& ip, const std::string& 
     receiver_.Stop();
     {
         const std::lock_guard<std::mutex> hold(lock_);
-        socket_.Reset();
+        transport_.reset();
         open_.store(false);
     }
     needConnect_.store(true);
@@ -110,16 +110,17 @@ ConnectResult LongConnection::Connect(const std::string& ip, const std::string& 
         Reason(connected.error, reason);
         return ConnectResult::ConnectFailed;
     }
+    auto transport = std::make_unique<Transport>(std::move(connected.socket));
     const std::lock_guard<std::mutex> hold(lock_);
     if (cancel_.Cancelled()) {
         Reason("Cancelled", reason);
         return ConnectResult::Cancelled;
     }
-    if (!receiver_.Start(connected.socket.Get())) {
+    if (!receiver_.Start(*transport)) {
         Reason("cannot start the receive thread", reason);
         return ConnectResult::ConnectFailed;
     }
-    socket_ = std::move(connected.socket);
+    transport_ = std::move(transport);
     open_.store(true);
     needConnect_.store(false);
     return ConnectResult::Ok;
@@ -131,8 +132,8 @@ void LongConnection::Disconnect() {
         // waits for a device that stopped reading.
         const std::lock_guard<std::mutex> hold(lock_);
         cancel_.Cancel();
-        if (socket_ && running_.load()) {
-            shutdown(socket_.Get(), SHUT_RDWR);
+        if (transport_ && running_.load()) {
+            transport_->Close();
         }
     }
     JoinLongSend();
@@ -141,7 +142,7 @@ void LongConnection::Disconnect() {
     // Shut down and join first, so that no read can reach the descriptor once it is reused.
     receiver_.Stop();
     const std::lock_guard<std::mutex> hold(lock_);
-    socket_.Reset();
+    transport_.reset();
     open_.store(false);
 }
 
@@ -150,27 +151,19 @@ bool LongConnection::NeedConnect() const {
 }
 
 SendResult LongConnection::Send(const std::string& bytes, std::string* reason) {
-    int fd;
+    Transport* transport;
     {
         const std::lock_guard<std::mutex> hold(lock_);
-        fd = socket_.Get();
+        transport = transport_.get();
     }
-    if (fd < 0) {
+    if (transport == nullptr) {
         Reason("not connected", reason);
         return SendResult::Failed;
     }
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            Reason(n < 0 ? std::strerror(errno) : "nothing sent", reason);
-            needConnect_.store(true);
-            return SendResult::Failed;
-        }
-        sent += static_cast<std::size_t>(n);
+    // The receive thread writes it between its reads; this waits until it is out.
+    if (!transport->Write(bytes, reason)) {
+        needConnect_.store(true);
+        return SendResult::Failed;
     }
     return SendResult::Ok;
 }

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "net/cancel_signal.h"
-#include "net/unique_fd.h"
+#include "net/transport.h"
 #include "receive/receive_thread.h"
 
 // How long a connect to the long port (name lookup included) may take before it is given up.
@@ -115,10 +115,10 @@ class LongConnection {
     void JoinLongSend();
 
     ReceiveThread receiver_;
-    // The socket, owned by whichever thread works on the connection (the owner's, or a long
-    // send's while it runs); the lock guards handing it over against Disconnect's shutdown.
+    // The connection's byte stream, made by whichever thread connects (the owner's, or a long
+    // send's while it runs); the lock guards handing it over against Disconnect's close.
     mutable std::mutex lock_;
-    UniqueFd socket_;
+    std::unique_ptr<Transport> transport_;
     std::atomic<bool> open_{false};
     std::atomic<bool> needConnect_{true};
     std::chrono::milliseconds connectLimit_ = kLongConnectLimit;
