@@ -7,9 +7,11 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -77,6 +79,72 @@ TlsIo Classify(SSL* ssl, int result, std::string& error) {
             error = OpenSslError();
             return TlsIo::Failed;
     }
+}
+
+// A socket BIO whose writes never raise SIGPIPE (send with MSG_NOSIGNAL): a device that closed
+// its end must not end the program when a close notice or a request still goes out.
+int BioWrite(BIO* bio, const char* data, size_t size, size_t* written) {
+    BIO_clear_retry_flags(bio);
+    const ssize_t n = send(static_cast<int>(BIO_get_fd(bio, nullptr)), data, size, MSG_NOSIGNAL);
+    if (n >= 0) {
+        *written = static_cast<size_t>(n);
+        return 1;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        BIO_set_retry_write(bio);
+    }
+    return 0;
+}
+
+int BioRead(BIO* bio, char* data, size_t size, size_t* read) {
+    BIO_clear_retry_flags(bio);
+    const ssize_t n = recv(static_cast<int>(BIO_get_fd(bio, nullptr)), data, size, 0);
+    if (n > 0) {
+        *read = static_cast<size_t>(n);
+        return 1;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        BIO_set_retry_read(bio);
+    }
+    if (n == 0) {
+        errno = 0;  // the end of the stream, not an error
+    }
+    return 0;
+}
+
+// Everything but reads and writes is the plain socket BIO's.
+long BioControl(BIO* bio, int command, long number, void* pointer) {
+    switch (command) {
+        case BIO_C_SET_FD:
+            BIO_set_data(
+                bio, reinterpret_cast<void*>(static_cast<intptr_t>(*static_cast<int*>(pointer))));
+            BIO_set_init(bio, 1);
+            return 1;
+        case BIO_C_GET_FD:
+            if (pointer != nullptr) {
+                *static_cast<int*>(pointer) =
+                    static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+            }
+            return static_cast<long>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+        case BIO_CTRL_FLUSH:
+            return 1;
+        default:
+            (void)number;
+            return 0;
+    }
+}
+
+BIO_METHOD* NoSignalSocket() {
+    static BIO_METHOD* const method = [] {
+        BIO_METHOD* m =
+            BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR,
+                         "socket without SIGPIPE");
+        BIO_meth_set_write_ex(m, BioWrite);
+        BIO_meth_set_read_ex(m, BioRead);
+        BIO_meth_set_ctrl(m, BioControl);
+        return m;
+    }();
+    return method;
 }
 
 std::string PinOf(X509* certificate) {
@@ -197,7 +265,13 @@ TlsOutcome TlsHandshake(int socket, const std::string& host, const TlsTrust& tru
     }
     const int flags = fcntl(socket, F_GETFL, 0);
     fcntl(socket, F_SETFL, flags | O_NONBLOCK);
-    SSL_set_fd(ssl, socket);
+    BIO* bio = BIO_new(NoSignalSocket());
+    if (bio == nullptr) {
+        outcome.error = "TLS handshake failed: " + OpenSslError();
+        return outcome;
+    }
+    BIO_set_fd(bio, socket, BIO_NOCLOSE);
+    SSL_set_bio(ssl, bio, bio);
 
     for (;;) {
         errno = 0;

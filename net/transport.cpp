@@ -124,6 +124,7 @@ void Transport::WriteSoon(std::string bytes) {
     auto pending = std::make_shared<Pending>();
     pending->bytes = std::move(bytes);
     pending->waited = false;
+    pending->filtered = true;
     const std::lock_guard<std::mutex> hold(lock_);
     if (!dead_) {
         queue_.push_front(pending);

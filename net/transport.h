@@ -42,8 +42,8 @@ class Transport {
     // Blocks until bytes arrive: > 0 their count, 0 the device closed the connection, < 0 an
     // error or Close. After 0 or < 0 every write waiting or to come fails.
     long Read(char* buffer, std::size_t size);
-    // Queues bytes to go out before any write handed over later, without waiting (a resend
-    // made on the reader's thread). They go through the filter like any request.
+    // Queues bytes to go out next, without waiting (a resend made on the reader's thread).
+    // They go out as given: the filter does not see them.
     void WriteSoon(std::string bytes);
     // Rewrites every request from now on (null: none). Set before the reader starts.
     void SetFilter(RequestFilter* filter) { filter_ = filter; }

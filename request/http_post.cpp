@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "net/host_text.h"
+#include "net/tcp_connect.h"
 
 namespace {
 
@@ -117,6 +118,24 @@ int DebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* user
     return 0;
 }
 
+// Why the device's certificate was refused, from a handshake of our own (nothing is sent).
+void ExplainRefusal(const HttpTarget& target, HttpOutcome& outcome) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::seconds(kHttpConnectTimeoutSeconds);
+    TcpConnectOutcome connected =
+        ConnectTcp(target.ip, static_cast<unsigned short>(std::strtoul(target.shortPort.c_str(), nullptr, 10)),
+                   std::chrono::seconds(kHttpConnectTimeoutSeconds), nullptr);
+    TlsOutcome probe;
+    if (connected.status == TcpConnectStatus::Connected) {
+        probe = TlsHandshake(connected.socket.Get(), target.ip, target.trust, deadline, nullptr);
+    }
+    outcome.tls = probe.status == TlsStatus::Ok ? TlsStatus::UnknownCertificate : probe.status;
+    outcome.fingerprint = probe.fingerprint;
+    outcome.error = probe.status == TlsStatus::Ok || probe.error.empty()
+                        ? "The device's certificate was refused"
+                        : probe.error;
+}
+
 }  // namespace
 
 HttpLibrary::HttpLibrary() {
@@ -143,18 +162,24 @@ size_t CurlWriteCallback(char* data, size_t size, size_t nmemb, void* userdata) 
 }
 
 std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
-                         const std::string& path) {
+                         const std::string& path, bool tls) {
     // Read as atoi reads (leading blanks, a sign, digits), but without its undefined
     // behaviour for numbers out of range: those are clamped and then refused by libcurl.
     const long long port = std::strtoll(shortPort.c_str(), nullptr, 10);
-    return "http://" + UrlHostText(ip) + ":" + std::to_string(port) + "/" + path;
+    return (tls ? "https://" : "http://") + UrlHostText(ip) + ":" + std::to_string(port) + "/" +
+           path;
 }
 
 HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-                     const std::string& password, const std::string& path, const std::string& body,
+                     const std::string& password, const std::string& path,
+                     const std::string& body, const HttpCancel* cancel) {
+    return HttpPost(HttpTarget{ip, shortPort, user, password}, path, body, cancel);
+}
+
+HttpOutcome HttpPost(const HttpTarget& target, const std::string& path, const std::string& body,
                      const HttpCancel* cancel) {
     HttpOutcome outcome;
-    const std::string url = ShortPostUrl(ip, shortPort, path);
+    const std::string url = ShortPostUrl(target.ip, target.shortPort, path, target.tls);
 
     EasyHandle handle(curl_easy_init());
     if (!handle) {
@@ -188,8 +213,19 @@ HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const 
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, CurlWriteCallback);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &outcome.body);
     // User name and password go separately, so a ":" inside the user name stays part of it.
-    curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
-    curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
+    curl_easy_setopt(h, CURLOPT_USERNAME, target.user.c_str());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, target.password.c_str());
+    if (target.tls) {
+        // A pinned key decides alone (a self-signed device's certificate is no authority's);
+        // without one the system's authorities must vouch for it and its name.
+        const bool pinned = !target.trust.pin.empty();
+        const bool checked = !pinned && !target.trust.insecure;
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, checked ? 1L : 0L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, checked ? 2L : 0L);
+        if (pinned) {
+            curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, target.trust.pin.c_str());
+        }
+    }
     curl_easy_setopt(h, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
     curl_easy_setopt(h, CURLOPT_HEADER, 0L);
     curl_easy_setopt(h, CURLOPT_POST, 1L);
@@ -205,9 +241,17 @@ HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const 
     outcome.cancelled = cancel != nullptr && cancel->Cancelled() && !outcome.completed;
     if (outcome.cancelled) {
         outcome.error = "Cancelled";
+    } else if (target.tls && (code == CURLE_PEER_FAILED_VERIFICATION ||
+                              code == CURLE_SSL_PINNEDPUBKEYNOTMATCH)) {
+        // Ask the device once more, without sending anything, to name the key it shows.
+        ExplainRefusal(target, outcome);
     } else if (!outcome.completed) {
         outcome.error =
             errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code);
+        if (target.tls && code == CURLE_SSL_CONNECT_ERROR) {
+            outcome.tls = TlsStatus::HandshakeFailed;
+            outcome.error = "TLS handshake failed: " + outcome.error;
+        }
     }
     return outcome;
 }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+#include "net/tls.h"
+
 // The short connection: one HTTP POST through libcurl's easy interface per call.
 
 // Transfer limits of one post, in seconds.
@@ -43,7 +45,10 @@ struct HttpOutcome {
     long long elapsedMs = 0;  // from the start of the transfer to its end
     std::string body;         // the answer's body as received, never its headers; after a
                               // failure whatever arrived (normally nothing)
-    std::string error;        // why the transfer failed (libcurl's text); "" when completed
+    std::string error;        // why the transfer failed (libcurl's text, or the TLS check's);
+                              // "" when completed
+    TlsStatus tls = TlsStatus::Ok;  // over TLS: how the certificate check ended
+    std::string fingerprint;        // over TLS, when refused: the device's key as a pin
 
     // Body bytes received.
     std::size_t Bytes() const { return body.size(); }
@@ -51,21 +56,37 @@ struct HttpOutcome {
     std::string StatusText() const;
 };
 
-// Posts body to ShortPostUrl(ip, shortPort, path) with the header
+// Where a post goes: the texts the user typed, and whether TLS is used.
+struct HttpTarget {
+    std::string ip;
+    std::string shortPort;
+    std::string user;
+    std::string password;
+    bool tls = false;  // https, the certificate checked as `trust` says
+    TlsTrust trust = {};
+};
+
+// Posts body to ShortPostUrl(ip, shortPort, path, tls) with the header
 // "Content-type:text/plain; charset=UTF-8", authorised by Basic or Digest as the device's
 // challenge asks. A ":" in the user name is passed through as it is. Texts are bytes: nothing
-// is converted. `cancel` (may be null) gives the post up from another thread. Needs an
+// is converted. Over TLS a refused certificate ends the post with `tls` and `fingerprint` set
+// and the reason in `error` (an unknown certificate, a name mismatch, a pinned key that
+// changed). `cancel` (may be null) gives the post up from another thread. Needs an
 // HttpLibrary. May run on any thread.
-HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-                     const std::string& password, const std::string& path, const std::string& body,
+HttpOutcome HttpPost(const HttpTarget& target, const std::string& path, const std::string& body,
                      const HttpCancel* cancel = nullptr);
 
-// The URL that HttpPost requests: "http://%s:%d/%s" of ip (an IPv6 literal in brackets, see
-// UrlHostText), the number that shortPort starts with (as atoi reads it) and path. The port is
-// printed as the whole number with no range check (libcurl refuses one above 65535); a
-// non-numeric text gives 0.
+// The same without TLS.
+HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
+                     const std::string& password, const std::string& path,
+                     const std::string& body, const HttpCancel* cancel = nullptr);
+
+// The URL that HttpPost requests: "http://%s:%d/%s" (https with TLS) of ip (an IPv6 literal in
+// brackets, see UrlHostText), the number that shortPort starts with (as atoi reads it) and
+// path. The port is printed as the whole number with no range check (libcurl refuses one
+// above 65535); a non-numeric text gives 0.
 std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
-                         const std::string& path);
+                         const std::string& path, bool tls = false);
 
 // libcurl write callback: appends size * nmemb bytes at data to the std::string that userdata
 // points to and returns size * nmemb; with a null userdata the bytes are dropped.

@@ -72,7 +72,17 @@ unsigned short LongPortNumber(const std::string& text) {
     return static_cast<unsigned short>(negative ? 0u - value : value);
 }
 
-LongConnection::LongConnection(const ReceiveContext& context) : receiver_(context) {}
+namespace {
+
+ReceiveContext WithHook(ReceiveContext context, AnswerHook* hook) {
+    context.answerHook = hook;
+    return context;
+}
+
+}  // namespace
+
+LongConnection::LongConnection(const ReceiveContext& context)
+    : receiver_(WithHook(context, &digest_)) {}
 
 LongConnection::~LongConnection() {
     Disconnect();
@@ -81,6 +91,24 @@ LongConnection::~LongConnection() {
 ConnectResult LongConnection::Connect(const std::string& ip, const std::string& user,
                                       const std::string& password, const std::string& longPortText,
                                       std::string* reason) {
+    LongSendRequest target;
+    target.ip = ip;
+    target.user = user;
+    target.password = password;
+    target.longPortText = longPortText;
+    LongSendOutcome outcome;
+    const ConnectResult result = Connect(target, &outcome);
+    Reason(outcome.reason, reason);
+    return result;
+}
+
+ConnectResult LongConnection::Connect(const LongSendRequest& target, LongSendOutcome* outcome) {
+    LongSendOutcome ignored;
+    LongSendOutcome& out = outcome != nullptr ? *outcome : ignored;
+    std::string* reason = &out.reason;
+    const std::string& ip = target.ip;
+    const std::string& user = target.user;
+    const std::string& password = target.password;
     if (user.empty()) {
         return ConnectResult::NoUser;
     }
@@ -100,8 +128,9 @@ ConnectResult LongConnection::Connect(const std::string& ip, const std::string& 
     }
     needConnect_.store(true);
 
+    const auto deadline = std::chrono::steady_clock::now() + connectLimit_;
     TcpConnectOutcome connected =
-        ConnectTcp(ip, LongPortNumber(longPortText), connectLimit_, &cancel_);
+        ConnectTcp(ip, LongPortNumber(target.longPortText), connectLimit_, &cancel_);
     if (connected.status == TcpConnectStatus::Cancelled) {
         Reason(connected.error, reason);
         return ConnectResult::Cancelled;
@@ -110,7 +139,25 @@ ConnectResult LongConnection::Connect(const std::string& ip, const std::string& 
         Reason(connected.error, reason);
         return ConnectResult::ConnectFailed;
     }
-    auto transport = std::make_unique<Transport>(std::move(connected.socket));
+    std::unique_ptr<TlsSession> tls;
+    if (target.tls) {
+        TlsOutcome handshake =
+            TlsHandshake(connected.socket.Get(), ip, target.trust, deadline, &cancel_);
+        out.tls = handshake.status;
+        out.fingerprint = handshake.fingerprint;
+        if (handshake.status == TlsStatus::Cancelled) {
+            Reason(handshake.error, reason);
+            return ConnectResult::Cancelled;
+        }
+        if (handshake.status != TlsStatus::Ok) {
+            Reason(handshake.error, reason);
+            return ConnectResult::ConnectFailed;
+        }
+        tls = std::move(handshake.session);
+    }
+    auto transport = std::make_unique<Transport>(std::move(connected.socket), std::move(tls));
+    digest_.Reset(user, password);
+    transport->SetFilter(&digest_);
     const std::lock_guard<std::mutex> hold(lock_);
     if (cancel_.Cancelled()) {
         Reason("Cancelled", reason);
@@ -172,8 +219,7 @@ LongSendOutcome LongConnection::LongSend(const LongSendRequest& request) {
     LongSendOutcome outcome;
     if (NeedConnect()) {
         outcome.connectTried = true;
-        outcome.connect = Connect(request.ip, request.user, request.password, request.longPortText,
-                                  &outcome.reason);
+        outcome.connect = Connect(request, &outcome);
     }
     std::string sendReason;
     outcome.send = Send(request.bytes, &sendReason);

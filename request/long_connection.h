@@ -10,6 +10,7 @@
 
 #include "net/cancel_signal.h"
 #include "net/transport.h"
+#include "request/long_digest.h"
 #include "receive/receive_thread.h"
 
 // How long a connect to the long port (name lookup included) may take before it is given up.
@@ -52,6 +53,8 @@ struct LongSendOutcome {
     SendResult send = SendResult::Ok;
     std::string reason;  // why the connect or the send failed ("Connection refused",
                          // "Could not resolve host: ..."); "" when both went well
+    TlsStatus tls = TlsStatus::Ok;  // with TLS: how the handshake ended (connectTried)
+    std::string fingerprint;        // with TLS: the device's key as a pin, when one was seen
 };
 
 // What a long send is given: the fields as the user typed them and the request's bytes.
@@ -61,6 +64,8 @@ struct LongSendRequest {
     std::string password;
     std::string longPortText;
     std::string bytes;
+    bool tls = false;  // TLS over the connection, its certificate checked as `trust` says
+    TlsTrust trust = {};
 };
 
 // The long connection: one TCP connection to the long port and its receive thread. Owned and
@@ -84,6 +89,9 @@ class LongConnection {
     ConnectResult Connect(const std::string& ip, const std::string& user,
                           const std::string& password, const std::string& longPortText,
                           std::string* reason = nullptr);
+    // The same for the request's fields, with TLS when it asks for it (the bytes are not
+    // sent); `outcome` (when given) gets the reason, the handshake's status and the key seen.
+    ConnectResult Connect(const LongSendRequest& target, LongSendOutcome* outcome);
     // Gives up a running long send (its connect or its send) and waits for its thread; then
     // clears the receiving flag, shuts the socket down, waits for the receive thread to end
     // and only then closes the socket. Harmless when closed.
@@ -114,6 +122,8 @@ class LongConnection {
     // Ends a finished long send's thread (it may still be returning from `done`).
     void JoinLongSend();
 
+    // Answers Digest challenges; reset for each connection before its receive thread starts.
+    LongDigest digest_;
     ReceiveThread receiver_;
     // The connection's byte stream, made by whichever thread connects (the owner's, or a long
     // send's while it runs); the lock guards handing it over against Disconnect's close.

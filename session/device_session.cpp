@@ -4,9 +4,18 @@
 
 #include "session/request_text.h"
 
+namespace {
+
+LongSendRequest LongTarget(const ConnectionSettings& s, const std::string& bytes) {
+    return LongSendRequest{s.ip, s.user, s.password, s.longPort, bytes, s.tls, s.trust};
+}
+
+}  // namespace
+
 HttpOutcome PostShort(const ShortPlan& plan, const HttpCancel* cancel) {
     const ConnectionSettings& s = plan.settings;
-    return HttpPost(s.ip, s.shortPort, s.user, s.password, plan.path, plan.body, cancel);
+    return HttpPost(HttpTarget{s.ip, s.shortPort, s.user, s.password, s.tls, s.trust}, plan.path,
+                    plan.body, cancel);
 }
 
 DeviceSession::DeviceSession(std::string folder, ReceiveObserver* observer)
@@ -93,18 +102,19 @@ PrepareResult DeviceSession::PrepareLongRequest(const std::string& file, const s
 }
 
 ConnectResult DeviceSession::ConnectLong(std::string* reason) {
-    const ConnectionSettings& s = settings_;
-    return long_->Connect(s.ip, s.user, s.password, s.longPort, reason);
+    LongSendOutcome outcome;
+    const ConnectResult result = long_->Connect(LongTarget(settings_, std::string()), &outcome);
+    if (reason != nullptr) {
+        *reason = outcome.reason;
+    }
+    return result;
 }
 
 LongSendOutcome DeviceSession::LongSend(const std::string& bytes) {
-    const ConnectionSettings& s = settings_;
-    return long_->LongSend(LongSendRequest{s.ip, s.user, s.password, s.longPort, bytes});
+    return long_->LongSend(LongTarget(settings_, bytes));
 }
 
 bool DeviceSession::StartLongSend(const std::string& bytes,
                                   std::function<void(LongSendOutcome)> done) {
-    const ConnectionSettings& s = settings_;
-    return long_->StartLongSend(LongSendRequest{s.ip, s.user, s.password, s.longPort, bytes},
-                                std::move(done));
+    return long_->StartLongSend(LongTarget(settings_, bytes), std::move(done));
 }

@@ -72,6 +72,13 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "Loopback addresses both ports listen on, comma separated or repeated: 127.0.0.1 "
         "(the default), ::1, or both (--listen 127.0.0.1,::1); the ports are the same on each.",
         "addresses");
+    const QCommandLineOption tls(
+        "tls",
+        "Serve both ports over TLS, with a key and self-signed certificate made at start (or "
+        "read with --cert and --key); the key's fingerprint is printed as \"fingerprint "
+        "sha256//...\", the form tessaly-cli --pin takes.");
+    const QCommandLineOption cert("cert", "With --tls: the certificate (PEM) to serve.", "file");
+    const QCommandLineOption key("key", "With --tls: the private key (PEM) of --cert.", "file");
     const QCommandLineOption user("user", "User name the device accepts (default admin).", "name",
                                   o.user);
     const QCommandLineOption password(
@@ -138,6 +145,9 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     parser.addOption(version);
     parser.addOption(shortPort);
     parser.addOption(listen);
+    parser.addOption(tls);
+    parser.addOption(cert);
+    parser.addOption(key);
     parser.addOption(user);
     parser.addOption(password);
     parser.addOption(auth);
@@ -185,6 +195,14 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
             out.error = "--listen needs an address";
             return out;
         }
+    }
+    o.tls = parser.isSet(tls);
+    o.certificateFile = parser.value(cert);
+    o.keyFile = parser.value(key);
+    if ((parser.isSet(cert) || parser.isSet(key)) &&
+        (!o.tls || o.certificateFile.isEmpty() || o.keyFile.isEmpty())) {
+        out.error = "--cert and --key go together, with --tls";
+        return out;
     }
     o.user = parser.value(user);
     o.password = parser.value(password);

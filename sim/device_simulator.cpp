@@ -1,8 +1,16 @@
 #include "sim/device_simulator.h"
 
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+#include <QFile>
+
+#include "net/tls_identity.h"
 
 #include "sim/device_auth.h"
 #include "sim/device_interfaces.h"
@@ -59,13 +67,48 @@ bool DeviceSimulator::start(QString* error) {
             return fail(address.toString() + " is no loopback address");
     }
 
+    QSslConfiguration tls;
+    if (options_.tls) {
+        TlsIdentity identity;
+        if (options_.certificateFile.isEmpty() && options_.keyFile.isEmpty()) {
+            identity = MakeTlsIdentity();
+        } else {
+            QFile cert(options_.certificateFile), key(options_.keyFile);
+            if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+                return fail("cannot read " + options_.certificateFile + " and " +
+                            options_.keyFile);
+            identity = ReadTlsIdentity(cert.readAll().toStdString(), key.readAll().toStdString());
+        }
+        if (!identity.Ok())
+            return fail(QString::fromStdString(identity.error));
+        tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(QSslCertificate(QByteArray::fromStdString(identity.certificatePem)));
+        const QByteArray keyPem = QByteArray::fromStdString(identity.keyPem);
+        QSslKey key(keyPem, QSsl::Ec);
+        if (key.isNull())
+            key = QSslKey(keyPem, QSsl::Rsa);
+        tls.setPrivateKey(key);
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        fingerprint_ = QByteArray::fromStdString(identity.pin);
+    }
+    // A plain server, or a TLS one with the device's identity.
+    const auto makeServer = [this, &tls](QObject* parent) -> QTcpServer* {
+        if (!options_.tls)
+            return new QTcpServer(parent);
+        auto* server = new QSslServer(parent);
+        server->setSslConfiguration(tls);
+        return server;
+    };
+
     // The first address gives the port numbers (free ones when asked); the others take the same.
     shortServer_ = new ShortPortServer(auth_.get(), interfaces_.get(), this);
+    if (options_.tls)
+        shortServer_->sslSetup(tls);
     shortPort_ = shortServer_->listen(options_.listen.first(), options_.shortPort);
     if (shortPort_ == 0)
         return fail(cannotListen(options_.listen.first(), options_.shortPort));
     for (qsizetype i = 1; i < options_.listen.size(); ++i) {
-        auto* server = new QTcpServer(shortServer_);
+        QTcpServer* server = makeServer(shortServer_);
         if (!server->listen(options_.listen[i], shortPort_))
             return fail(cannotListen(options_.listen[i], shortPort_));
         shortServer_->bind(server);
@@ -79,7 +122,7 @@ bool DeviceSimulator::start(QString* error) {
     }
 
     for (const QHostAddress& address : options_.listen) {
-        auto* server = new QTcpServer(this);
+        QTcpServer* server = makeServer(this);
         longServers_ << server;
         const quint16 port = longPort_ != 0 ? longPort_ : options_.longPort;
         if (!server->listen(address, port))

@@ -54,6 +54,9 @@ class DeviceSimulator : public QObject {
     // Long-port connections open now.
     int longConnectionCount() const;
 
+    // With TLS: the key's fingerprint as the tool pins it ("sha256//..."); empty otherwise.
+    QByteArray fingerprint() const { return fingerprint_; }
+
     // The options the device was made with.
     const Options& options() const { return options_; }
 
@@ -71,6 +74,7 @@ class DeviceSimulator : public QObject {
     std::unique_ptr<LongPortContext> longContext_;
     ShortPortServer* shortServer_ = nullptr;  // child of this
     QList<QTcpServer*> longServers_;          // children of this, one per address
+    QByteArray fingerprint_;
     quint16 shortPort_ = 0;
     quint16 longPort_ = 0;
     int eventsPushed_ = 0;

@@ -45,6 +45,12 @@ struct SimulatorOptions {
     int pieceIntervalMs = 0;  // Pieces: pause between two writes (0: none)
 
     QString recordFolder;  // not empty: long-sent.bin and pictures/ are written there
+
+    // TLS on both ports: a key and self-signed certificate made at start, or read from
+    // certificateFile and keyFile (PEM) when both are given.
+    bool tls = false;
+    QString certificateFile;
+    QString keyFile;
 };
 
 // Parses "basic", "digest" or "any" (any case); false for anything else.
