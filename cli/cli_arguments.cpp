@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "net/known_devices.h"
+#include "net/tls.h"
 #include "tessaly_version.h"
 
 namespace {
@@ -14,15 +16,24 @@ namespace {
 struct OptionRule {
     const char* name;
     bool common;
-    CliCommand only;  // the one command that takes it when not common
+    CliCommand only;    // the one command that takes it when not common
+    bool flag = false;  // takes no value ("--tls")
 };
 
 constexpr OptionRule kOptions[] = {
-    {"ip", true, CliCommand::None},         {"user", true, CliCommand::None},
-    {"password", true, CliCommand::None},   {"long-port", true, CliCommand::None},
-    {"short-port", true, CliCommand::None}, {"home", true, CliCommand::None},
-    {"mode", false, CliCommand::Catalogue}, {"body-file", false, CliCommand::Send},
-    {"then", false, CliCommand::Listen},    {"seconds", false, CliCommand::Listen},
+    {"ip", true, CliCommand::None},
+    {"user", true, CliCommand::None},
+    {"password", true, CliCommand::None},
+    {"long-port", true, CliCommand::None},
+    {"short-port", true, CliCommand::None},
+    {"home", true, CliCommand::None},
+    {"mode", false, CliCommand::Catalogue},
+    {"body-file", false, CliCommand::Send},
+    {"then", false, CliCommand::Listen},
+    {"seconds", false, CliCommand::Listen},
+    {"tls", true, CliCommand::None, true},
+    {"pin", true, CliCommand::None},
+    {"insecure", true, CliCommand::None, true},
 };
 
 const OptionRule* FindOption(const std::string& name) {
@@ -73,6 +84,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                                const std::string& defaultHome) {
     CliArguments out;
     out.home = defaultHome;
+    out.connection.knownDevices = KnownDevices::DefaultPath();
     std::vector<PendingOption> options;
     std::vector<std::string> positional;
     bool optionsEnded = false;
@@ -116,7 +128,12 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             out.error = "unknown option --" + name;
             return out;
         }
-        if (!hasValue) {
+        if (rule->flag) {
+            if (hasValue) {
+                out.error = "--" + name + " takes no value";
+                return out;
+            }
+        } else if (!hasValue) {
             if (i + 1 >= args.size()) {
                 out.error = "--" + name + " needs a value";
                 return out;
@@ -167,6 +184,17 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                 std::to_string(number);
         } else if (name == "home") {
             out.home = value;
+        } else if (name == "tls") {
+            out.connection.tls = true;
+        } else if (name == "insecure") {
+            out.connection.trust.insecure = true;
+        } else if (name == "pin") {
+            if (!IsPublicKeyPin(value)) {
+                out.error =
+                    "--pin needs sha256// and the Base64 of a key's SHA-256, not \"" + value + "\"";
+                return out;
+            }
+            out.connection.trust.pin = value;
         } else if (name == "mode") {
             if (value == "short") {
                 out.mode = kConnShort;
@@ -218,6 +246,15 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     } else if (wanted == 1) {
         out.interfaceName = positional.front();
     }
+    if ((!out.connection.trust.pin.empty() || out.connection.trust.insecure) &&
+        !out.connection.tls) {
+        out.error = "--pin and --insecure go with --tls";
+        return out;
+    }
+    if (!out.connection.trust.pin.empty() && out.connection.trust.insecure) {
+        out.error = "--pin and --insecure exclude each other";
+        return out;
+    }
     if (!IsFolder(out.home)) {
         out.error = "the home folder \"" + out.home + "\" is not a folder";
         return out;
@@ -262,6 +299,14 @@ std::string CliUsage() {
            ")\n"
            "  --home DIR          folder of protocol_short, protocol_long, ApiLog.txt and pic\n"
            "                      (default: the program's folder)\n"
+           "  --tls               both connections over TLS (https and TLS on the long port).\n"
+           "                      The device's certificate must be vouched for by the system's\n"
+           "                      authorities, or its key trusted: in the window, or with --pin\n"
+           "  --pin sha256//KEY   trust the device whose public key has this SHA-256 (Base64, as\n"
+           "                      curl's --pinnedpubkey takes it; tessaly-devsim --tls prints\n"
+           "                      it); any other key is refused\n"
+           "  --insecure          with --tls, accept any certificate (warns; only for a device\n"
+           "                      you cannot check otherwise)\n"
            "  --help, --version\n"
            "\n"
            "Exit status: 0 done, 1 a transfer, connection or file failed, 2 wrong usage.\n";

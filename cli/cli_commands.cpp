@@ -14,6 +14,10 @@ int RunCommand(const CliArguments& args, std::ostream& out, std::ostream& err,
         out << CliVersionText();
         return kExitOk;
     }
+    if (args.connection.trust.insecure) {
+        err << "tessaly-cli: warning: --insecure: the device's certificate is not checked; "
+               "anyone in between can read and change the traffic\n";
+    }
     switch (args.command) {
         case CliCommand::Catalogue:
             return RunCatalogue(args, out, err);

@@ -29,7 +29,8 @@ void ListenReport::OnMessage(const MessageReport& report) {
     std::string line = FormatMessageLine(report);
     std::lock_guard<std::mutex> hold(lock_);
     lines_.push_back(std::move(line));
-    if (report.kind == MessageKind::Response)
+    // A Digest challenge that made the request go out again is no answer to it yet.
+    if (report.kind == MessageKind::Response && !report.sentAgain)
         ++responses_;
 }
 

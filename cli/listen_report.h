@@ -17,12 +17,12 @@ std::string FormatMessageLine(const MessageReport& report);
 class ListenReport : public ReceiveObserver {
   public:
     void OnResponseText(std::string_view text) override { (void)text; }
-    // Queues the message's line; counts responses.
+    // Queues the message's line; counts responses (not those answered by sending again).
     void OnMessage(const MessageReport& report) override;
 
     // The lines queued since the last call, oldest first.
     std::vector<std::string> TakeLines();
-    // Responses received so far.
+    // Responses received so far, challenges answered by sending again not counted.
     int Responses() const;
 
   private:

@@ -92,7 +92,8 @@ bool KnownDevices::Trust(const std::string& host, unsigned short port, const std
     kept << host << ' ' << port << ' ' << pin << '\n';
     const std::string temporary = path_ + ".new";
     if (!MakeFolders(path_)) {
-        return fail(std::string("cannot make the folder of ") + path_ + ": " + std::strerror(errno));
+        return fail(std::string("cannot make the folder of ") + path_ + ": " +
+                    std::strerror(errno));
     }
     {
         std::ofstream out(temporary, std::ios::trunc);

@@ -83,8 +83,8 @@ TlsIdentity MakeTlsIdentity() {
     Bio certBio(BIO_new(BIO_s_mem()));
     Bio keyBio(BIO_new(BIO_s_mem()));
     if (!certBio || !keyBio || PEM_write_bio_X509(certBio.get(), cert.get()) != 1 ||
-        PEM_write_bio_PrivateKey(keyBio.get(), key.get(), nullptr, nullptr, 0, nullptr,
-                                 nullptr) != 1) {
+        PEM_write_bio_PrivateKey(keyBio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) !=
+            1) {
         return Failed("cannot write the certificate");
     }
     TlsIdentity identity;

@@ -20,6 +20,8 @@ struct MessageReport {
     std::size_t length = 0;             // bytes of the message (headers and body)
     bool complete = false;              // false when the connection ended before its last byte
     bool decoded = false;               // an event body was handed to the decoder
+    bool sentAgain = false;             // an answer that made the request go out again (a
+                                        // Digest challenge): the real answer follows
     std::string smartType;              // the event's smart type; empty when none or not decoded
     std::vector<std::string> pictures;  // paths of the picture files written for the event
 };

@@ -147,6 +147,7 @@ void HandOut(const ReceiveContext& context, Transport& transport, ArchiveWriter&
                 context.answerHook->OnAnswer(std::string_view(data, length), report.status);
             if (!back.empty()) {
                 transport.WriteSoon(std::move(back));
+                report.sentAgain = true;
             }
         }
     }

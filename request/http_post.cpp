@@ -120,11 +120,11 @@ int DebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* user
 
 // Why the device's certificate was refused, from a handshake of our own (nothing is sent).
 void ExplainRefusal(const HttpTarget& target, HttpOutcome& outcome) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::seconds(kHttpConnectTimeoutSeconds);
-    TcpConnectOutcome connected =
-        ConnectTcp(target.ip, static_cast<unsigned short>(std::strtoul(target.shortPort.c_str(), nullptr, 10)),
-                   std::chrono::seconds(kHttpConnectTimeoutSeconds), nullptr);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(kHttpConnectTimeoutSeconds);
+    TcpConnectOutcome connected = ConnectTcp(
+        target.ip, static_cast<unsigned short>(std::strtoul(target.shortPort.c_str(), nullptr, 10)),
+        std::chrono::seconds(kHttpConnectTimeoutSeconds), nullptr);
     TlsOutcome probe;
     if (connected.status == TcpConnectStatus::Connected) {
         probe = TlsHandshake(connected.socket.Get(), target.ip, target.trust, deadline, nullptr);
@@ -171,8 +171,8 @@ std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
 }
 
 HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-                     const std::string& password, const std::string& path,
-                     const std::string& body, const HttpCancel* cancel) {
+                     const std::string& password, const std::string& path, const std::string& body,
+                     const HttpCancel* cancel) {
     return HttpPost(HttpTarget{ip, shortPort, user, password}, path, body, cancel);
 }
 
@@ -241,8 +241,8 @@ HttpOutcome HttpPost(const HttpTarget& target, const std::string& path, const st
     outcome.cancelled = cancel != nullptr && cancel->Cancelled() && !outcome.completed;
     if (outcome.cancelled) {
         outcome.error = "Cancelled";
-    } else if (target.tls && (code == CURLE_PEER_FAILED_VERIFICATION ||
-                              code == CURLE_SSL_PINNEDPUBKEYNOTMATCH)) {
+    } else if (target.tls &&
+               (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH)) {
         // Ask the device once more, without sending anything, to name the key it shows.
         ExplainRefusal(target, outcome);
     } else if (!outcome.completed) {

@@ -78,8 +78,8 @@ HttpOutcome HttpPost(const HttpTarget& target, const std::string& path, const st
 
 // The same without TLS.
 HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-                     const std::string& password, const std::string& path,
-                     const std::string& body, const HttpCancel* cancel = nullptr);
+                     const std::string& password, const std::string& path, const std::string& body,
+                     const HttpCancel* cancel = nullptr);
 
 // The URL that HttpPost requests: "http://%s:%d/%s" (https with TLS) of ip (an IPv6 literal in
 // brackets, see UrlHostText), the number that shortPort starts with (as atoi reads it) and

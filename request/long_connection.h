@@ -10,8 +10,8 @@
 
 #include "net/cancel_signal.h"
 #include "net/transport.h"
-#include "request/long_digest.h"
 #include "receive/receive_thread.h"
+#include "request/long_digest.h"
 
 // How long a connect to the long port (name lookup included) may take before it is given up.
 constexpr std::chrono::milliseconds kLongConnectLimit{10000};
@@ -51,8 +51,8 @@ struct LongSendOutcome {
     bool connectTried = false;  // NeedConnect was true, so it disconnected and connected
     ConnectResult connect = ConnectResult::Ok;  // meaningful when connectTried
     SendResult send = SendResult::Ok;
-    std::string reason;  // why the connect or the send failed ("Connection refused",
-                         // "Could not resolve host: ..."); "" when both went well
+    std::string reason;             // why the connect or the send failed ("Connection refused",
+                                    // "Could not resolve host: ..."); "" when both went well
     TlsStatus tls = TlsStatus::Ok;  // with TLS: how the handshake ended (connectTried)
     std::string fingerprint;        // with TLS: the device's key as a pin, when one was seen
 };

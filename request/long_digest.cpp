@@ -120,8 +120,10 @@ bool OffersAuth(const std::string& qop) {
             end = qop.size();
         }
         std::string_view item = std::string_view(qop).substr(from, end - from);
-        while (!item.empty() && IsBlank(item.front())) item.remove_prefix(1);
-        while (!item.empty() && IsBlank(item.back())) item.remove_suffix(1);
+        while (!item.empty() && IsBlank(item.front()))
+            item.remove_prefix(1);
+        while (!item.empty() && IsBlank(item.back()))
+            item.remove_suffix(1);
         if (EqualsNoCase(item, "auth")) {
             return true;
         }
@@ -140,9 +142,8 @@ std::vector<DigestChallenge> DigestChallenges(std::string_view message) {
     for (std::size_t line = head.find("\r\n"); line != std::string_view::npos;) {
         line += 2;
         const std::size_t end = head.find("\r\n", line);
-        const std::string_view text = head.substr(line, end == std::string_view::npos
-                                                            ? std::string_view::npos
-                                                            : end - line);
+        const std::string_view text =
+            head.substr(line, end == std::string_view::npos ? std::string_view::npos : end - line);
         if (text.size() >= kField.size() && EqualsNoCase(text.substr(0, kField.size()), kField)) {
             ReadChallenges(text.substr(kField.size()), out);
         }
@@ -222,8 +223,9 @@ std::string LongDigest::WithDigest(const std::string& request) {
         qop_ ? Hash(sha256_, ha1 + ":" + nonce_ + ":" + nc + ":" + cnonce + ":auth:" + ha2)
              : Hash(sha256_, ha1 + ":" + nonce_ + ":" + ha2);
     std::string value = "Digest username=\"" + user_ + "\", realm=\"" + realm_ + "\", nonce=\"" +
-                        nonce_ + "\", uri=\"" + uri + "\", algorithm=" +
-                        (sha256_ ? "SHA-256" : "MD5") + ", response=\"" + response + "\"";
+                        nonce_ + "\", uri=\"" + uri +
+                        "\", algorithm=" + (sha256_ ? "SHA-256" : "MD5") + ", response=\"" +
+                        response + "\"";
     if (qop_) {
         value += std::string(", qop=auth, nc=") + nc + ", cnonce=\"" + cnonce + "\"";
     }

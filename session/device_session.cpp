@@ -7,7 +7,8 @@
 namespace {
 
 LongSendRequest LongTarget(const ConnectionSettings& s, const std::string& bytes) {
-    return LongSendRequest{s.ip, s.user, s.password, s.longPort, bytes, s.tls, s.trust};
+    return LongSendRequest{
+        s.ip, s.user, s.password, s.longPort, bytes, s.tls, TrustFor(s, s.longPort)};
 }
 
 }  // namespace
@@ -65,14 +66,18 @@ std::optional<ShortPlan> DeviceSession::PlanShortSend() const {
     if (choice_.strInterface.empty()) {
         return std::nullopt;
     }
-    return ShortPlan{settings_, choice_.strInterface, choice_.strBody, false};
+    ShortPlan plan{settings_, choice_.strInterface, choice_.strBody, false};
+    plan.settings.trust = TrustFor(settings_, settings_.shortPort);
+    return plan;
 }
 
 std::optional<ShortPlan> DeviceSession::PlanPairSend(const std::string& pairRequest) const {
     if (choice_.strPairInterface.empty()) {
         return std::nullopt;
     }
-    return ShortPlan{settings_, choice_.strPairInterface, BodyAfterBlankLine(pairRequest), true};
+    ShortPlan plan{settings_, choice_.strPairInterface, BodyAfterBlankLine(pairRequest), true};
+    plan.settings.trust = TrustFor(settings_, settings_.shortPort);
+    return plan;
 }
 
 PairPane DeviceSession::FinishShortSend(const ShortPlan& plan, const HttpOutcome& outcome) {

@@ -87,6 +87,19 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     const QCommandLineOption auth(
         "auth", "Authorisation on the short port: basic, digest (MD5, qop auth) or any (default).",
         "scheme", "any");
+    const QCommandLineOption longAuth(
+        "long-auth",
+        "Authorisation on the long port: basic (the default; what the tool's long requests "
+        "carry), digest (a 401 with Digest challenges, which the tool answers) or any.",
+        "scheme", "basic");
+    const QCommandLineOption digestAlgorithms(
+        "digest-algorithms",
+        "The long port's Digest challenges, one per algorithm in this order, comma separated: "
+        "sha-256, md5 (default sha-256,md5).",
+        "list", "sha-256,md5");
+    const QCommandLineOption nonceUses(
+        "nonce-uses",
+        "A Digest nonce turns stale after this many requests (default 0: after 300 s).", "n", "0");
     const QCommandLineOption longPort(
         "long-port", "TCP port of the long connection; 0 (the default) takes a free one.", "port",
         "0");
@@ -151,6 +164,9 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     parser.addOption(user);
     parser.addOption(password);
     parser.addOption(auth);
+    parser.addOption(longAuth);
+    parser.addOption(digestAlgorithms);
+    parser.addOption(nonceUses);
     for (const auto* option :
          {&longPort, &rate, &count, &kinds, &targets, &pictureSize, &pictureBytes, &base64Breaks,
           &write, &pieceBytes, &pieceInterval, &record}) {
@@ -208,6 +224,27 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     o.password = parser.value(password);
     if (!ParseSimAuthMode(parser.value(auth), &o.auth)) {
         out.error = "--auth must be basic, digest or any";
+        return out;
+    }
+    if (!ParseSimAuthMode(parser.value(longAuth), &o.longAuth)) {
+        out.error = "--long-auth must be basic, digest or any";
+        return out;
+    }
+    o.digestAlgorithms.clear();
+    for (const QString& name : parser.value(digestAlgorithms).split(',', Qt::SkipEmptyParts)) {
+        const QString upper = name.trimmed().toUpper();
+        if (upper != "MD5" && upper != "SHA-256") {
+            out.error = "--digest-algorithms takes sha-256 and md5";
+            return out;
+        }
+        o.digestAlgorithms << upper;
+    }
+    if (o.digestAlgorithms.isEmpty()) {
+        out.error = "--digest-algorithms needs an algorithm";
+        return out;
+    }
+    if (!ReadInt(parser.value(nonceUses), 0, 1000000, &o.nonceUses)) {
+        out.error = "--nonce-uses needs a number from 0 up";
         return out;
     }
     if (!ReadPort(parser.value(longPort), &o.longPort)) {

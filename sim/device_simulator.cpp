@@ -1,5 +1,6 @@
 #include "sim/device_simulator.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -8,10 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <QFile>
-
 #include "net/tls_identity.h"
-
 #include "sim/device_auth.h"
 #include "sim/device_interfaces.h"
 #include "sim/long_session.h"
@@ -26,6 +24,7 @@ DeviceSimulator::DeviceSimulator(Options options, QObject* parent)
       longContext_(std::make_unique<LongPortContext>()) {
     longContext_->options = &options_;
     longContext_->auth = auth_.get();
+    auth_->setNonceUses(options_.nonceUses);
 }
 
 DeviceSimulator::~DeviceSimulator() {
@@ -75,14 +74,14 @@ bool DeviceSimulator::start(QString* error) {
         } else {
             QFile cert(options_.certificateFile), key(options_.keyFile);
             if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
-                return fail("cannot read " + options_.certificateFile + " and " +
-                            options_.keyFile);
+                return fail("cannot read " + options_.certificateFile + " and " + options_.keyFile);
             identity = ReadTlsIdentity(cert.readAll().toStdString(), key.readAll().toStdString());
         }
         if (!identity.Ok())
             return fail(QString::fromStdString(identity.error));
         tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificate(QSslCertificate(QByteArray::fromStdString(identity.certificatePem)));
+        tls.setLocalCertificate(
+            QSslCertificate(QByteArray::fromStdString(identity.certificatePem)));
         const QByteArray keyPem = QByteArray::fromStdString(identity.keyPem);
         QSslKey key(keyPem, QSsl::Ec);
         if (key.isNull())
@@ -128,7 +127,8 @@ bool DeviceSimulator::start(QString* error) {
         if (!server->listen(address, port))
             return fail(cannotListen(address, port));
         longPort_ = server->serverPort();
-        connect(server, &QTcpServer::newConnection, this,
+        // A TLS server hands a connection over once its handshake is done.
+        connect(server, &QTcpServer::pendingConnectionAvailable, this,
                 [this, server] { acceptLongConnections(server); });
     }
     longContext_->port = longPort_;

@@ -30,6 +30,13 @@ struct SimulatorOptions {
     QString user = QStringLiteral("admin");
     QString password = QStringLiteral("739184");
     SimAuthMode auth = SimAuthMode::Any;
+    // The long port's authorisation: Basic (what the tool's long requests carry), Digest
+    // (a 401 with Digest challenges, which the tool answers) or either.
+    SimAuthMode longAuth = SimAuthMode::Basic;
+    // The long port's Digest challenges, one per algorithm, in this order ("SHA-256", "MD5").
+    QStringList digestAlgorithms = {QStringLiteral("SHA-256"), QStringLiteral("MD5")};
+    // > 0: a Digest nonce is stale after this many requests (a new challenge follows).
+    int nonceUses = 0;
 
     // Pushed events of one subscription.
     double eventRate = 2.0;  // events per second; 0 or less: as fast as the client takes them

@@ -1,11 +1,12 @@
 // The TLS handshake checks the device's certificate as the trust says, and names its key.
+#include "net/tls.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
 #include "net/tcp_connect.h"
-#include "net/tls.h"
 #include "support/tls_peer.h"
 
 namespace {
@@ -37,11 +38,14 @@ TEST(Tls, CertificatesAreCheckedAsTheTrustSaysAndRefusalsNameTheKey) {
         TlsStatus status;
         std::string error;
     } rows[] = {
-        {{}, TlsStatus::UnknownCertificate,
+        {{},
+         TlsStatus::UnknownCertificate,
          "Unknown certificate: no authority this system trusts vouches for 127.0.0.1; its key "
-         "is " + device.pin},
+         "is " +
+             device.pin},
         {{device.pin, false}, TlsStatus::Ok, ""},
-        {{other.pin, false}, TlsStatus::PinChanged,
+        {{other.pin, false},
+         TlsStatus::PinChanged,
          "Pinned key changed: 127.0.0.1 showed " + device.pin + " instead of the trusted " +
              other.pin},
         {{"", true}, TlsStatus::Ok, ""},  // --insecure
@@ -56,7 +60,8 @@ TEST(Tls, CertificatesAreCheckedAsTheTrustSaysAndRefusalsNameTheKey) {
     const TlsOutcome plain = HandshakeWith(device, {}, true);
     EXPECT_EQ(plain.status, TlsStatus::HandshakeFailed);
     EXPECT_EQ(plain.error.rfind("TLS handshake failed: ", 0), 0u) << plain.error;
-    EXPECT_FALSE(IsPublicKeyPin("sha256//short=") || IsPublicKeyPin("md5//" + device.pin.substr(8)));
+    EXPECT_FALSE(IsPublicKeyPin("sha256//short=") ||
+                 IsPublicKeyPin("md5//" + device.pin.substr(8)));
 }
 
 }  // namespace

@@ -54,7 +54,9 @@ TEST_F(LongConnectionTls, UnknownKeyIsRefusedThenTrustedAndTheLogHoldsThePlainBy
             peer_.Write(stream);
         }
     });
-    sent = SendTo(sent.fingerprint, "POST /Set HTTP/1.1\r\n\r\n" "x");
+    sent = SendTo(sent.fingerprint,
+                  "POST /Set HTTP/1.1\r\n\r\n"
+                  "x");
     EXPECT_EQ(sent.connect, ConnectResult::Ok) << sent.reason;
     EXPECT_EQ(sent.send, SendResult::Ok);
     ASSERT_TRUE(observer_.WaitForReports(3));
@@ -72,7 +74,8 @@ TEST_F(LongConnectionTls, DisconnectDuringAPushStormIsQuick) {
     std::atomic<bool> stop{false};
     std::thread device([&] {
         if (peer_.Accept()) {
-            const std::string event = EventMessage(FaceMatchBody(ToBase64(std::string(200000, 'e'))));
+            const std::string event =
+                EventMessage(FaceMatchBody(ToBase64(std::string(200000, 'e'))));
             while (!stop && peer_.Write(event)) {
             }
         }
@@ -128,8 +131,9 @@ std::map<std::string, std::string> DigestParams(const std::string& request) {
 }
 
 TEST(LongConnectionDigest, ChallengesAreAnsweredOnceAndReusedWithACountingNonce) {
-    const std::string request = "POST /SetSubscribe HTTP/1.1\r\nAuthorization: Basic YTpi\r\n"
-                                "Content-Length: 4\r\n\r\nbody";
+    const std::string request =
+        "POST /SetSubscribe HTTP/1.1\r\nAuthorization: Basic YTpi\r\n"
+        "Content-Length: 4\r\n\r\nbody";
     const std::string challenge =
         "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\n"
         "WWW-Authenticate: Digest realm=\"Dev\", qop=\"auth\", algorithm=MD5, nonce=\"n1\"\r\n"
@@ -146,9 +150,9 @@ TEST(LongConnectionDigest, ChallengesAreAnsweredOnceAndReusedWithACountingNonce)
     EXPECT_EQ(again.find("Basic"), std::string::npos);
     const auto response = [](const std::map<std::string, std::string>& q, const EVP_MD* md) {
         const std::string ha1 = Hex("admin:Dev:pw", md), ha2 = Hex("POST:" + q.at("uri"), md);
-        return Hex(ha1 + ":" + q.at("nonce") + ":" + q.at("nc") + ":" + q.at("cnonce") + ":auth:" +
-                       ha2,
-                   md);
+        return Hex(
+            ha1 + ":" + q.at("nonce") + ":" + q.at("nc") + ":" + q.at("cnonce") + ":auth:" + ha2,
+            md);
     };
     // SHA-256 is chosen over MD5, for the request's own method and path.
     EXPECT_EQ(p["algorithm"] + p["nonce"] + p["uri"] + p["nc"] + p["opaque"],
@@ -159,8 +163,9 @@ TEST(LongConnectionDigest, ChallengesAreAnsweredOnceAndReusedWithACountingNonce)
     // The next request reuses the challenge with the next count; a stale nonce is renewed.
     p = DigestParams(digest.Outgoing("POST /RenewSubscribe HTTP/1.1\r\n\r\n"));
     EXPECT_EQ(p["nc"] + p["uri"], "00000002/RenewSubscribe");
-    const std::string stale = "HTTP/1.1 401 Unauthorized\r\nwww-authenticate: Digest "
-                              "realm=\"Dev\", nonce=\"n3\", qop=auth, stale=true\r\n\r\n";
+    const std::string stale =
+        "HTTP/1.1 401 Unauthorized\r\nwww-authenticate: Digest "
+        "realm=\"Dev\", nonce=\"n3\", qop=auth, stale=true\r\n\r\n";
     p = DigestParams(digest.OnAnswer(stale, 401));
     EXPECT_EQ(p["algorithm"] + p["nonce"] + p["nc"], "MD5n300000001");
     EXPECT_EQ(p["response"], response(p, EVP_md5()));

@@ -100,7 +100,8 @@ bool TlsPeer::Write(const std::string& bytes) {
     }
     std::size_t done = 0;
     while (ssl_ != nullptr && done < bytes.size()) {
-        const int n = SSL_write(Ssl(ssl_), bytes.data() + done, static_cast<int>(bytes.size() - done));
+        const int n =
+            SSL_write(Ssl(ssl_), bytes.data() + done, static_cast<int>(bytes.size() - done));
         if (n <= 0) {
             ERR_clear_error();
             return false;
