@@ -79,6 +79,7 @@ TEST_F(LongConnectionTls, DisconnectDuringAPushStormIsQuick) {
             while (!stop && peer_.Write(event)) {
             }
         }
+        peer_.Close();  // the device's thread owns its end
     });
     ASSERT_EQ(SendTo(identity_.pin, "go").connect, ConnectResult::Ok);
     ASSERT_TRUE(observer_.WaitForReports(5));
@@ -86,7 +87,6 @@ TEST_F(LongConnectionTls, DisconnectDuringAPushStormIsQuick) {
     connection_.Disconnect();
     EXPECT_LT(Clock::now() - start, 200ms);
     stop = true;
-    peer_.Close();
     device.join();
 }
 
