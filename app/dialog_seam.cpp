@@ -1,12 +1,16 @@
 #include "app/dialog_seam.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <optional>
+#include <utility>
 
 namespace {
 struct SeamState {
     bool answerMode = false;
     QString nextOpenFile;
+    std::optional<QString> nextText;
     QStringList shown;
 };
 
@@ -31,6 +35,25 @@ QString DialogSeam::openFile(QWidget* parent, const QString& filter) {
         return answer;
     }
     return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+bool DialogSeam::askText(QWidget* parent, const QString& label, QString& text) {
+    if (State().answerMode) {
+        const std::optional<QString> answer = std::exchange(State().nextText, std::nullopt);
+        if (answer)
+            text = *answer;
+        return answer.has_value();
+    }
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent, QStringLiteral("Tessaly"), label,
+                                                 QLineEdit::Normal, text, &ok);
+    if (ok)
+        text = answer;
+    return ok;
+}
+
+void DialogSeam::setNextText(const QString& text) {
+    State().nextText = text;
 }
 
 void DialogSeam::setAnswerMode(bool on) {

@@ -18,11 +18,19 @@ class DialogSeam {
     // which is consumed; empty when none was set).
     static QString openFile(QWidget* parent, const QString& filter);
 
+    // Asks for one line of text under `label`, starting with `text`, which receives the answer.
+    // False when the user cancels (in answer mode: the next answer set by setNextText, which
+    // is consumed; false when none was set).
+    static bool askText(QWidget* parent, const QString& label, QString& text);
+
     // Switches answer mode on or off; switching clears recorded texts and pending answers.
     static void setAnswerMode(bool on);
 
     // The path that the next openFile returns in answer mode; an empty path means "cancel".
     static void setNextOpenFile(const QString& path);
+
+    // The answer of the next askText in answer mode.
+    static void setNextText(const QString& text);
 
     // Texts of the boxes shown in answer mode since the last clear, oldest first.
     static QStringList shownTexts();

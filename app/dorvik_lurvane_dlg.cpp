@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,6 +56,10 @@ CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget
             &CDorvik_LurvaneDlg::OnBnClickedChangeAccount);
     connect(m_btnChangePort, &QPushButton::clicked, this,
             &CDorvik_LurvaneDlg::OnBnClickedChangePort);
+    connect(m_menuDevices, &QMenu::aboutToShow, this, [this] {
+        m_devices.Reload();  // another window or program may have changed the list
+        RebuildDevicesMenu();
+    });
     connect(m_editRequest, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_bSettingEditor)
             m_bEditorPristine = false;
@@ -70,6 +75,7 @@ CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget
     m_btnShortSend->setEnabled(false);
 
     OnInitDialog();
+    RebuildDevicesMenu();
 }
 
 CDorvik_LurvaneDlg::~CDorvik_LurvaneDlg() {
@@ -373,6 +379,8 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(const ShortPlan& plan, const HttpOu
     SetShortBusy(false);
     if (!outcome.completed)
         DialogSeam::information(this, QString::fromUtf8(kShortSendFailText));
+    else if (outcome.status != 401)  // the device knows the user: worth remembering
+        RememberDevice(plan.settings);
     if (plan.pair) {
         m_editPairResult->setPlainText(shown);
     } else {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_folder.h"
+#include "devices/device_list.h"
 #include "receive/receive_observer.h"
 #include "session/device_session.h"
 
@@ -14,12 +16,15 @@ class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class QToolButton;
 class LatestTextRelay;
 struct HttpOutcome;
+struct KeychainResult;
 struct ShortPlan;
 
 // The one window of the tool. Its device session (session/) holds the catalogue, the stored
@@ -113,6 +118,22 @@ class CDorvik_LurvaneDlg : public QDialog {
     void SetPairPaneEnabled(bool enabled);
     std::string ControlText(int id) const;
 
+    // Remembered devices (dorvik_lurvane_dlg_devices.cpp). The "Devices" menu lists the list's
+    // devices and names or forgets the device that the fields show.
+    void RebuildDevicesMenu();
+    // Fills the connection fields with the device's values as typing would, then its password
+    // from the keychain once that answers.
+    void OnChooseDevice(const DeviceRecord& record);
+    void OnNameDevice();
+    void OnForgetDevice();
+    // The device of a send that reached it: first in the list, its password in the keychain.
+    void RememberDevice(const ConnectionSettings& settings, const std::string& name = "");
+    // Shows a keychain failure: "no keychain" once per window, nothing after that.
+    void ReportKeychain(const KeychainResult& result);
+    // The one place where the window tells the user about devices and the keychain; the
+    // detail (the keychain's own words) shows as a tool tip.
+    void ShowDeviceStatus(const QString& text, const QString& detail = QString());
+
     // Controls.
     QComboBox* m_comboModule = nullptr;           // 1000
     QPlainTextEdit* m_editResult = nullptr;       // 1001
@@ -134,7 +155,10 @@ class CDorvik_LurvaneDlg : public QDialog {
     QLineEdit* m_editShortPort = nullptr;         // 1028
     QPushButton* m_btnChangePort = nullptr;       // 1030
     QButtonGroup* m_groupMode = nullptr;
-    QLabel* m_labelStatus = nullptr;  // "Sending request..." while a post runs
+    QToolButton* m_btnDevices = nullptr;  // "Devices", beside the IP field
+    QMenu* m_menuDevices = nullptr;
+    QLabel* m_labelDeviceStatus = nullptr;  // see ShowDeviceStatus
+    QLabel* m_labelStatus = nullptr;        // "Sending request..." while a post runs
 
     // State of the window's own; the rest lives in the session (below).
     std::string m_strIp;
@@ -151,6 +175,13 @@ class CDorvik_LurvaneDlg : public QDialog {
     std::thread m_shortThread;
     bool m_bShortBusy = false;
     bool m_bPairPaneEnabled = false;  // what the paired pane shows once no post runs
+
+    // Remembered devices, and what this window knows the keychain holds (device key to
+    // password), so that a send with an unchanged password writes nothing.
+    DeviceList m_devices;
+    std::map<std::string, std::string> m_keychainHolds;
+    int m_nPasswordRead = 0;  // counts choices; a keychain answer for an older one is stale
+    bool m_bKeychainReported = false;
 
     bool m_bDestroyed = false;
     LatestTextRelay* m_relay = nullptr;

@@ -8,11 +8,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/control_ids.h"
@@ -79,9 +81,19 @@ void CDorvik_LurvaneDlg::CreateControls() {
     m_editPassword->setEchoMode(QLineEdit::Password);
     m_btnChangeAccount =
         MakeButton(this, ControlId::kChangeAccount, QStringLiteral("Change IP/username/password"));
+    // Devices used before; open even while the fields are locked.
+    m_btnDevices = new QToolButton(this);
+    m_btnDevices->setObjectName(QStringLiteral("devices"));
+    m_btnDevices->setText(QStringLiteral("Devices"));
+    m_btnDevices->setToolTip(QStringLiteral("Devices used before: fill in the fields"));
+    m_btnDevices->setPopupMode(QToolButton::InstantPopup);
+    m_menuDevices = new QMenu(m_btnDevices);
+    m_menuDevices->setObjectName(QStringLiteral("devicesMenu"));
+    m_btnDevices->setMenu(m_menuDevices);
     auto* top = new QHBoxLayout;
     top->addWidget(MakeLabel(this, QStringLiteral("Please enter the IP and Port:")));
     top->addWidget(m_editIp, 2);
+    top->addWidget(m_btnDevices);
     top->addSpacing(12);
     top->addWidget(MakeLabel(this, QStringLiteral("username")));
     top->addWidget(m_editUser, 2);
@@ -90,7 +102,13 @@ void CDorvik_LurvaneDlg::CreateControls() {
     top->addWidget(m_editPassword, 2);
     top->addSpacing(12);
     top->addWidget(m_btnChangeAccount);
-    top->addStretch(3);
+    // What became of a device or its password; a long text is cut rather than squeezing the
+    // fields of the fixed-size window.
+    m_labelDeviceStatus = new QLabel(this);
+    m_labelDeviceStatus->setObjectName(QStringLiteral("deviceStatus"));
+    m_labelDeviceStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    top->addSpacing(12);
+    top->addWidget(m_labelDeviceStatus, 3);
 
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);

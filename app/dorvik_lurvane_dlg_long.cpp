@@ -47,7 +47,8 @@ std::string CDorvik_LurvaneDlg::ServerAddressCopy() const {
 
 void CDorvik_LurvaneDlg::OnLongSend() {
     LockConnectionFields();
-    if (m_session.NeedConnect()) {
+    const bool connecting = m_session.NeedConnect();
+    if (connecting) {
         DisconnectLong();
         ConnectLong();  // its outcome is not examined: a failed connect makes the send fail
     }
@@ -56,4 +57,6 @@ void CDorvik_LurvaneDlg::OnLongSend() {
     const QString message = QString::fromUtf8(SendResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
+    if (connecting && result == SendResult::Ok)
+        RememberDevice(m_session.Settings());
 }

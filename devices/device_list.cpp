@@ -102,6 +102,8 @@ DeviceListResult DeviceList::Remember(DeviceRecord record) {
     if (const auto old = FindKey(DeviceKey(record)); old != devices_.end()) {
         if (record.name.empty())
             record.name = old->name;
+        if (old == devices_.begin() && *old == record)
+            return DeviceListResult::Ok;  // used again as it stands: nothing to write
         devices_.erase(old);
     }
     if (!record.name.empty())

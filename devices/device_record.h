@@ -5,12 +5,14 @@
 // A device the user worked with: where it is and who logs in. Its password is never part of
 // it; the keychain keeps that under DeviceKey.
 struct DeviceRecord {
-    std::string name;       // given by the user; "" when none
-    std::string address;    // IP address as typed; never empty in a list
-    std::string user;       // user name; may be empty
-    std::string longPort;   // port texts as typed
-    std::string shortPort;  //
-    bool tls = false;       // both connections use TLS
+    std::string name;      // given by the user; "" when none
+    std::string address;   // IP address as typed; never empty in a list
+    std::string user;      // user name; may be empty
+    std::string longPort;  // port texts as typed
+    std::string shortPort;
+    bool tls = false;  // both connections use TLS
+
+    bool operator==(const DeviceRecord&) const = default;
 };
 
 // "user@address": the identity of a device in the list and the name of its password in the
