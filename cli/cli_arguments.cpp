@@ -27,6 +27,8 @@ constexpr OptionRule kOptions[] = {
     {"long-port", true, CliCommand::None},
     {"short-port", true, CliCommand::None},
     {"home", true, CliCommand::None},
+    {"password-file", true, CliCommand::None},
+    {"device", true, CliCommand::None},
     {"mode", false, CliCommand::Catalogue},
     {"body-file", false, CliCommand::Send},
     {"then", false, CliCommand::Listen},
@@ -53,6 +55,8 @@ CliCommand CommandNamed(const std::string& word) {
         return CliCommand::Send;
     if (word == "listen")
         return CliCommand::Listen;
+    if (word == "devices")
+        return CliCommand::Devices;
     return CliCommand::None;
 }
 
@@ -146,7 +150,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     if (out.help || out.version)
         return out;
     if (positional.empty()) {
-        out.error = "no command given (catalogue, preview, send or listen)";
+        out.error = "no command given (catalogue, preview, send, listen or devices)";
         return out;
     }
     const CliCommand command = CommandNamed(positional.front());
@@ -170,18 +174,37 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                 return out;
             }
             out.connection.ip = value;
+            out.given.ip = true;
         } else if (name == "user") {
             out.connection.user = value;
+            out.given.user = true;
+        } else if ((name == "password" && out.passwordSource == PasswordSource::File) ||
+                   (name == "password-file" && out.passwordSource != PasswordSource::Default &&
+                    out.passwordSource != PasswordSource::File)) {
+            out.error = "--password and --password-file exclude each other";
+            return out;
         } else if (name == "password") {
-            out.connection.password = value;
+            out.passwordSource =
+                value == "-" ? PasswordSource::StandardInput : PasswordSource::Text;
+            out.connection.password = value == "-" ? std::string() : value;
+        } else if (name == "password-file") {
+            out.passwordSource = PasswordSource::File;
+            out.passwordFile = value;
+        } else if (name == "device") {
+            if (value.empty()) {
+                out.error = "--device needs a name";
+                return out;
+            }
+            out.device = value;
         } else if (name == "long-port" || name == "short-port") {
             if (!ReadNumber(value, 1, 65535, number)) {
                 out.error =
                     "--" + name + " needs a port number from 1 to 65535, not \"" + value + "\"";
                 return out;
             }
-            (name == "long-port" ? out.connection.longPort : out.connection.shortPort) =
-                std::to_string(number);
+            const bool isLong = name == "long-port";
+            (isLong ? out.connection.longPort : out.connection.shortPort) = std::to_string(number);
+            (isLong ? out.given.longPort : out.given.shortPort) = true;
         } else if (name == "home") {
             out.home = value;
         } else if (name == "tls") {
@@ -227,7 +250,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         }
     }
 
-    const size_t wanted = command == CliCommand::Catalogue ? 0 : 1;
+    const size_t wanted =
+        command == CliCommand::Catalogue || command == CliCommand::Devices ? 0 : 1;
     if (positional.size() < wanted) {
         out.error = command == CliCommand::Listen ? "listen needs a request FILE"
                                                   : "this command needs an INTERFACE";
@@ -280,6 +304,8 @@ std::string CliUsage() {
            "                                  file FILE, waits for its answer, sends each\n"
            "                                  follow-up, then receives until N seconds have\n"
            "                                  passed or Ctrl-C; one line per message\n"
+           "  devices                         the devices the window remembers, most recently\n"
+           "                                  used first\n"
            "\n"
            "Options:\n"
            "  --ip ADDRESS        device address (default " +
@@ -291,6 +317,12 @@ std::string CliUsage() {
            "  --password TEXT     password (default " +
            std::string(kDefaultPassword) +
            ")\n"
+           "  --password -        the password is the first line of standard input\n"
+           "  --password-file F   the password is the first line of the file F\n"
+           "  --device NAME       address, ports and user of a device that the window\n"
+           "                      remembers (a name given there, user@address, or the\n"
+           "                      address), its password from the desktop keychain, else\n"
+           "                      asked for on the terminal; --ip, --user and the ports win\n"
            "  --long-port N       port of the long connection (default " +
            std::string(kDefaultLongPort) +
            ")\n"
@@ -308,6 +340,11 @@ std::string CliUsage() {
            "  --insecure          with --tls, accept any certificate (warns; only for a device\n"
            "                      you cannot check otherwise)\n"
            "  --help, --version\n"
+           "\n"
+           "Passwords: every user of the machine can read a command line (ps, /proc), so\n"
+           "--password TEXT shows the password to all of them, and the shell's history keeps\n"
+           "it. --password -, --password-file (readable by you alone), the keychain of\n"
+           "--device and the prompt keep it out of both.\n"
            "\n"
            "Exit status: 0 done, 1 a transfer, connection or file failed, 2 wrong usage.\n";
 }

@@ -12,13 +12,34 @@ inline constexpr int kExitFailed = 1;  // a transfer, connection or file failed
 inline constexpr int kExitUsage = 2;   // the command line is wrong
 
 // What tessaly-cli is asked to do.
-enum class CliCommand { None, Catalogue, Preview, Send, Listen };
+enum class CliCommand { None, Catalogue, Preview, Send, Listen, Devices };
+
+// Where the password comes from.
+enum class PasswordSource {
+    Default,        // none given: a --device's from the keychain or a prompt, else the default
+    Text,           // --password TEXT (seen in the process list)
+    StandardInput,  // --password -: the first line of standard input
+    File,           // --password-file FILE: the first line of the file
+};
+
+// Which connection options the command line gave; they win over the --device record.
+struct GivenOptions {
+    bool ip = false;
+    bool user = false;
+    bool longPort = false;
+    bool shortPort = false;
+};
 
 // The parsed command line.
 struct CliArguments {
     CliCommand command = CliCommand::None;  // None with help, version or an error
-    ConnectionSettings connection;   // as the window's fields hold them; ip never empty, ports
-                                     // decimal 1..65535 after a successful parse
+    ConnectionSettings connection;  // as the window's fields hold them; ip never empty, ports
+                                    // decimal 1..65535 after a successful parse
+    GivenOptions given;             // which of them the command line gave
+    PasswordSource passwordSource = PasswordSource::Default;
+    std::string passwordFile;        // --password-file
+    std::string device;              // --device NAME; "" when none
+    bool tls = false;                // the TLS flag of the --device record
     std::string home;                // request folders, ApiLog.txt and pic
     int mode = kConnLong;            // catalogue: kConnLong (the window's start mode) or kConnShort
     std::string interfaceName;       // preview, send: the interface as given (may be empty)
@@ -34,7 +55,9 @@ struct CliArguments {
 // Reads the arguments that follow the program name. Options may stand before or after the
 // command, as "--name value" or "--name=value"; "--" makes every later argument positional.
 // An option that the command does not take, an unknown option, a missing or bad value, a
-// missing or extra positional argument, or a --home that is no folder sets `error`.
+// missing or extra positional argument, --password with --password-file, or a --home that is
+// no folder sets `error`. Nothing is read here: --device and the password are completed by
+// CompleteCredentials (cli_credentials.h).
 // `defaultHome` is used when --home is absent (it is not checked).
 CliArguments ParseCliArguments(const std::vector<std::string>& args,
                                const std::string& defaultHome);

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cli_arguments.h"
+#include "cli/cli_credentials.h"
 
 // Waits at most the given time for an interruption (Ctrl-C); true when one arrived. The
 // listen command calls it between its looks at the connection; an empty one never reports an
@@ -41,7 +42,12 @@ int RunSend(const CliArguments& args, std::ostream& out, std::ostream& err);
 int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
               const InterruptWait& interrupted);
 
-// Runs the parsed command; prints the usage for --help, the version for --version, and the
-// error with a hint for a wrong command line (kExitUsage).
+// Writes one line per device that the window remembers (see DeviceLabel); kExitFailed when
+// this build has no device list.
+int RunDevices(std::ostream& out, std::ostream& err);
+
+// Runs the parsed command once CompleteCredentials has completed it with `input`; prints the
+// usage for --help, the version for --version, and the error with a hint for a wrong command
+// line (kExitUsage).
 int RunCommand(const CliArguments& args, std::ostream& out, std::ostream& err,
-               const InterruptWait& interrupted);
+               const InterruptWait& interrupted, const PasswordInput& input = {});

@@ -141,8 +141,8 @@ class DevicesTest : public QObject {
 
         DialogSeam::setNextText("  Lab  ");
         MenuAction(w.get(), "nameDevice")->trigger();
-        const DeviceRecord* lab = DeviceList().Find("Lab");
-        QVERIFY(lab && DeviceKey(*lab) == "admin@192.168.1.100");
+        const DeviceList list;
+        QVERIFY(list.Find("Lab") && DeviceKey(*list.Find("Lab")) == "admin@192.168.1.100");
         QCOMPARE(Status(w.get()), "Remembered admin@192.168.1.100 as \"Lab\".");
         QVERIFY(PickFromMenu(w.get(), "Lab: admin@192.168.1.100, long port 8080"));
 
