@@ -14,7 +14,11 @@ programs=(tessaly_bench_codec tessaly_bench_receive tessaly_bench_tls tessaly_be
 cmake --build "$build" -j"$(nproc)" --target "${programs[@]}"
 export QT_QPA_PLATFORM=offscreen
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+# The window's benchmark connects to a simulated device, which the window then remembers:
+# in a throw-away configuration folder, and with no keychain to put its password in.
+config=$(mktemp -d)
+trap 'rm -rf "$log" "$config"' EXIT
+export XDG_CONFIG_HOME=$config DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tessaly-bench-bus
 status=0
 for program in "${programs[@]}"; do
     echo "== $program"
