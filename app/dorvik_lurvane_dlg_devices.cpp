@@ -22,7 +22,7 @@ DeviceRecord DeviceOf(const ConnectionSettings& settings) {
     record.user = settings.user;
     record.longPort = settings.longPort;
     record.shortPort = settings.shortPort;
-    record.tls = false;  // the window's connections have no TLS yet
+    record.tls = settings.tls;
     return record;
 }
 

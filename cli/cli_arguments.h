@@ -39,7 +39,6 @@ struct CliArguments {
     PasswordSource passwordSource = PasswordSource::Default;
     std::string passwordFile;        // --password-file
     std::string device;              // --device NAME; "" when none
-    bool tls = false;                // the TLS flag of the --device record
     std::string home;                // request folders, ApiLog.txt and pic
     int mode = kConnLong;            // catalogue: kConnLong (the window's start mode) or kConnShort
     std::string interfaceName;       // preview, send: the interface as given (may be empty)

@@ -61,6 +61,10 @@ TEST(CliDevice, TheDevicesPortsReachItAndTheListShowsIt) {
     const CliRun send = RunCli({"send", "GetDeviceInfo", "--device", "Sim", "--password", "-"},
                                home.Path(), "739184");
     EXPECT_EQ(send.status, kExitOk) << send.err;
+    DeviceList().Remember({"Tls", "127.0.0.1", "tls", "1", std::to_string(sim->shortPort()), true});
+    const CliRun tls = RunCli({"send", "GetDeviceInfo", "--device", "Tls", "--password", "x"},
+                              home.Path());  // a device without TLS
+    EXPECT_NE(tls.err.find("TLS handshake failed"), std::string::npos) << tls.err;
     if (g_privateKeychain) {  // the same with the keychain's password
         ASSERT_EQ(WritePasswordNow("admin@127.0.0.1", "739184").status, KeychainStatus::Ok);
         const CliRun stored = RunCli({"send", "GetDeviceInfo", "--device", "Sim"}, home.Path());
