@@ -74,7 +74,7 @@ void Apply(const RememberedDevice& device, CliArguments& args) {
         c.longPort = device.longPort;
     if (!args.given.shortPort)
         c.shortPort = device.shortPort;
-    c.tls = device.tls;  // no pin here: the system's authorities must vouch for the device
+    c.tls = c.tls || device.tls;  // --tls wins; the key trusted for the device decides
 }
 
 int DevicePassword(CliArguments& args, const std::string& key, const PasswordInput& input,

@@ -29,6 +29,8 @@ TEST(CliTls, KeysAreRefusedPinnedOrTrustedAndTheLongConnectionIsExact) {
     ASSERT_TRUE(sim);
     const std::string pin = sim->fingerprint().toStdString(), other = MakeTlsIdentity().pin;
     const std::string shortPort = std::to_string(sim->shortPort());
+    const char* before = getenv("XDG_CONFIG_HOME");
+    const std::string saved = before != nullptr ? before : "";
     setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
     const auto send = [&](std::vector<std::string> extra) {
         std::vector<std::string> args = {"send",         "GetDeviceInfo", "--ip", "127.0.0.1",
@@ -70,7 +72,10 @@ TEST(CliTls, KeysAreRefusedPinnedOrTrustedAndTheLongConnectionIsExact) {
     EXPECT_EQ(listen.status, kExitOk) << listen.err;
     EXPECT_EQ(ReadFile(home.Path() + "/ApiLog.txt"), ReadFile(record.Path() + "/long-sent.bin"));
     EXPECT_EQ(FilesBelow(home.Path() + "/pic").size(), 9u);
-    unsetenv("XDG_CONFIG_HOME");
+    if (before != nullptr)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(CliDigest, LongRequestsAnswerDigestChallengesAndAStaleNonce) {
