@@ -11,6 +11,7 @@ struct SeamState {
     bool answerMode = false;
     QString nextOpenFile;
     std::optional<QString> nextText;
+    QString nextSaveFile;
     QStringList shown;
 };
 
@@ -54,6 +55,20 @@ bool DialogSeam::askText(QWidget* parent, const QString& label, QString& text) {
 
 void DialogSeam::setNextText(const QString& text) {
     State().nextText = text;
+}
+
+QString DialogSeam::saveFile(QWidget* parent, const QString& suggested) {
+    if (State().answerMode) {
+        QString answer = State().nextSaveFile;
+        State().nextSaveFile.clear();
+        return answer;
+    }
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save answer"), suggested,
+                                        QStringLiteral("XML (*.xml);;All files (*)"));
+}
+
+void DialogSeam::setNextSaveFile(const QString& path) {
+    State().nextSaveFile = path;
 }
 
 void DialogSeam::setAnswerMode(bool on) {

@@ -23,6 +23,11 @@ class DialogSeam {
     // is consumed; false when none was set).
     static bool askText(QWidget* parent, const QString& label, QString& text);
 
+    // Asks for a file to save to, offering `suggested` as its name. Returns the chosen full
+    // path, or an empty text when the user cancels (in answer mode: the next save answer,
+    // which is consumed; empty when none was set).
+    static QString saveFile(QWidget* parent, const QString& suggested);
+
     // Switches answer mode on or off; switching clears recorded texts and pending answers.
     static void setAnswerMode(bool on);
 
@@ -31,6 +36,9 @@ class DialogSeam {
 
     // The answer of the next askText in answer mode.
     static void setNextText(const QString& text);
+
+    // The path that the next saveFile returns in answer mode; an empty path means "cancel".
+    static void setNextSaveFile(const QString& path);
 
     // Texts of the boxes shown in answer mode since the last clear, oldest first.
     static QStringList shownTexts();
