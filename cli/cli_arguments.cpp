@@ -17,7 +17,7 @@ struct OptionRule {
     const char* name;
     bool common;
     CliCommand only;    // the one command that takes it when not common
-    bool flag = false;  // takes no value ("--tls")
+    bool flag = false;  // takes no value ("--tls", "--json")
 };
 
 constexpr OptionRule kOptions[] = {
@@ -31,6 +31,10 @@ constexpr OptionRule kOptions[] = {
     {"device", true, CliCommand::None},
     {"mode", false, CliCommand::Catalogue},
     {"body-file", false, CliCommand::Send},
+    {"verbose", false, CliCommand::Send, true},
+    {"fail", false, CliCommand::Send, true},
+    {"json", false, CliCommand::Send, true},
+    {"curl", false, CliCommand::Send, true},
     {"then", false, CliCommand::Listen},
     {"seconds", false, CliCommand::Listen},
     {"tls", true, CliCommand::None, true},
@@ -100,6 +104,10 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                 out.help = true;
                 continue;
             }
+            if (!optionsEnded && arg == "-v") {
+                options.push_back({FindOption("verbose"), std::string()});
+                continue;
+            }
             if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
                 out.error = "unknown option " + arg;
                 return out;
@@ -164,7 +172,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         const std::string name = option.rule->name;
         const std::string& value = option.value;
         if (!option.rule->common && option.rule->only != command) {
-            out.error = "--" + name + " does not belong to this command";
+            out.error = (name == "verbose" ? std::string("-v") : "--" + name) +
+                        " does not belong to this command";
             return out;
         }
         long number = 0;
@@ -234,6 +243,14 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             }
             out.hasBodyFile = true;
             out.bodyFile = value;
+        } else if (name == "verbose") {
+            out.verbose = true;
+        } else if (name == "fail") {
+            out.failOnHttpError = true;
+        } else if (name == "json") {
+            out.json = true;
+        } else if (name == "curl") {
+            out.curl = true;
         } else if (name == "then") {
             if (value.empty()) {
                 out.error = "--then needs a request file";
@@ -296,9 +313,19 @@ std::string CliUsage() {
            "  catalogue [--mode short|long]   the modules and, under each, its interfaces\n"
            "                                  (short) or request files (long, the default)\n"
            "  preview INTERFACE               the short-mode request shown after a click\n"
-           "  send INTERFACE [--body-file F]  a short send; prints the answer body. INTERFACE\n"
+           "  send INTERFACE [--body-file F] [-v] [--fail] [--json] [--curl]\n"
+           "                                  a short send; prints the answer body. INTERFACE\n"
            "                                  is a catalogue name or the writing partner of\n"
-           "                                  one (e.g. SetImageConfig); F replaces the body\n"
+           "                                  one (e.g. SetImageConfig); F replaces the body.\n"
+           "                                  -v, --verbose: the answer's status line (status,\n"
+           "                                  time, bytes, authentication) to stderr\n"
+           "                                  --fail: an HTTP status of 400 or above prints\n"
+           "                                  no body and exits with 3 (as curl --fail)\n"
+           "                                  --json: one JSON object with status (a number),\n"
+           "                                  reason, timeMs, bytes, auth, body and error\n"
+           "                                  instead of the body\n"
+           "                                  --curl: prints a curl command line that posts\n"
+           "                                  the same request, and sends nothing\n"
            "  listen FILE [--then FILE]... [--seconds N]\n"
            "                                  subscribes on the long port with the request\n"
            "                                  file FILE, waits for its answer, sends each\n"
@@ -346,7 +373,9 @@ std::string CliUsage() {
            "it. --password -, --password-file (readable by you alone), the keychain of\n"
            "--device and the prompt keep it out of both.\n"
            "\n"
-           "Exit status: 0 done, 1 a transfer, connection or file failed, 2 wrong usage.\n";
+           "Exit status: 0 done, 1 a transfer, connection or file failed (listen: also an\n"
+           "answer that is not 2xx), 2 wrong usage, 3 send --fail with an HTTP status of\n"
+           "400 or above.\n";
 }
 
 std::string CliVersionText() {

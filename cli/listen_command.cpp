@@ -131,6 +131,13 @@ int SendFiles(const CliArguments& args, DeviceSession& session, ListenReport& re
                 << (session.NeedConnect() ? ": the device closed the connection\n" : " in time\n");
             return kExitFailed;
         }
+        // A subscription the device refused is no subscription: nothing will be pushed.
+        if (const int status = report.LastStatus(); !IsSuccessStatus(status)) {
+            waiter.PrintLines();
+            err << "tessaly-cli: the device answered \"" << file << "\" with status " << status
+                << "\n";
+            return kExitFailed;
+        }
     }
     return kExitOk;
 }

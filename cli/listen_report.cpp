@@ -30,8 +30,10 @@ void ListenReport::OnMessage(const MessageReport& report) {
     std::lock_guard<std::mutex> hold(lock_);
     lines_.push_back(std::move(line));
     // A Digest challenge that made the request go out again is no answer to it yet.
-    if (report.kind == MessageKind::Response && !report.sentAgain)
+    if (report.kind == MessageKind::Response && !report.sentAgain) {
         ++responses_;
+        lastStatus_ = report.status;
+    }
 }
 
 std::vector<std::string> ListenReport::TakeLines() {
@@ -44,4 +46,9 @@ std::vector<std::string> ListenReport::TakeLines() {
 int ListenReport::Responses() const {
     std::lock_guard<std::mutex> hold(lock_);
     return responses_;
+}
+
+int ListenReport::LastStatus() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return lastStatus_;
 }

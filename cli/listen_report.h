@@ -24,9 +24,12 @@ class ListenReport : public ReceiveObserver {
     std::vector<std::string> TakeLines();
     // Responses received so far, challenges answered by sending again not counted.
     int Responses() const;
+    // Status code of the newest response; 0 before the first or when it had none.
+    int LastStatus() const;
 
   private:
     mutable std::mutex lock_;
     std::deque<std::string> lines_;
     int responses_ = 0;
+    int lastStatus_ = 0;
 };
