@@ -2,8 +2,10 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextDocument>
 
 #include "app/xml_highlighter.h"
 
@@ -15,15 +17,23 @@ BoxLook::BoxLook(QPlainTextEdit* box)
     box->setFont(font);
     // Requests and answers indent with tabs: four characters keep nested XML on screen.
     box->setTabStopDistance(4 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
+    box->setWordWrapMode(QTextOption::WrapAnywhere);
+    Watch();
+    const QString text = box->toPlainText();
+    Highlight(Fits(text));
+    WrapWords(Fits(text) && !text.isEmpty());
+}
+
+void BoxLook::Watch() {
     // Connected before the highlighter is: an edit that leaves the bounds detaches it before
     // it would colour the new text.
-    connect(box->document(), &QTextDocument::contentsChange, this, [this] { Recheck(); });
-    m_bFits = !Fits(box->toPlainText());
-    Apply(!m_bFits);
+    disconnect(m_watch);
+    m_watch =
+        connect(m_box->document(), &QTextDocument::contentsChange, this, [this] { Recheck(); });
 }
 
 bool BoxLook::Fits(const QString& text) {
-    if (text.isEmpty() || text.size() > kLookTextChars)
+    if (text.size() > kLookTextChars)
         return false;
     qsizetype start = 0;
     while (start <= text.size()) {
@@ -39,27 +49,70 @@ bool BoxLook::Fits(const QString& text) {
 
 void BoxLook::SetText(const QString& text) {
     const bool fits = Fits(text);
-    if (!fits)
-        Apply(false);
     m_bSetting = true;
+    if (fits && !m_bHighlighting) {
+        // Attached to an empty document the highlighter has nothing to colour later: it
+        // colours the new text as it goes in.
+        m_box->clear();
+        Highlight(true);
+    } else if (!fits) {
+        Highlight(false);
+    }
+    WrapWords(fits && !text.isEmpty());
     m_box->setPlainText(text);
     m_bSetting = false;
-    if (fits)
-        Apply(true);
 }
 
-void BoxLook::Apply(bool fits) {
-    if (fits == m_bFits)
+BoxLook::DocumentLook BoxLook::Look() const {
+    return {m_box->font(), m_box->document()->defaultTextOption()};
+}
+
+std::unique_ptr<QTextDocument> BoxLook::MakeDocument(const QString& text,
+                                                     const DocumentLook& look) {
+    auto document = std::make_unique<QTextDocument>();
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+    document->setDefaultFont(look.font);
+    // The box's options (tab stops, where lines wrap) are the document's: set now, they cost
+    // the window no second layout of every line.
+    QTextOption option = look.option;
+    option.setWrapMode(QTextOption::WrapAnywhere);
+    document->setDefaultTextOption(option);
+    document->setPlainText(text);
+    return document;
+}
+
+void BoxLook::AdoptDocument(std::unique_ptr<QTextDocument> document, const QString& text) {
+    Highlight(false);
+    WrapWords(false);  // as the new document wraps
+    QTextDocument* adopted = document.release();
+    adopted->setParent(m_box);  // the box deletes it when another document comes
+    m_bSetting = true;
+    m_box->setDocument(adopted);
+    m_bSetting = false;
+    Watch();
+    const bool fits = Fits(text);
+    Highlight(fits);
+    WrapWords(fits && !text.isEmpty());
+}
+
+void BoxLook::Highlight(bool on) {
+    if (on == m_bHighlighting)
         return;
-    m_bFits = fits;
-    m_highlighter->setDocument(fits ? m_box->document() : nullptr);
-    m_box->setWordWrapMode(fits ? QTextOption::WrapAtWordBoundaryOrAnywhere
-                                : QTextOption::WrapAnywhere);
+    m_bHighlighting = on;
+    m_highlighter->setDocument(on ? m_box->document() : nullptr);
+}
+
+void BoxLook::WrapWords(bool on) {
+    if (on == m_bWordWrap)
+        return;
+    m_bWordWrap = on;
+    m_box->setWordWrapMode(on ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                              : QTextOption::WrapAnywhere);
 }
 
 bool BoxLook::DocumentFits() const {
     const QTextDocument* document = m_box->document();
-    if (document->isEmpty() || document->characterCount() > kLookTextChars)
+    if (document->characterCount() > kLookTextChars)
         return false;
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (block.length() > kLookLineChars + 1)  // the length counts the line's end
@@ -72,8 +125,12 @@ void BoxLook::Recheck() {
     if (m_bSetting)
         return;
     if (!DocumentFits()) {
-        Apply(false);
-    } else if (!m_bFits && !m_bAttachQueued) {
+        Highlight(false);
+        WrapWords(false);
+        return;
+    }
+    WrapWords(!m_box->document()->isEmpty());
+    if (!m_bHighlighting && !m_bAttachQueued) {
         // Called while the document announces a change: the highlighter is attached once the
         // change is done, never in the middle of it.
         m_bAttachQueued = true;
@@ -81,7 +138,7 @@ void BoxLook::Recheck() {
             this,
             [this] {
                 m_bAttachQueued = false;
-                Apply(DocumentFits());
+                Highlight(DocumentFits());
             },
             Qt::QueuedConnection);
     }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QFont>
 #include <QObject>
 #include <QString>
+#include <QTextDocument>
+#include <QTextOption>
+#include <memory>
 
 class QPlainTextEdit;
 class XmlHighlighter;
@@ -15,7 +19,9 @@ inline constexpr int kLookLineChars = 2200;
 // XML highlighting and lines wrapped at word boundaries. A larger text (an edited request
 // with a picture in it, an answer of megabytes as the paired pane's body) is shown plain and
 // wrapped anywhere, because highlighting and word wrapping cost time with every byte and, for
-// a line of hundreds of kilobytes, minutes. Lives as a child of its box; window thread only.
+// a line of hundreds of kilobytes, minutes. An empty box waits wrapped anywhere. The look is
+// chosen before a text goes in, so that the text is laid out and coloured once, in the same
+// turn of the event loop. Lives as a child of its box; window thread only.
 class BoxLook : public QObject {
     Q_OBJECT
   public:
@@ -26,21 +32,40 @@ class BoxLook : public QObject {
     // the bounds is never highlighted.
     void SetText(const QString& text);
 
-    // True while the box is highlighted and wrapped at word boundaries.
-    bool Highlighted() const { return m_bFits; }
+    // What MakeDocument needs of the box, taken on the window's thread.
+    struct DocumentLook {
+        QFont font;
+        QTextOption option;
+    };
+    DocumentLook Look() const;
+    // A document holding `text` as the box would hold it, made on any thread, so that a text
+    // of megabytes is not built on the window's thread. The caller moves it to the window's
+    // thread before AdoptDocument.
+    static std::unique_ptr<QTextDocument> MakeDocument(const QString& text,
+                                                       const DocumentLook& look);
+    // Shows a document from MakeDocument (whose text is `text`) in the box instead of its own,
+    // which goes; the box owns the new one.
+    void AdoptDocument(std::unique_ptr<QTextDocument> document, const QString& text);
 
-    // True when a text is within the bounds above. An empty text is not: an empty box waits
-    // plain, wrapped anywhere, for whatever comes.
+    // True while the box's text is highlighted and wrapped at word boundaries (never for an
+    // empty box).
+    bool Highlighted() const { return m_bHighlighting && m_bWordWrap; }
+
+    // True when a text is within the bounds above (an empty one is).
     static bool Fits(const QString& text);
 
   private:
-    void Apply(bool fits);
+    void Highlight(bool on);
+    void WrapWords(bool on);
     void Recheck();
     bool DocumentFits() const;
+    void Watch();
 
     QPlainTextEdit* m_box;
     XmlHighlighter* m_highlighter;
-    bool m_bFits = false;
+    QMetaObject::Connection m_watch;  // contentsChange of the box's document
+    bool m_bHighlighting = false;     // the highlighter is attached to the box's document
+    bool m_bWordWrap = false;
     bool m_bSetting = false;       // SetText is putting its text in
     bool m_bAttachQueued = false;  // an edit brought the text within the bounds
 };

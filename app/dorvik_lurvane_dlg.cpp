@@ -53,7 +53,8 @@ struct CDorvik_LurvaneDlg::ShortResult {
     bool shortened = false;
     PairPane pane;
     QString paneText;
-    std::string line;  // the status strip's line
+    std::unique_ptr<QTextDocument> paneDocument;  // paneText, made for the paired request box
+    std::string line;                             // the status strip's line
 };
 
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
@@ -512,23 +513,31 @@ void CDorvik_LurvaneDlg::StartShortTransfer(ShortPlan plan, bool edited) {
     auto result = std::make_shared<ShortResult>();
     result->plan = std::move(plan);
     result->edited = edited;
-    m_shortThread = std::thread([this, result] {
-        ShortResult& r = *result;
-        r.outcome = PostShort(r.plan);
-        // Everything that grows with the answer is made here: the box's display form and the
-        // paired pane's request.
-        r.shown = DisplayForm(r.outcome.body, kShortAnswerBounds);
-        r.shortened = !FitsDisplayBounds(r.outcome.body, kShortAnswerBounds);
-        r.pane = PairPaneAfter(r.plan, r.outcome);
-        r.paneText = BytesForDisplay(r.pane.request);
-        r.line = ShortOutcomeLine(r.outcome);
-        if (r.edited)
-            r.line += kEditedShortNote;
-        r.bytes = std::make_shared<const std::string>(std::move(r.outcome.body));
-        r.outcome.body.clear();
-        QMetaObject::invokeMethod(
-            this, [this, result] { FinishShortTransfer(*result); }, Qt::QueuedConnection);
-    });
+    m_shortThread =
+        std::thread([this, result, look = m_lookPairRequest->Look(), window = thread()]() mutable {
+            ShortResult& r = *result;
+            r.outcome = PostShort(r.plan);
+            // Everything that grows with the answer is made here: the box's display form and the
+            // paired pane's request.
+            r.shown = DisplayForm(r.outcome.body, kShortAnswerBounds);
+            r.shortened = !FitsDisplayBounds(r.outcome.body, kShortAnswerBounds);
+            r.pane = PairPaneAfter(r.plan, r.outcome);
+            r.paneText = BytesForDisplay(r.pane.request);
+            if (r.pane.open) {
+                // A body of megabytes takes longer to lay into a document than a window may wait.
+                r.paneDocument = BoxLook::MakeDocument(r.paneText, look);
+                r.paneDocument->moveToThread(window);
+            }
+            r.line = ShortOutcomeLine(r.outcome);
+            if (r.edited)
+                r.line += kEditedShortNote;
+            r.bytes = std::make_shared<const std::string>(std::move(r.outcome.body));
+            r.outcome.body.clear();
+            // The window's thread holds the last reference: the document goes where it lives.
+            QMetaObject::invokeMethod(
+                this, [this, result = std::move(result)] { FinishShortTransfer(*result); },
+                Qt::QueuedConnection);
+        });
 }
 
 void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
@@ -551,7 +560,11 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
         m_session.RecordShortSend(plan, result.outcome);
         if (result.pane.open) {
             SetPairPaneEnabled(true);
-            SetPairRequestText(result.pane.request, result.paneText);
+            m_pairEdits->SetByTool(result.paneText, [&] {
+                m_lookPairRequest->AdoptDocument(std::move(result.paneDocument), result.paneText);
+            });
+            m_strPairRequest = std::move(result.pane.request);
+            UpdatePairSendEnabled();
         }
     }
     emit shortSendFinished();
