@@ -48,6 +48,12 @@ bool BoxLook::Fits(const QString& text) {
 }
 
 void BoxLook::SetText(const QString& text) {
+    if (m_box->document()->characterCount() > kLookTextChars) {
+        // Emptying a document of megabytes takes a while: a new one takes its place now, and
+        // it goes in a later turn.
+        AdoptDocument(MakeDocument(text, Look()), text);
+        return;
+    }
     const bool fits = Fits(text);
     m_bSetting = true;
     if (fits && !m_bHighlighting) {
@@ -78,6 +84,10 @@ std::unique_ptr<QTextDocument> BoxLook::MakeDocument(const QString& text,
     option.setWrapMode(QTextOption::WrapAnywhere);
     document->setDefaultTextOption(option);
     document->setPlainText(text);
+    // The box lays its document out anew when it takes it, and makes each line's layout
+    // object then unless it exists: made here, they cost the window nothing.
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        block.layout();
     return document;
 }
 
@@ -85,7 +95,11 @@ void BoxLook::AdoptDocument(std::unique_ptr<QTextDocument> document, const QStri
     Highlight(false);
     WrapWords(false);  // as the new document wraps
     QTextDocument* adopted = document.release();
-    adopted->setParent(m_box);  // the box deletes it when another document comes
+    adopted->setParent(m_box);
+    // The document going may be megabytes too: it goes in a turn of its own.
+    QTextDocument* old = m_box->document();
+    old->setParent(nullptr);
+    old->deleteLater();
     m_bSetting = true;
     m_box->setDocument(adopted);
     m_bSetting = false;

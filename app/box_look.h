@@ -44,7 +44,7 @@ class BoxLook : public QObject {
     static std::unique_ptr<QTextDocument> MakeDocument(const QString& text,
                                                        const DocumentLook& look);
     // Shows a document from MakeDocument (whose text is `text`) in the box instead of its own,
-    // which goes; the box owns the new one.
+    // which is deleted in a later turn of the event loop; the box owns the new one.
     void AdoptDocument(std::unique_ptr<QTextDocument> document, const QString& text);
 
     // True while the box's text is highlighted and wrapped at word boundaries (never for an
