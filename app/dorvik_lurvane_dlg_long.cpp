@@ -26,12 +26,13 @@ void CDorvik_LurvaneDlg::RelayObserver::OnRead(std::size_t asked, long result) {
 void CDorvik_LurvaneDlg::ConnectLong() {
     m_strIp = ControlText(ControlId::kIp);
     SyncSettings();
-    const ConnectResult result = m_session.ConnectLong();
+    std::string reason;
+    const ConnectResult result = m_session.ConnectLong(&reason);
     m_strLongFailure = result == ConnectResult::Ok
                            ? std::string()
                            : std::string("connect to ") + m_session.Settings().ip + ":" +
-                                 m_session.Settings().longPort +
-                                 " failed: " + ConnectFailureText(result);
+                                 m_session.Settings().longPort + " failed: " +
+                                 (reason.empty() ? ConnectFailureText(result) : reason);
     const QString message = QString::fromUtf8(ConnectResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);

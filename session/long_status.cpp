@@ -37,6 +37,8 @@ const char* ConnectFailureText(ConnectResult result) {
             return "no socket could be made";
         case ConnectResult::ConnectFailed:
             return "refused, unreachable or timed out";
+        case ConnectResult::Cancelled:
+            return "given up";
         case ConnectResult::Ok:
             break;
     }

@@ -38,8 +38,8 @@ class ReceiveTally {
     std::atomic<ReadEnd> end_{ReadEnd::None};
 };
 
-// The reason of a failed connect in a few words ("refused, unreachable or timed out");
-// "" for Ok.
+// The reason of a failed connect in a few words ("refused, unreachable or timed out"), for
+// when the connect named none; "" for Ok.
 const char* ConnectFailureText(ConnectResult result);
 
 // "12,345 bytes" below a mebibyte ("1 byte" for one), "3.4 MB" from there.

@@ -74,6 +74,13 @@ TEST(CurlCommandLine, TheShellHandsCurlEveryByteOfTheBody) {
                   "curl 'http://127.0.0.1:9/GetX/1' --anyauth -u 'a'\\''b' -H "
                   "'Content-type:text/plain; charset=UTF-8' --data-binary @-");
     }
+    // Over TLS the certificate is checked as the post checks it: a pin alone, or nothing.
+    const std::pair<TlsTrust, std::string> trusts[] = {
+        {TlsTrust{}, "curl 'https://h/x' --anyauth"},
+        {TlsTrust{"sha256//AbC=", false}, "curl 'https://h/x' -k --pinnedpubkey 'sha256//AbC=' --"},
+        {TlsTrust{"", true}, "curl 'https://h/x' -k --anyauth"}};
+    for (const auto& [trust, start] : trusts)
+        EXPECT_EQ(CurlCommandLine("https://h/x", "a", "", &trust).rfind(start, 0), 0u) << start;
     // Readable UTF-8 stays as it is; an empty body goes inline.
     EXPECT_NE(CurlCommandLine("u", "a", "\xe5\xbc\xa0").find("'\xe5\xbc\xa0'"), std::string::npos);
     EXPECT_EQ(CurlCommandLine("u", "a", ""),
