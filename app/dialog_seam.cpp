@@ -2,14 +2,19 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <optional>
+#include <utility>
 
 namespace {
 struct SeamState {
     bool answerMode = false;
     QString nextOpenFile;
     QString nextFolder;
+    std::optional<QString> nextText;
+    QString nextSaveFile;
     QStringList shown;
     QStringList openedFolders;
 };
@@ -61,6 +66,39 @@ void DialogSeam::setNextFolder(const QString& path) {
 
 QStringList DialogSeam::openedFolders() {
     return State().openedFolders;
+}
+
+bool DialogSeam::askText(QWidget* parent, const QString& label, QString& text) {
+    if (State().answerMode) {
+        const std::optional<QString> answer = std::exchange(State().nextText, std::nullopt);
+        if (answer)
+            text = *answer;
+        return answer.has_value();
+    }
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent, QStringLiteral("Tessaly"), label,
+                                                 QLineEdit::Normal, text, &ok);
+    if (ok)
+        text = answer;
+    return ok;
+}
+
+void DialogSeam::setNextText(const QString& text) {
+    State().nextText = text;
+}
+
+QString DialogSeam::saveFile(QWidget* parent, const QString& suggested) {
+    if (State().answerMode) {
+        QString answer = State().nextSaveFile;
+        State().nextSaveFile.clear();
+        return answer;
+    }
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save answer"), suggested,
+                                        QStringLiteral("XML (*.xml);;All files (*)"));
+}
+
+void DialogSeam::setNextSaveFile(const QString& path) {
+    State().nextSaveFile = path;
 }
 
 void DialogSeam::setAnswerMode(bool on) {

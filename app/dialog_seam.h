@@ -24,6 +24,15 @@ class DialogSeam {
 
     // Shows a folder in the desktop's file browser (in answer mode: records its path).
     static void openFolder(QWidget* parent, const QString& path);
+    // Asks for one line of text under `label`, starting with `text`, which receives the answer.
+    // False when the user cancels (in answer mode: the next answer set by setNextText, which
+    // is consumed; false when none was set).
+    static bool askText(QWidget* parent, const QString& label, QString& text);
+
+    // Asks for a file to save to, offering `suggested` as its name. Returns the chosen full
+    // path, or an empty text when the user cancels (in answer mode: the next save answer,
+    // which is consumed; empty when none was set).
+    static QString saveFile(QWidget* parent, const QString& suggested);
 
     // Switches answer mode on or off; switching clears recorded texts and pending answers.
     static void setAnswerMode(bool on);
@@ -36,6 +45,11 @@ class DialogSeam {
 
     // Folders openFolder was asked to show in answer mode, oldest first.
     static QStringList openedFolders();
+    // The answer of the next askText in answer mode.
+    static void setNextText(const QString& text);
+
+    // The path that the next saveFile returns in answer mode; an empty path means "cancel".
+    static void setNextSaveFile(const QString& path);
 
     // Texts of the boxes shown in answer mode since the last clear, oldest first.
     static QStringList shownTexts();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -8,26 +9,42 @@
 #include "app/live_traffic.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/program_folder.h"
+#include "devices/device_list.h"
 #include "receive/receive_observer.h"
 #include "session/device_session.h"
 
+class AnswerBox;
+class BoxLook;
+class EditTracker;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class EventBrowser;
+class QToolButton;
+class QTimer;
 class LatestTextRelay;
+class StatusStrip;
 struct HttpOutcome;
+struct KeychainResult;
 struct ShortPlan;
 
 // The one window of the tool. Its device session (session/) holds the catalogue, the stored
 // parts of the last short-mode request and the long connection; the handlers read the
 // controls, call the session and show the outcome. Controls carry their numeric ids as object
-// names (see app/control_ids.h).
+// names (see app/control_ids.h); controls without an id carry descriptive names
+// ("resultStatus", "pairResultStatus", "findBar", "findText").
+//
+// Keys: Enter presses only a button that has the focus (in the interface list it loads the
+// request, as a click does); Ctrl+Enter sends in the current mode, Ctrl+Shift+Enter sends the
+// paired pane; Ctrl+F finds text in the focused box; Ctrl+S saves the answer of the focused
+// pane; Escape cancels a running short transfer and never closes the window (Ctrl+Q and the
+// title bar do).
 class CDorvik_LurvaneDlg : public QDialog {
     Q_OBJECT
   public:
@@ -48,10 +65,15 @@ class CDorvik_LurvaneDlg : public QDialog {
     // both "change" toggles.
     void LockConnectionFields();
 
-    // The bytes that "Long connect send" transmits: the request the tool put into the editor,
-    // byte for byte, while the user has not edited it since; after an edit, the editor's text
-    // as UTF-8 with every line end as CR LF.
+    // The editor's request: the bytes the tool put into the editor, byte for byte, while the
+    // user has not edited it since; after an edit, the editor's text as UTF-8 with every line
+    // end as CR LF. "Long connect send" transmits them (an edited request with its
+    // Content-Length made true, see WithTrueContentLength); "Short connect send" posts the
+    // stored request while they are the tool's, else the path and body they hold.
     std::string RequestEditorBytes() const;
+
+    // True while the editor holds exactly what the tool put there.
+    bool RequestEditorPristine() const;
 
     // Shows bytes in the request editor (decoded for display) and remembers them as its
     // request bytes until the user edits the editor.
@@ -78,6 +100,11 @@ class CDorvik_LurvaneDlg : public QDialog {
     const Catalogue& GetCatalogue() const { return m_session.GetCatalogue(); }
     // True from the start of a short or paired send until its outcome has been shown.
     bool ShortSendInProgress() const { return m_bShortBusy; }
+    // The whole answer the response box with this id (1001 or 1011) shows; null when none.
+    std::shared_ptr<const std::string> AnswerBytes(int id) const;
+    // The curl command line of the request "Short connect send" would post now; "" when it
+    // would post nothing (see OnShortSend) or the window is not in short mode.
+    std::string ShortCurlCommand();
 
     // The event browser, made when first opened ("Events", Ctrl+E); null before.
     EventBrowser* Browser() const { return m_browser; }
@@ -101,12 +128,42 @@ class CDorvik_LurvaneDlg : public QDialog {
     void OnEnChangeAccount();
     // Shows the event browser (made on first use) beside the window.
     void OnEvents();
+    // Stops a running short transfer (Escape). The post cannot be interrupted yet: it runs to
+    // its end or its time limits (request/http_post.h), so this does nothing visible so far.
+    void CancelShortTransfer();
+    // Saves the whole answer of a response box (1001 or 1011) to a file the user chooses.
+    void OnSaveAnswer(int id);
+    // Shows the find bar for the box with this id (1001, 1008, 1009 or 1011).
+    void OnFind(int id);
+    // Puts the curl command line of the short request on the clipboard (nothing when none).
+    void OnCopyAsCurl();
 
   signals:
     // Emitted on the window's thread once the outcome of a short or paired send is shown.
     void shortSendFinished();
+    // Emitted on the window's thread once a save has ended: ok false after a failure, which
+    // was also reported in a message box.
+    void answerSaved(const QString& path, bool ok);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // What the editor shows while nobody has edited it.
+    enum class EditorSource { None, ShortChoice, LongFile };
+    // The results of one short post, made on the transfer thread.
+    struct ShortResult;
+
+    void CreateShortcuts();
+    void CreateFindBar();
+    void FindNext(bool backwards);
+    void RefreshUneditedRequests();
+    void UpdatePairSendEnabled();
+    void UpdateLongStrip();
+    void ShowLongStrip();
+    void SetPairRequestText(const std::string& bytes, const QString& shown);
+    AnswerBox* AnswerBoxOf(int id) const;
+    StatusStrip* StripOf(int id) const;
     void CreateControls();
     void OnInitDialog();
     void OnDestroy();
@@ -117,23 +174,38 @@ class CDorvik_LurvaneDlg : public QDialog {
     std::string ServerAddressCopy() const;
     // Copies the connection fields into the session's settings.
     void SyncSettings();
-    void StartShortTransfer(ShortPlan plan);
-    void FinishShortTransfer(const ShortPlan& plan, const HttpOutcome& outcome,
-                             const QString& shown);
+    void StartShortTransfer(ShortPlan plan, bool edited);
+    void FinishShortTransfer(ShortResult& result);
     void SetShortBusy(bool busy);
     void SetPairPaneEnabled(bool enabled);
     std::string ControlText(int id) const;
 
+    // Remembered devices (dorvik_lurvane_dlg_devices.cpp). The "Devices" menu lists the list's
+    // devices and names or forgets the device that the fields show.
+    void RebuildDevicesMenu();
+    // Fills the connection fields with the device's values as typing would, then its password
+    // from the keychain once that answers.
+    void OnChooseDevice(const DeviceRecord& record);
+    void OnNameDevice();
+    void OnForgetDevice();
+    // The device of a send that reached it: first in the list, its password in the keychain.
+    void RememberDevice(const ConnectionSettings& settings, const std::string& name = "");
+    // Shows a keychain failure: "no keychain" once per window, nothing after that.
+    void ReportKeychain(const KeychainResult& result);
+    // The one place where the window tells the user about devices and the keychain; the
+    // detail (the keychain's own words) shows as a tool tip.
+    void ShowDeviceStatus(const QString& text, const QString& detail = QString());
+
     // Controls.
     QComboBox* m_comboModule = nullptr;           // 1000
-    QPlainTextEdit* m_editResult = nullptr;       // 1001
+    AnswerBox* m_editResult = nullptr;            // 1001
     QPushButton* m_btnShortSend = nullptr;        // 1002
     QTableWidget* m_listInterface = nullptr;      // 1004
     QLineEdit* m_editIp = nullptr;                // 1007
     QPlainTextEdit* m_editRequest = nullptr;      // 1008
     QPlainTextEdit* m_editPairRequest = nullptr;  // 1009
     QPushButton* m_btnPairSend = nullptr;         // 1010
-    QPlainTextEdit* m_editPairResult = nullptr;   // 1011
+    AnswerBox* m_editPairResult = nullptr;        // 1011
     QLineEdit* m_editUser = nullptr;              // 1016
     QLineEdit* m_editPassword = nullptr;          // 1017
     QPushButton* m_btnLongSend = nullptr;         // 1020
@@ -146,7 +218,19 @@ class CDorvik_LurvaneDlg : public QDialog {
     QLineEdit* m_editShortPort = nullptr;         // 1028
     QPushButton* m_btnChangePort = nullptr;       // 1030
     QButtonGroup* m_groupMode = nullptr;
-    QLabel* m_labelStatus = nullptr;  // "Sending request..." while a post runs
+    QToolButton* m_btnDevices = nullptr;  // "Devices", beside the IP field
+    QMenu* m_menuDevices = nullptr;
+    QLabel* m_labelDeviceStatus = nullptr;  // see ShowDeviceStatus
+    QLabel* m_labelStatus = nullptr;        // "Sending request..." while a post runs
+    StatusStrip* m_stripResult = nullptr;      // under 1001: short outcome or long state
+    StatusStrip* m_stripPairResult = nullptr;  // under 1011: the paired send's outcome
+    BoxLook* m_lookRequest = nullptr;          // 1008
+    BoxLook* m_lookPairRequest = nullptr;      // 1009
+    QWidget* m_findBar = nullptr;
+    QLineEdit* m_editFind = nullptr;
+    QLabel* m_labelFound = nullptr;
+    QPlainTextEdit* m_findTarget = nullptr;  // the box the find bar searches
+    QTimer* m_longStripTimer = nullptr;
 
     // State of the window's own; the rest lives in the session (below).
     std::string m_strIp;
@@ -154,15 +238,31 @@ class CDorvik_LurvaneDlg : public QDialog {
     int m_nConnMode = 0;
     std::string m_strModule;
 
-    // The request editor's bytes as the tool put them there, valid while m_bEditorPristine.
+    // The request editor's bytes as the tool put them there, valid while it is not edited.
     std::string m_strEditorRequest;
-    bool m_bEditorPristine = true;
-    bool m_bSettingEditor = false;
+    EditTracker* m_editorEdits = nullptr;
+    EditorSource m_editorSource = EditorSource::None;
+    // The paired pane's request as the tool put it, valid while it is not edited.
+    std::string m_strPairRequest;
+    EditTracker* m_pairEdits = nullptr;
+
+    // The long connection's strip: shown under 1001 from a long send until a short send, with
+    // the reason of the last failed connect or send ("" none).
+    bool m_bLongStrip = false;
+    std::string m_strLongFailure;
 
     // The short connection's transfer thread and its state (window thread only).
     std::thread m_shortThread;
+    std::thread m_saveThread;
     bool m_bShortBusy = false;
     bool m_bPairPaneEnabled = false;  // what the paired pane shows once no post runs
+
+    // Remembered devices, and what this window knows the keychain holds (device key to
+    // password), so that a send with an unchanged password writes nothing.
+    DeviceList m_devices;
+    std::map<std::string, std::string> m_keychainHolds;
+    int m_nPasswordRead = 0;  // counts choices; a keychain answer for an older one is stale
+    bool m_bKeychainReported = false;
 
     bool m_bDestroyed = false;
     LatestTextRelay* m_relay = nullptr;
@@ -173,7 +273,10 @@ class CDorvik_LurvaneDlg : public QDialog {
     class RelayObserver : public ReceiveObserver {
       public:
         void OnResponseText(std::string_view text) override;
+        void OnMessage(const MessageReport& report) override;
+        void OnRead(std::size_t asked, long result) override;
         LatestTextRelay* relay = nullptr;  // set before anything connects
+        ReceiveTally* tally = nullptr;     // set before anything connects
     };
     RelayObserver m_observer;  // declared before the session, which it outlives
     // Every message of the long connection since the start, for the event browser; declared

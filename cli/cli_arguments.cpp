@@ -6,31 +6,47 @@
 #include <climits>
 #include <cstdlib>
 
+#include "net/known_devices.h"
+#include "net/tls.h"
 #include "tessaly_version.h"
 
 namespace {
+
+// The bit of a command in OptionRule::commands.
+constexpr unsigned Only(CliCommand command) {
+    return 1u << static_cast<unsigned>(command);
+}
+constexpr unsigned kNone = 0;
 
 // Which commands take an option; common options are taken by all of them.
 struct OptionRule {
     const char* name;
     bool common;
-    CliCommand only;                     // the one command that takes it when not common
-    CliCommand also = CliCommand::None;  // a second one
-    bool flag = false;                   // takes no value
+    unsigned commands;  // the commands that take it when not common (Only(...))
+    bool flag = false;  // takes no value ("--tls", "--json")
 };
 
 constexpr OptionRule kOptions[] = {
-    {"ip", true, CliCommand::None},
-    {"user", true, CliCommand::None},
-    {"password", true, CliCommand::None},
-    {"long-port", true, CliCommand::None},
-    {"short-port", true, CliCommand::None},
-    {"home", true, CliCommand::None},
-    {"mode", false, CliCommand::Catalogue},
-    {"body-file", false, CliCommand::Send},
-    {"then", false, CliCommand::Listen},
-    {"seconds", false, CliCommand::Listen},
-    {"json", false, CliCommand::Listen, CliCommand::Index, true},
+    {"ip", true, kNone},
+    {"user", true, kNone},
+    {"password", true, kNone},
+    {"long-port", true, kNone},
+    {"short-port", true, kNone},
+    {"home", true, kNone},
+    {"password-file", true, kNone},
+    {"device", true, kNone},
+    {"mode", false, Only(CliCommand::Catalogue)},
+    {"body-file", false, Only(CliCommand::Send)},
+    {"verbose", false, Only(CliCommand::Send), true},
+    {"fail", false, Only(CliCommand::Send), true},
+    {"json", false, Only(CliCommand::Send) | Only(CliCommand::Listen) | Only(CliCommand::Index),
+     true},
+    {"curl", false, Only(CliCommand::Send), true},
+    {"then", false, Only(CliCommand::Listen)},
+    {"seconds", false, Only(CliCommand::Listen)},
+    {"tls", true, kNone, true},
+    {"pin", true, kNone},
+    {"insecure", true, kNone, true},
 };
 
 const OptionRule* FindOption(const std::string& name) {
@@ -52,6 +68,8 @@ CliCommand CommandNamed(const std::string& word) {
         return CliCommand::Listen;
     if (word == "index")
         return CliCommand::Index;
+    if (word == "devices")
+        return CliCommand::Devices;
     return CliCommand::None;
 }
 
@@ -83,6 +101,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                                const std::string& defaultHome) {
     CliArguments out;
     out.home = defaultHome;
+    out.connection.knownDevices = KnownDevices::DefaultPath();
     std::vector<PendingOption> options;
     std::vector<std::string> positional;
     bool optionsEnded = false;
@@ -92,6 +111,10 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (!optionsEnded && arg == "-h") {
                 out.help = true;
+                continue;
+            }
+            if (!optionsEnded && arg == "-v") {
+                options.push_back({FindOption("verbose"), std::string()});
                 continue;
             }
             if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
@@ -144,7 +167,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     if (out.help || out.version)
         return out;
     if (positional.empty()) {
-        out.error = "no command given (catalogue, preview, send, listen or index)";
+        out.error = "no command given (catalogue, preview, send, listen, index or devices)";
         return out;
     }
     const CliCommand command = CommandNamed(positional.front());
@@ -157,8 +180,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     for (const PendingOption& option : options) {
         const std::string name = option.rule->name;
         const std::string& value = option.value;
-        if (!option.rule->common && option.rule->only != command && option.rule->also != command) {
-            out.error = "--" + name + " does not belong to this command";
+        if (!option.rule->common && (option.rule->commands & Only(command)) == 0) {
+            out.error = (name == "verbose" ? std::string("-v") : "--" + name) +
+                        " does not belong to this command";
             return out;
         }
         long number = 0;
@@ -168,20 +192,50 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                 return out;
             }
             out.connection.ip = value;
+            out.given.ip = true;
         } else if (name == "user") {
             out.connection.user = value;
+            out.given.user = true;
+        } else if ((name == "password" && out.passwordSource == PasswordSource::File) ||
+                   (name == "password-file" && out.passwordSource != PasswordSource::Default &&
+                    out.passwordSource != PasswordSource::File)) {
+            out.error = "--password and --password-file exclude each other";
+            return out;
         } else if (name == "password") {
-            out.connection.password = value;
+            out.passwordSource =
+                value == "-" ? PasswordSource::StandardInput : PasswordSource::Text;
+            out.connection.password = value == "-" ? std::string() : value;
+        } else if (name == "password-file") {
+            out.passwordSource = PasswordSource::File;
+            out.passwordFile = value;
+        } else if (name == "device") {
+            if (value.empty()) {
+                out.error = "--device needs a name";
+                return out;
+            }
+            out.device = value;
         } else if (name == "long-port" || name == "short-port") {
             if (!ReadNumber(value, 1, 65535, number)) {
                 out.error =
                     "--" + name + " needs a port number from 1 to 65535, not \"" + value + "\"";
                 return out;
             }
-            (name == "long-port" ? out.connection.longPort : out.connection.shortPort) =
-                std::to_string(number);
+            const bool isLong = name == "long-port";
+            (isLong ? out.connection.longPort : out.connection.shortPort) = std::to_string(number);
+            (isLong ? out.given.longPort : out.given.shortPort) = true;
         } else if (name == "home") {
             out.home = value;
+        } else if (name == "tls") {
+            out.connection.tls = true;
+        } else if (name == "insecure") {
+            out.connection.trust.insecure = true;
+        } else if (name == "pin") {
+            if (!IsPublicKeyPin(value)) {
+                out.error =
+                    "--pin needs sha256// and the Base64 of a key's SHA-256, not \"" + value + "\"";
+                return out;
+            }
+            out.connection.trust.pin = value;
         } else if (name == "mode") {
             if (value == "short") {
                 out.mode = kConnShort;
@@ -198,6 +252,14 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             }
             out.hasBodyFile = true;
             out.bodyFile = value;
+        } else if (name == "verbose") {
+            out.verbose = true;
+        } else if (name == "fail") {
+            out.failOnHttpError = true;
+        } else if (name == "json") {
+            out.json = true;
+        } else if (name == "curl") {
+            out.curl = true;
         } else if (name == "then") {
             if (value.empty()) {
                 out.error = "--then needs a request file";
@@ -216,7 +278,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         }
     }
 
-    const size_t wanted = command == CliCommand::Catalogue ? 0 : 1;
+    const size_t wanted =
+        command == CliCommand::Catalogue || command == CliCommand::Devices ? 0 : 1;
     if (positional.size() < wanted) {
         out.error = command == CliCommand::Listen  ? "listen needs a request FILE"
                     : command == CliCommand::Index ? "index needs a log FILE"
@@ -238,6 +301,15 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     } else if (wanted == 1) {
         out.interfaceName = positional.front();
     }
+    if ((!out.connection.trust.pin.empty() || out.connection.trust.insecure) &&
+        !out.connection.tls) {
+        out.error = "--pin and --insecure go with --tls";
+        return out;
+    }
+    if (!out.connection.trust.pin.empty() && out.connection.trust.insecure) {
+        out.error = "--pin and --insecure exclude each other";
+        return out;
+    }
     if (!IsFolder(out.home)) {
         out.error = "the home folder \"" + out.home + "\" is not a folder";
         return out;
@@ -255,9 +327,19 @@ std::string CliUsage() {
            "  catalogue [--mode short|long]   the modules and, under each, its interfaces\n"
            "                                  (short) or request files (long, the default)\n"
            "  preview INTERFACE               the short-mode request shown after a click\n"
-           "  send INTERFACE [--body-file F]  a short send; prints the answer body. INTERFACE\n"
+           "  send INTERFACE [--body-file F] [-v] [--fail] [--json] [--curl]\n"
+           "                                  a short send; prints the answer body. INTERFACE\n"
            "                                  is a catalogue name or the writing partner of\n"
-           "                                  one (e.g. SetImageConfig); F replaces the body\n"
+           "                                  one (e.g. SetImageConfig); F replaces the body.\n"
+           "                                  -v, --verbose: the answer's status line (status,\n"
+           "                                  time, bytes, authentication) to stderr\n"
+           "                                  --fail: an HTTP status of 400 or above prints\n"
+           "                                  no body and exits with 3 (as curl --fail)\n"
+           "                                  --json: one JSON object with status (a number),\n"
+           "                                  reason, timeMs, bytes, auth, body and error\n"
+           "                                  instead of the body\n"
+           "                                  --curl: prints a curl command line that posts\n"
+           "                                  the same request, and sends nothing\n"
            "  listen FILE [--then FILE]... [--seconds N] [--json]\n"
            "                                  subscribes on the long port with the request\n"
            "                                  file FILE, waits for its answer, sends each\n"
@@ -267,6 +349,8 @@ std::string CliUsage() {
            "  index FILE [--json]             lists the messages of a traffic log (ApiLog.txt):\n"
            "                                  offset, length, kind, status, smart type and\n"
            "                                  picture count, one line or JSON object each\n"
+           "  devices                         the devices the window remembers, most recently\n"
+           "                                  used first\n"
            "\n"
            "Options:\n"
            "  --ip ADDRESS        device address (default " +
@@ -278,6 +362,12 @@ std::string CliUsage() {
            "  --password TEXT     password (default " +
            std::string(kDefaultPassword) +
            ")\n"
+           "  --password -        the password is the first line of standard input\n"
+           "  --password-file F   the password is the first line of the file F\n"
+           "  --device NAME       address, ports and user of a device that the window\n"
+           "                      remembers (a name given there, user@address, or the\n"
+           "                      address), its password from the desktop keychain, else\n"
+           "                      asked for on the terminal; --ip, --user and the ports win\n"
            "  --long-port N       port of the long connection (default " +
            std::string(kDefaultLongPort) +
            ")\n"
@@ -286,9 +376,24 @@ std::string CliUsage() {
            ")\n"
            "  --home DIR          folder of protocol_short, protocol_long, ApiLog.txt and pic\n"
            "                      (default: the program's folder)\n"
+           "  --tls               both connections over TLS (https and TLS on the long port).\n"
+           "                      The device's certificate must be vouched for by the system's\n"
+           "                      authorities, or its key trusted: in the window, or with --pin\n"
+           "  --pin sha256//KEY   trust the device whose public key has this SHA-256 (Base64, as\n"
+           "                      curl's --pinnedpubkey takes it; tessaly-devsim --tls prints\n"
+           "                      it); any other key is refused\n"
+           "  --insecure          with --tls, accept any certificate (warns; only for a device\n"
+           "                      you cannot check otherwise)\n"
            "  --help, --version\n"
            "\n"
-           "Exit status: 0 done, 1 a transfer, connection or file failed, 2 wrong usage.\n";
+           "Passwords: every user of the machine can read a command line (ps, /proc), so\n"
+           "--password TEXT shows the password to all of them, and the shell's history keeps\n"
+           "it. --password -, --password-file (readable by you alone), the keychain of\n"
+           "--device and the prompt keep it out of both.\n"
+           "\n"
+           "Exit status: 0 done, 1 a transfer, connection or file failed (listen: also an\n"
+           "answer that is not 2xx), 2 wrong usage, 3 send --fail with an HTTP status of\n"
+           "400 or above.\n";
 }
 
 std::string CliVersionText() {

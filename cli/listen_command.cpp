@@ -1,5 +1,7 @@
 // The listen command: a subscription on the long connection, as the window makes it.
 #include <algorithm>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -84,15 +86,40 @@ int SendFiles(const CliArguments& args, DeviceSession& session, ListenReport& re
             return kExitFailed;
         }
         const int answered = report.Responses();
-        const LongSendOutcome outcome = session.LongSend(request);
+        // The connect and the send run on a thread of their own, so that Ctrl-C (taken by the
+        // waiter) ends a connect to a device that does not answer at once.
+        std::mutex lock;
+        std::optional<LongSendOutcome> sent;
+        session.StartLongSend(request, [&](LongSendOutcome outcome) {
+            const std::lock_guard<std::mutex> hold(lock);
+            sent = std::move(outcome);
+        });
+        auto done = [&] {
+            const std::lock_guard<std::mutex> hold(lock);
+            return sent.has_value();
+        };
+        while (!done() && waiter.Tick()) {
+        }
+        if (!done()) {
+            session.DisconnectLong();  // gives the connect up; its outcome arrives meanwhile
+            if (waiter.Interrupted())
+                return kExitOk;
+            err << "tessaly-cli: no answer to \"" << file << "\" in time\n";
+            return kExitFailed;
+        }
+        const LongSendOutcome outcome = *sent;
         if (outcome.connectTried && outcome.connect != ConnectResult::Ok) {
             const std::string message = ConnectResultMessage(outcome.connect);
             err << "tessaly-cli: " << (message.empty() ? "cannot create a socket" : message) << " ("
                 << s.ip << ":" << s.longPort << ")\n";
+            if (!outcome.reason.empty())
+                err << "tessaly-cli: " << outcome.reason << "\n";
             return kExitFailed;
         }
         if (outcome.send != SendResult::Ok) {
             err << "tessaly-cli: " << SendResultMessage(outcome.send) << " (\"" << file << "\")\n";
+            if (!outcome.reason.empty())
+                err << "tessaly-cli: " << outcome.reason << "\n";
             return kExitFailed;
         }
         while (report.Responses() <= answered && !session.NeedConnect() && waiter.Tick()) {
@@ -102,6 +129,13 @@ int SendFiles(const CliArguments& args, DeviceSession& session, ListenReport& re
         if (report.Responses() <= answered) {
             err << "tessaly-cli: no answer to \"" << file << "\""
                 << (session.NeedConnect() ? ": the device closed the connection\n" : " in time\n");
+            return kExitFailed;
+        }
+        // A subscription the device refused is no subscription: nothing will be pushed.
+        if (const int status = report.LastStatus(); !IsSuccessStatus(status)) {
+            waiter.PrintLines();
+            err << "tessaly-cli: the device answered \"" << file << "\" with status " << status
+                << "\n";
             return kExitFailed;
         }
     }

@@ -34,8 +34,11 @@ void ListenReport::OnMessage(const MessageReport& report) {
     std::string line = json_ ? ReportJson(report) : FormatMessageLine(report);
     std::lock_guard<std::mutex> hold(lock_);
     lines_.push_back(std::move(line));
-    if (report.kind == MessageKind::Response)
+    // A Digest challenge that made the request go out again is no answer to it yet.
+    if (report.kind == MessageKind::Response && !report.sentAgain) {
         ++responses_;
+        lastStatus_ = report.status;
+    }
 }
 
 std::vector<std::string> ListenReport::TakeLines() {
@@ -48,4 +51,9 @@ std::vector<std::string> ListenReport::TakeLines() {
 int ListenReport::Responses() const {
     std::lock_guard<std::mutex> hold(lock_);
     return responses_;
+}
+
+int ListenReport::LastStatus() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return lastStatus_;
 }

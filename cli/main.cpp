@@ -1,6 +1,7 @@
 // tessaly-cli: the catalogue, short requests and long-connection subscriptions of the window,
 // from the command line.
 #include <signal.h>
+#include <unistd.h>
 
 #include <iostream>
 #include <thread>
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
         interrupted = TakeInterruptsSynchronously();
 
     const HttpLibrary http;
-    const int status = RunCommand(parsed, std::cout, std::cerr, interrupted);
+    const PasswordInput input{&std::cin, isatty(STDIN_FILENO) == 1};
+    const int status = RunCommand(parsed, std::cout, std::cerr, interrupted, input);
     std::cout.flush();
     return status;
 }

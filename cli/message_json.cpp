@@ -2,35 +2,10 @@
 
 #include <cstdio>
 
+#include "cli/json_text.h"
 #include "session/traffic_rows.h"
 
 namespace {
-
-// Length of the UTF-8 sequence at text[at], or 0 when none starts there.
-std::size_t Utf8Length(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = lead < 0x80                   ? 1
-                         : lead >= 0xC2 && lead < 0xE0 ? 2
-                         : lead >= 0xE0 && lead < 0xF0 ? 3
-                         : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                       : 0;
-    if (length == 0 || at + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    // Overlong forms, surrogates and values above U+10FFFF.
-    const unsigned char second = byte(at + 1 < text.size() ? at + 1 : at);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
-        return 0;
-    }
-    return length;
-}
 
 // The keys the two commands share, without the braces.
 struct Facts {
@@ -63,31 +38,6 @@ std::string Members(const Facts& facts) {
 }
 
 }  // namespace
-
-std::string JsonString(std::string_view bytes) {
-    std::string json = "\"";
-    for (std::size_t at = 0; at < bytes.size();) {
-        const unsigned char c = static_cast<unsigned char>(bytes[at]);
-        const std::size_t length = Utf8Length(bytes, at);
-        if (length == 0) {
-            json += "\\ufffd";
-            ++at;
-            continue;
-        }
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-            json += escaped;
-        } else {
-            json.append(bytes.substr(at, length));
-        }
-        at += length;
-    }
-    return json + "\"";
-}
 
 std::string ReportJson(const MessageReport& report) {
     Facts facts;

@@ -8,10 +8,6 @@
 #include "receive/log_index.h"
 #include "receive/receive_observer.h"
 
-// The text of `bytes` as a JSON string, quotes included: quote, backslash and control
-// characters escaped, bytes that are not UTF-8 replaced by U+FFFD.
-std::string JsonString(std::string_view bytes);
-
 // One JSON object (one line, no line end) for a message as it arrived, with the keys that
 // `index --json` uses: "time" (ISO 8601, local, milliseconds), "offset" and "length" (bytes in
 // ApiLog.txt), "kind" ("answer", "event", "other", "incomplete"), "status" (answers only),

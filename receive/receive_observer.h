@@ -22,6 +22,8 @@ struct MessageReport {
     std::size_t length = 0;             // bytes of the message (headers and body)
     bool complete = false;              // false when the connection ended before its last byte
     bool decoded = false;               // an event body was handed to the decoder
+    bool sentAgain = false;             // an answer that made the request go out again (a
+                                        // Digest challenge): the real answer follows
     std::string smartType;              // the event's smart type; empty when none or not decoded
     std::vector<std::string> pictures;  // paths of the picture files written for the event
     // Where the message lies in ApiLog.txt: its bytes are [logOffset, logOffset + logLength).
@@ -54,6 +56,15 @@ inline std::uint32_t LogFingerprint(const char* bytes, std::size_t size, std::ui
     }
     return hash == 0 ? 1 : hash;
 }
+// Sees each whole answer on the receive thread before it is shown, and may write a request
+// back at once (the long connection's Digest resend). Must not wait for another thread.
+class AnswerHook {
+  public:
+    virtual ~AnswerHook() = default;
+    // `message`: the whole answer (headers and body), valid during the call; `status` its
+    // status code. Returns the bytes to send back now, "" for none.
+    virtual std::string OnAnswer(std::string_view message, int status) = 0;
+};
 
 // Receives what the receive loop hands out: texts and reads on the receive thread, reports on
 // the thread that files the pictures. Neither may wait for the window's thread:

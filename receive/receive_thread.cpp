@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/transport.h"
 #include "receive/archive_writer.h"
 #include "receive/event_decoder.h"
 #include "receive/message_framing.h"
@@ -281,14 +282,22 @@ void ReportNotes(TrafficLog& log, ArchiveWriter& writer) {
 // Shows, records and decodes the message data[0, length); its pictures and its report go
 // through the writer. textEnd: offset of the first NUL among the bytes held (or their count).
 // The report carries where the message lies in the log (spans) and its time (timeMs).
-void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* loan,
-             const char* data, std::size_t length, std::size_t textEnd, const MessageFrame& frame,
-             bool complete, const LogSpans& spans, std::int64_t timeMs) {
+void HandOut(const ReceiveContext& context, Transport& transport, ArchiveWriter& writer,
+             WriterLoan* loan, const char* data, std::size_t length, std::size_t textEnd,
+             const MessageFrame& frame, bool complete, const LogSpans& spans, std::int64_t timeMs) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
     if (frame.kind == MessageKind::Response) {
         report.status = ResponseStatus(data, std::min(length, textEnd));
+        if (complete && context.answerHook != nullptr) {
+            std::string back =
+                context.answerHook->OnAnswer(std::string_view(data, length), report.status);
+            if (!back.empty()) {
+                transport.WriteSoon(std::move(back));
+                report.sentAgain = true;
+            }
+        }
     }
     report.complete = complete;
     report.timeMs = timeMs;
@@ -325,19 +334,22 @@ void HandOut(const ReceiveContext& context, ArchiveWriter& writer, WriterLoan* l
 
 }  // namespace
 
-long RecvAndLog(TrafficLog& log, int socket, char* buffer, std::size_t size) {
-    ssize_t received;
-    do {
-        received = recv(socket, buffer, size, 0);
-    } while (received < 0 && errno == EINTR);
+long RecvAndLog(TrafficLog& log, Transport& transport, char* buffer, std::size_t size) {
+    const long received = transport.Read(buffer, size);
     if (received > 0 && log.Open() && buffer[0] != '\0') {
         log.Append(buffer, static_cast<std::size_t>(received));
     }
-    return static_cast<long>(received);
+    return received;
 }
 
 void RecvThreadProc(ReceiveSession& session) {
     const ReceiveContext& context = session.context;
+    // Drivers on one thread hand over a socket of their own.
+    std::unique_ptr<Transport> borrowed;
+    if (session.transport == nullptr) {
+        borrowed = Transport::Borrowing(session.socket);
+    }
+    Transport& transport = session.transport != nullptr ? *session.transport : *borrowed;
     // Files pictures and passes reports on; every job is done before this function returns.
     ArchiveWriter writer(context.observer);
     ReceiveBuffers buffer(writer);
@@ -351,7 +363,7 @@ void RecvThreadProc(ReceiveSession& session) {
     std::int64_t readMs = 0;  // when the last read delivered bytes
     auto read = [&](std::size_t at, std::size_t ask) {
         const std::uint64_t logged = log.Size();
-        const long n = RecvAndLog(log, session.socket, buffer.Data() + at, ask);
+        const long n = RecvAndLog(log, transport, buffer.Data() + at, ask);
         if (context.observer != nullptr) {
             context.observer->OnRead(ask, n);
         }
@@ -379,8 +391,8 @@ void RecvThreadProc(ReceiveSession& session) {
     // the next one. Notes wait while bytes of a later message are in the log already.
     auto handOut = [&](std::size_t end, const MessageFrame& frame, bool whole) {
         log.SetAtBoundary(end == held);
-        HandOut(context, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame, whole, spans,
-                readMs);
+        HandOut(context, transport, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame,
+                whole, spans, readMs);
         ReportNotes(log, writer);
         held -= end;
         spans.Consume(end);
@@ -486,11 +498,11 @@ ReceiveThread::~ReceiveThread() {
     Stop();
 }
 
-bool ReceiveThread::Start(int socket) {
+bool ReceiveThread::Start(Transport& transport) {
     if (thread_.joinable() || session_.context.log == nullptr) {
         return false;
     }
-    session_.socket = socket;
+    session_.transport = &transport;
     session_.peerClosed.store(false);
     session_.stop.Arm();
     try {
@@ -508,9 +520,7 @@ void ReceiveThread::Stop() {
     if (!thread_.joinable()) {
         return;
     }
-    if (session_.socket >= 0) {
-        shutdown(session_.socket, SHUT_RDWR);
-    }
+    session_.transport->Close();
     thread_.join();
 }
 

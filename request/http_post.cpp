@@ -7,6 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
+
+#include "net/host_text.h"
+#include "net/tcp_connect.h"
 
 namespace {
 
@@ -21,8 +25,6 @@ struct HeaderListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
-
-constexpr const char kContentTypeHeader[] = "Content-type:text/plain; charset=UTF-8";
 
 std::string_view TrimLineEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
@@ -50,6 +52,51 @@ size_t HeaderCallback(char* data, size_t size, size_t nmemb, void* userdata) {
     return size * nmemb;
 }
 
+// One multi handle, released with its owner. Move-only.
+struct MultiHandleDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiHandleDeleter>;
+
+// How long the transfer loop waits for the sockets before it looks at the cancel again.
+constexpr int kCancelTickMs = 25;
+
+// Progress callback: a non-zero result makes libcurl abort the transfer.
+int ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancel = static_cast<const HttpCancel*>(userdata);
+    return cancel != nullptr && cancel->Cancelled() ? 1 : 0;
+}
+
+// Runs the transfer of `h`: through a multi handle, whose wait is cut into short ticks so that
+// a cancel ends it at once (libcurl's own loop may sleep a second between progress calls).
+CURLcode Perform(CURL* h, const HttpCancel* cancel) {
+    if (cancel == nullptr) {
+        return curl_easy_perform(h);
+    }
+    MultiHandle multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), h) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (int running = 1; running > 0 && !cancel->Cancelled();) {
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                result = message->data.result;
+            }
+        }
+        if (running > 0) {
+            curl_multi_poll(multi.get(), nullptr, 0, kCancelTickMs, nullptr);
+        }
+    }
+    curl_multi_remove_handle(multi.get(), h);
+    return cancel->Cancelled() ? CURLE_ABORTED_BY_CALLBACK : result;
+}
+
 // Debug callback: the scheme of the Authorization header of each request sent.
 int DebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* userdata) {
     if (type != CURLINFO_HEADER_OUT) {
@@ -68,6 +115,24 @@ int DebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* user
     outcome.auth =
         std::string(head.substr(start, end == std::string_view::npos ? end : end - start));
     return 0;
+}
+
+// Why the device's certificate was refused, from a handshake of our own (nothing is sent).
+void ExplainRefusal(const HttpTarget& target, HttpOutcome& outcome) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(kHttpConnectTimeoutSeconds);
+    TcpConnectOutcome connected = ConnectTcp(
+        target.ip, static_cast<unsigned short>(std::strtoul(target.shortPort.c_str(), nullptr, 10)),
+        std::chrono::seconds(kHttpConnectTimeoutSeconds), nullptr);
+    TlsOutcome probe;
+    if (connected.status == TcpConnectStatus::Connected) {
+        probe = TlsHandshake(connected.socket.Get(), target.ip, target.trust, deadline, nullptr);
+    }
+    outcome.tls = probe.status == TlsStatus::Ok ? TlsStatus::UnknownCertificate : probe.status;
+    outcome.fingerprint = probe.fingerprint;
+    outcome.error = probe.status == TlsStatus::Ok || probe.error.empty()
+                        ? "The device's certificate was refused"
+                        : probe.error;
 }
 
 }  // namespace
@@ -96,25 +161,31 @@ size_t CurlWriteCallback(char* data, size_t size, size_t nmemb, void* userdata) 
 }
 
 std::string ShortPostUrl(const std::string& ip, const std::string& shortPort,
-                         const std::string& path) {
+                         const std::string& path, bool tls) {
     // Read as atoi reads (leading blanks, a sign, digits), but without its undefined
     // behaviour for numbers out of range: those are clamped and then refused by libcurl.
     const long long port = std::strtoll(shortPort.c_str(), nullptr, 10);
-    return "http://" + ip + ":" + std::to_string(port) + "/" + path;
+    return (tls ? "https://" : "http://") + UrlHostText(ip) + ":" + std::to_string(port) + "/" +
+           path;
 }
 
 HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const std::string& user,
-                     const std::string& password, const std::string& path,
-                     const std::string& body) {
+                     const std::string& password, const std::string& path, const std::string& body,
+                     const HttpCancel* cancel) {
+    return HttpPost(HttpTarget{ip, shortPort, user, password}, path, body, cancel);
+}
+
+HttpOutcome HttpPost(const HttpTarget& target, const std::string& path, const std::string& body,
+                     const HttpCancel* cancel) {
     HttpOutcome outcome;
-    const std::string url = ShortPostUrl(ip, shortPort, path);
+    const std::string url = ShortPostUrl(target.ip, target.shortPort, path, target.tls);
 
     EasyHandle handle(curl_easy_init());
     if (!handle) {
         outcome.error = "cannot create a transfer handle";
         return outcome;
     }
-    HeaderList headers(curl_slist_append(nullptr, kContentTypeHeader));
+    HeaderList headers(curl_slist_append(nullptr, kShortContentTypeHeader));
     if (!headers) {
         outcome.error = "cannot build the request headers";
         return outcome;
@@ -132,14 +203,28 @@ HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const 
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, DebugCallback);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &outcome);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, cancel);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, cancel != nullptr ? 0L : 1L);
 
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, CurlWriteCallback);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &outcome.body);
     // User name and password go separately, so a ":" inside the user name stays part of it.
-    curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
-    curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
+    curl_easy_setopt(h, CURLOPT_USERNAME, target.user.c_str());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, target.password.c_str());
+    if (target.tls) {
+        // A pinned key decides alone (a self-signed device's certificate is no authority's);
+        // without one the system's authorities must vouch for it and its name.
+        const bool pinned = !target.trust.pin.empty();
+        const bool checked = !pinned && !target.trust.insecure;
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, checked ? 1L : 0L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, checked ? 2L : 0L);
+        if (pinned) {
+            curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, target.trust.pin.c_str());
+        }
+    }
     curl_easy_setopt(h, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
     curl_easy_setopt(h, CURLOPT_HEADER, 0L);
     curl_easy_setopt(h, CURLOPT_POST, 1L);
@@ -147,14 +232,31 @@ HttpOutcome HttpPost(const std::string& ip, const std::string& shortPort, const 
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
 
     const auto start = std::chrono::steady_clock::now();
-    const CURLcode code = curl_easy_perform(h);
+    const CURLcode code = Perform(h, cancel);
     outcome.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
     outcome.completed = code == CURLE_OK;
-    if (!outcome.completed) {
+    outcome.cancelled = cancel != nullptr && cancel->Cancelled() && !outcome.completed;
+    if (outcome.cancelled) {
+        outcome.error = "Cancelled";
+    } else if (target.tls &&
+               (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH)) {
+        // Ask the device once more, without sending anything, to name the key it shows.
+        ExplainRefusal(target, outcome);
+    } else if (!outcome.completed) {
         outcome.error =
             errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code);
+        // libcurl says "Couldn't connect to server" for a refused, unreachable or reset
+        // connection alike; the system's reason tells them apart.
+        long osErrno = 0;
+        if (curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osErrno) == CURLE_OK && osErrno != 0)
+            outcome.error +=
+                " (" + std::generic_category().message(static_cast<int>(osErrno)) + ")";
+        if (target.tls && code == CURLE_SSL_CONNECT_ERROR) {
+            outcome.tls = TlsStatus::HandshakeFailed;
+            outcome.error = "TLS handshake failed: " + outcome.error;
+        }
     }
     return outcome;
 }

@@ -1,47 +1,21 @@
 #include "request/long_connection.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <cstring>
 #include <utility>
+
+#include "net/tcp_connect.h"
 
 namespace {
 
-// Connects `fd` to `address`, waiting at most the connect time-out. The socket is left
-// blocking.
-bool ConnectWithTimeout(int fd, const sockaddr_in& address) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
-        return false;
+std::string Reason(const std::string& text, std::string* reason) {
+    if (reason != nullptr) {
+        *reason = text;
     }
-    bool connected = false;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
-        connected = true;
-    } else if (errno == EINPROGRESS) {
-        using Clock = std::chrono::steady_clock;
-        const Clock::time_point deadline =
-            Clock::now() + std::chrono::seconds(kLongConnectTimeoutSeconds);
-        pollfd waiting{fd, POLLOUT, 0};
-        int ready;
-        do {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            ready = poll(&waiting, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
-        } while (ready < 0 && errno == EINTR);
-        if (ready == 1) {
-            int error = 0;
-            socklen_t size = sizeof(error);
-            connected = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-        }
-    }
-    return fcntl(fd, F_SETFL, flags) == 0 && connected;
+    return text;
 }
 
 }  // namespace
@@ -58,6 +32,7 @@ const char* ConnectResultMessage(ConnectResult result) {
             return "Connect fail, Please Check the IP/Username/Password/LongPort !";
         case ConnectResult::Ok:
         case ConnectResult::NoSocket:
+        case ConnectResult::Cancelled:
             break;
     }
     return "";
@@ -97,15 +72,43 @@ unsigned short LongPortNumber(const std::string& text) {
     return static_cast<unsigned short>(negative ? 0u - value : value);
 }
 
-LongConnection::LongConnection(const ReceiveContext& context) : receiver_(context) {}
+namespace {
+
+ReceiveContext WithHook(ReceiveContext context, AnswerHook* hook) {
+    context.answerHook = hook;
+    return context;
+}
+
+}  // namespace
+
+LongConnection::LongConnection(const ReceiveContext& context)
+    : receiver_(WithHook(context, &digest_)) {}
 
 LongConnection::~LongConnection() {
     Disconnect();
 }
 
 ConnectResult LongConnection::Connect(const std::string& ip, const std::string& user,
-                                      const std::string& password,
-                                      const std::string& longPortText) {
+                                      const std::string& password, const std::string& longPortText,
+                                      std::string* reason) {
+    LongSendRequest target;
+    target.ip = ip;
+    target.user = user;
+    target.password = password;
+    target.longPortText = longPortText;
+    LongSendOutcome outcome;
+    const ConnectResult result = Connect(target, &outcome);
+    Reason(outcome.reason, reason);
+    return result;
+}
+
+ConnectResult LongConnection::Connect(const LongSendRequest& target, LongSendOutcome* outcome) {
+    LongSendOutcome ignored;
+    LongSendOutcome& out = outcome != nullptr ? *outcome : ignored;
+    std::string* reason = &out.reason;
+    const std::string& ip = target.ip;
+    const std::string& user = target.user;
+    const std::string& password = target.password;
     if (user.empty()) {
         return ConnectResult::NoUser;
     }
@@ -115,65 +118,141 @@ ConnectResult LongConnection::Connect(const std::string& ip, const std::string& 
     if (strcasecmp(ip.c_str(), "0.0.0.0") == 0) {
         return ConnectResult::NoIp;
     }
-    Disconnect();
-
-    UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd) {
-        return ConnectResult::NoSocket;
+    // What Disconnect does, but for the thread working on the connection now: stop reading,
+    // then close.
+    receiver_.Stop();
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        transport_.reset();
+        open_.store(false);
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(LongPortNumber(longPortText));
-    if (inet_aton(ip.c_str(), &address.sin_addr) == 0 || !ConnectWithTimeout(fd.Get(), address) ||
-        !receiver_.Start(fd.Get())) {
+    needConnect_.store(true);
+
+    const auto deadline = std::chrono::steady_clock::now() + connectLimit_;
+    TcpConnectOutcome connected =
+        ConnectTcp(ip, LongPortNumber(target.longPortText), connectLimit_, &cancel_);
+    if (connected.status == TcpConnectStatus::Cancelled) {
+        Reason(connected.error, reason);
+        return ConnectResult::Cancelled;
+    }
+    if (connected.status != TcpConnectStatus::Connected) {
+        Reason(connected.error, reason);
         return ConnectResult::ConnectFailed;
     }
-    socket_ = std::move(fd);
-    needConnect_ = false;
+    std::unique_ptr<TlsSession> tls;
+    if (target.tls) {
+        TlsOutcome handshake =
+            TlsHandshake(connected.socket.Get(), ip, target.trust, deadline, &cancel_);
+        out.tls = handshake.status;
+        out.fingerprint = handshake.fingerprint;
+        if (handshake.status == TlsStatus::Cancelled) {
+            Reason(handshake.error, reason);
+            return ConnectResult::Cancelled;
+        }
+        if (handshake.status != TlsStatus::Ok) {
+            Reason(handshake.error, reason);
+            return ConnectResult::ConnectFailed;
+        }
+        tls = std::move(handshake.session);
+    }
+    auto transport = std::make_unique<Transport>(std::move(connected.socket), std::move(tls));
+    digest_.Reset(user, password);
+    transport->SetFilter(&digest_);
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (cancel_.Cancelled()) {
+        Reason("Cancelled", reason);
+        return ConnectResult::Cancelled;
+    }
+    if (!receiver_.Start(*transport)) {
+        Reason("cannot start the receive thread", reason);
+        return ConnectResult::ConnectFailed;
+    }
+    transport_ = std::move(transport);
+    open_.store(true);
+    needConnect_.store(false);
     return ConnectResult::Ok;
 }
 
 void LongConnection::Disconnect() {
-    needConnect_ = true;
+    {
+        // A long send may be connecting or sending: give up its connect, and wake a send that
+        // waits for a device that stopped reading.
+        const std::lock_guard<std::mutex> hold(lock_);
+        cancel_.Cancel();
+        if (transport_ && running_.load()) {
+            transport_->Close();
+        }
+    }
+    JoinLongSend();
+    cancel_.Reset();
+    needConnect_.store(true);
     // Shut down and join first, so that no read can reach the descriptor once it is reused.
     receiver_.Stop();
-    socket_.Reset();
+    const std::lock_guard<std::mutex> hold(lock_);
+    transport_.reset();
+    open_.store(false);
 }
 
 bool LongConnection::NeedConnect() const {
-    return needConnect_ || receiver_.PeerClosed();
+    return needConnect_.load() || receiver_.PeerClosed();
 }
 
-SendResult LongConnection::Send(const std::string& bytes) {
-    if (!socket_) {
+SendResult LongConnection::Send(const std::string& bytes, std::string* reason) {
+    Transport* transport;
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        transport = transport_.get();
+    }
+    if (transport == nullptr) {
+        Reason("not connected", reason);
         return SendResult::Failed;
     }
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n =
-            send(socket_.Get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            needConnect_ = true;
-            return SendResult::Failed;
-        }
-        sent += static_cast<std::size_t>(n);
+    // The receive thread writes it between its reads; this waits until it is out.
+    if (!transport->Write(bytes, reason)) {
+        needConnect_.store(true);
+        return SendResult::Failed;
     }
     return SendResult::Ok;
 }
 
-LongSendOutcome LongConnection::LongSend(const std::string& ip, const std::string& user,
-                                         const std::string& password,
-                                         const std::string& longPortText,
-                                         const std::string& bytes) {
+LongSendOutcome LongConnection::LongSend(const LongSendRequest& request) {
     LongSendOutcome outcome;
     if (NeedConnect()) {
         outcome.connectTried = true;
-        Disconnect();
-        outcome.connect = Connect(ip, user, password, longPortText);
+        outcome.connect = Connect(request, &outcome);
     }
-    outcome.send = Send(bytes);
+    std::string sendReason;
+    outcome.send = Send(request.bytes, &sendReason);
+    if (outcome.reason.empty()) {
+        outcome.reason = sendReason;
+    }
     return outcome;
+}
+
+bool LongConnection::StartLongSend(LongSendRequest request,
+                                   std::function<void(LongSendOutcome)> done) {
+    if (running_.load()) {
+        return false;
+    }
+    JoinLongSend();
+    running_.store(true);
+    try {
+        longSend_ = std::thread([this, request = std::move(request), done = std::move(done)] {
+            LongSendOutcome outcome = LongSend(request);
+            running_.store(false);
+            if (done) {
+                done(std::move(outcome));
+            }
+        });
+    } catch (...) {
+        running_.store(false);
+        return false;
+    }
+    return true;
+}
+
+void LongConnection::JoinLongSend() {
+    if (longSend_.joinable()) {
+        longSend_.join();
+    }
 }

@@ -10,7 +10,8 @@ std::string SubscriptionInterfaceName(const std::string& path);
 // untouched, when the file cannot be opened or read (a folder included) or is empty.
 bool ReadProtocolFile(const std::string& path, std::string& data);
 
-// The keep-alive request: POST /name, Basic credentials of user and password, Host ip,
+// The keep-alive request: POST /name, Basic credentials of user and password, Host ip (an IPv6
+// literal in brackets, see HostHeaderText),
 // Content-Length the byte count of body, "Keep-Alive: 300 " (with its blank), then body.
 // Any lengths.
 std::string BuildLongRequest(const std::string& ip, const std::string& name,
@@ -23,6 +24,12 @@ std::string BuildLongRequest(const std::string& ip, const std::string& name,
 // end or Content-Length line, the body has no closed serverAddress element, or no complete
 // CDATA section lies inside that element.
 bool SubstituteServerAddress(std::string& request, const std::string& serverAddress);
+
+// An edited request made true to its body: every Content-Length header of its head (any
+// letter case) gets the byte count of what follows the first blank line (CR LF CR LF), and a
+// head without one gets "Content-Length: <n>" as its last line. Everything else stays byte
+// for byte. A text without a blank line has no body to count and comes back unchanged.
+std::string WithTrueContentLength(const std::string& request);
 
 // Outcome of PrepareLongRequest.
 enum class PrepareResult {

@@ -2,6 +2,7 @@
 
 #include "catalogue/builtin_interfaces.h"
 #include "codec/base64.h"
+#include "net/host_text.h"
 
 std::string EncodeCredentials(const std::string& user, const std::string& password) {
     return CBase64().Encode(user + ":" + password);
@@ -37,7 +38,9 @@ ShortRequest ComposeShortRequest(const API_INTERFACE* record, const std::string&
         body = record->strBody;
         channel = record->bChannel;
     }
-    out.strHost = HostOfUrl("http://" + ip + ":" + shortPort);
+    // The host part of the URL; an IPv6 literal as HTTP writes it, in brackets.
+    out.strHost =
+        IsIpv6Literal(ip) ? HostHeaderText(ip) : HostOfUrl("http://" + ip + ":" + shortPort);
     out.strAuth = EncodeCredentials(user, password);
 
     // A password-changing body carries the default password as its old one: put the entered

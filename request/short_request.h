@@ -13,7 +13,8 @@ struct ShortRequest {
     std::string strInterface;      // request path without the leading "/": name[/1][/Up]
     std::string strPairInterface;  // the record's paired name; empty when it has none
     std::string strBody;           // body to post, entered password substituted; may be empty
-    std::string strHost;           // Host value: the IP text (see HostOfUrl)
+    std::string strHost;           // Host value: the IP text (see HostOfUrl); an IPv6 literal in
+                                   // brackets, without its zone
     std::string strAuth;           // Basic credentials (EncodeCredentials)
     std::string preview;           // the complete request text for the editor
 };

@@ -10,12 +10,16 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TESSALY_BENCH_BUILD:-$root/build-bench}
 "$root/scripts/deps.sh" bench-packages.txt
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTESSALY_BENCH=ON >/dev/null
-programs=(tessaly_bench_codec tessaly_bench_receive tessaly_bench_index tessaly_bench_window_stall
-          tessaly_bench_browser)
+programs=(tessaly_bench_codec tessaly_bench_receive tessaly_bench_index tessaly_bench_tls
+          tessaly_bench_window_stall tessaly_bench_browser)
 cmake --build "$build" -j"$(nproc)" --target "${programs[@]}"
 export QT_QPA_PLATFORM=offscreen
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+# The window's benchmark connects to a simulated device, which the window then remembers:
+# in a throw-away configuration folder, and with no keychain to put its password in.
+config=$(mktemp -d)
+trap 'rm -rf "$log" "$config"' EXIT
+export XDG_CONFIG_HOME=$config DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tessaly-bench-bus
 status=0
 for program in "${programs[@]}"; do
     echo "== $program"

@@ -54,7 +54,8 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "A network video device on 127.0.0.1 for trying and testing Tessaly without a camera.\n"
+        "A network video device on loopback (127.0.0.1, or ::1 with --listen) for trying and\n"
+        "testing Tessaly without a camera.\n"
         "The short port answers POST /<Interface>[/<channel>][/Up]; the long port\n"
         "answers SetSubscribe and its follow-ups and then pushes events, all as described\n"
         "in docs/device-protocol.md. Once listening, the program prints the lines\n"
@@ -66,6 +67,18 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     const QCommandLineOption shortPort(
         "short-port", "TCP port of the short connection; 0 (the default) takes a free one.", "port",
         "0");
+    const QCommandLineOption listen(
+        "listen",
+        "Loopback addresses both ports listen on, comma separated or repeated: 127.0.0.1 "
+        "(the default), ::1, or both (--listen 127.0.0.1,::1); the ports are the same on each.",
+        "addresses");
+    const QCommandLineOption tls(
+        "tls",
+        "Serve both ports over TLS, with a key and self-signed certificate made at start (or "
+        "read with --cert and --key); the key's fingerprint is printed as \"fingerprint "
+        "sha256//...\", the form tessaly-cli --pin takes.");
+    const QCommandLineOption cert("cert", "With --tls: the certificate (PEM) to serve.", "file");
+    const QCommandLineOption key("key", "With --tls: the private key (PEM) of --cert.", "file");
     const QCommandLineOption user("user", "User name the device accepts (default admin).", "name",
                                   o.user);
     const QCommandLineOption password(
@@ -74,6 +87,19 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
     const QCommandLineOption auth(
         "auth", "Authorisation on the short port: basic, digest (MD5, qop auth) or any (default).",
         "scheme", "any");
+    const QCommandLineOption longAuth(
+        "long-auth",
+        "Authorisation on the long port: basic (the default; what the tool's long requests "
+        "carry), digest (a 401 with Digest challenges, which the tool answers) or any.",
+        "scheme", "basic");
+    const QCommandLineOption digestAlgorithms(
+        "digest-algorithms",
+        "The long port's Digest challenges, one per algorithm in this order, comma separated: "
+        "sha-256, md5 (default sha-256,md5).",
+        "list", "sha-256,md5");
+    const QCommandLineOption nonceUses(
+        "nonce-uses",
+        "A Digest nonce turns stale after this many requests (default 0: after 300 s).", "n", "0");
     const QCommandLineOption longPort(
         "long-port", "TCP port of the long connection; 0 (the default) takes a free one.", "port",
         "0");
@@ -108,7 +134,7 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "bytes", "0");
     const QCommandLineOption base64Breaks(
         "base64-breaks",
-        "Break the Base64 texts into MIME lines: CR LF after every 76 characters\n"
+        "Break the Base64 texts into MIME lines: CR LF after every 76 characters "
         "and after the last line.");
     const QCommandLineOption write(
         "write",
@@ -125,15 +151,23 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "ms", "0");
     const QCommandLineOption record(
         "record",
-        "Write every byte sent on the long port, in order, to DIR/long-sent.bin and "
-        "every picture sent to DIR/pictures/<seq>_<kind>.jpg.",
+        "Write every byte sent on the long port, in order, to DIR/long-sent.bin, "
+        "every picture sent to DIR/pictures/<seq>_<kind>.jpg and every request the "
+        "short port received to DIR/short-received.bin.",
         "DIR");
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(shortPort);
+    parser.addOption(listen);
+    parser.addOption(tls);
+    parser.addOption(cert);
+    parser.addOption(key);
     parser.addOption(user);
     parser.addOption(password);
     parser.addOption(auth);
+    parser.addOption(longAuth);
+    parser.addOption(digestAlgorithms);
+    parser.addOption(nonceUses);
     for (const auto* option :
          {&longPort, &rate, &count, &kinds, &targets, &pictureSize, &pictureBytes, &base64Breaks,
           &write, &pieceBytes, &pieceInterval, &record}) {
@@ -161,10 +195,57 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         out.error = "--short-port needs a number from 0 to 65535";
         return out;
     }
+    if (parser.isSet(listen)) {
+        o.listen.clear();
+        for (const QString& value : parser.values(listen)) {
+            for (const QString& text : value.split(',', Qt::SkipEmptyParts)) {
+                const QHostAddress address(text.trimmed());
+                if (address.isNull() || !address.isLoopback()) {
+                    out.error = "--listen takes loopback addresses only (127.0.0.1, ::1), not " +
+                                text.trimmed();
+                    return out;
+                }
+                o.listen << address;
+            }
+        }
+        if (o.listen.isEmpty()) {
+            out.error = "--listen needs an address";
+            return out;
+        }
+    }
+    o.tls = parser.isSet(tls);
+    o.certificateFile = parser.value(cert);
+    o.keyFile = parser.value(key);
+    if ((parser.isSet(cert) || parser.isSet(key)) &&
+        (!o.tls || o.certificateFile.isEmpty() || o.keyFile.isEmpty())) {
+        out.error = "--cert and --key go together, with --tls";
+        return out;
+    }
     o.user = parser.value(user);
     o.password = parser.value(password);
     if (!ParseSimAuthMode(parser.value(auth), &o.auth)) {
         out.error = "--auth must be basic, digest or any";
+        return out;
+    }
+    if (!ParseSimAuthMode(parser.value(longAuth), &o.longAuth)) {
+        out.error = "--long-auth must be basic, digest or any";
+        return out;
+    }
+    o.digestAlgorithms.clear();
+    for (const QString& name : parser.value(digestAlgorithms).split(',', Qt::SkipEmptyParts)) {
+        const QString upper = name.trimmed().toUpper();
+        if (upper != "MD5" && upper != "SHA-256") {
+            out.error = "--digest-algorithms takes sha-256 and md5";
+            return out;
+        }
+        o.digestAlgorithms << upper;
+    }
+    if (o.digestAlgorithms.isEmpty()) {
+        out.error = "--digest-algorithms needs an algorithm";
+        return out;
+    }
+    if (!ReadInt(parser.value(nonceUses), 0, 1000000, &o.nonceUses)) {
+        out.error = "--nonce-uses needs a number from 0 up";
         return out;
     }
     if (!ReadPort(parser.value(longPort), &o.longPort)) {

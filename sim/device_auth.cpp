@@ -35,10 +35,15 @@ QByteArray Md5Hex(const QByteArray& bytes) {
 QByteArray DigestResponse(const QByteArray& user, const QByteArray& realm,
                           const QByteArray& password, const QByteArray& method,
                           const QByteArray& uri, const QByteArray& nonce, const QByteArray& nc,
-                          const QByteArray& cnonce, const QByteArray& qop) {
-    const QByteArray ha1 = Md5Hex(user + ':' + realm + ':' + password);
-    const QByteArray ha2 = Md5Hex(method + ':' + uri);
-    return Md5Hex(ha1 + ':' + nonce + ':' + nc + ':' + cnonce + ':' + qop + ':' + ha2);
+                          const QByteArray& cnonce, const QByteArray& qop, bool sha256) {
+    const auto h = [sha256](const QByteArray& text) {
+        return QCryptographicHash::hash(
+                   text, sha256 ? QCryptographicHash::Sha256 : QCryptographicHash::Md5)
+            .toHex();
+    };
+    const QByteArray ha1 = h(user + ':' + realm + ':' + password);
+    const QByteArray ha2 = h(method + ':' + uri);
+    return h(ha1 + ':' + nonce + ':' + nc + ':' + cnonce + ':' + qop + ':' + ha2);
 }
 
 QHash<QByteArray, QByteArray> ParseDigestParams(const QByteArray& params) {
@@ -95,10 +100,15 @@ DeviceAuth::DeviceAuth(SimAuthMode mode, QString user, QString password)
 
 DeviceAuth::Verdict DeviceAuth::check(const QByteArray& method, const QByteArray& target,
                                       const QByteArray& authorization) {
+    return check(method, target, authorization, mode_);
+}
+
+DeviceAuth::Verdict DeviceAuth::check(const QByteArray& method, const QByteArray& target,
+                                      const QByteArray& authorization, SimAuthMode mode) {
     const auto [scheme, rest] = SplitScheme(authorization);
-    if (scheme == "basic" && mode_ != SimAuthMode::Digest)
+    if (scheme == "basic" && mode != SimAuthMode::Digest)
         return checkBasic(rest);
-    if (scheme == "digest" && mode_ != SimAuthMode::Basic)
+    if (scheme == "digest" && mode != SimAuthMode::Basic)
         return checkDigest(method, target, rest);
     return Verdict::Refused;
 }
@@ -127,8 +137,9 @@ DeviceAuth::Verdict DeviceAuth::checkDigest(const QByteArray& method, const QByt
     const QByteArray qop = p.value("qop");
     const QByteArray algorithm = p.value("algorithm", "MD5");
     if (p.value("username") != user_.toUtf8() || p.value("realm") != kSimRealm ||
-        p.value("uri") != target || qop != "auth" || algorithm.toUpper() != "MD5" ||
-        nonce.isEmpty() || cnonce.isEmpty() || nc.size() != 8 ||
+        p.value("uri") != target || qop != "auth" ||
+        (algorithm.toUpper() != "MD5" && algorithm.toUpper() != "SHA-256") || nonce.isEmpty() ||
+        cnonce.isEmpty() || nc.size() != 8 ||
         (p.contains("opaque") && p.value("opaque") != opaque_)) {
         return Verdict::Refused;
     }
@@ -137,8 +148,9 @@ DeviceAuth::Verdict DeviceAuth::checkDigest(const QByteArray& method, const QByt
     if (!ncOk || count == 0)
         return Verdict::Refused;
 
-    const QByteArray expected = DigestResponse(user_.toUtf8(), kSimRealm, password_.toUtf8(),
-                                               method, target, nonce, nc, cnonce, qop);
+    const QByteArray expected =
+        DigestResponse(user_.toUtf8(), kSimRealm, password_.toUtf8(), method, target, nonce, nc,
+                       cnonce, qop, algorithm.toUpper() == "SHA-256");
     if (p.value("response").toLower() != expected)
         return Verdict::Refused;
 
@@ -151,7 +163,12 @@ DeviceAuth::Verdict DeviceAuth::checkDigest(const QByteArray& method, const QByt
     }
     if (count <= it->lastCount)
         return Verdict::Refused;  // a replayed request
+    if (nonceUses_ > 0 && it->uses >= nonceUses_) {
+        nonces_.erase(it);
+        return Verdict::Stale;
+    }
     it->lastCount = count;
+    ++it->uses;
     return Verdict::Accepted;
 }
 
@@ -165,8 +182,26 @@ QByteArray DeviceAuth::issueNonce() {
         nonces_.erase(oldest);
     }
     const QByteArray nonce = RandomHex(16);
-    nonces_.insert(nonce, NonceState{clock_.elapsed(), 0, ++issued_});
+    nonces_.insert(nonce, NonceState{clock_.elapsed(), 0, 0, ++issued_});
     return nonce;
+}
+
+QList<QByteArray> DeviceAuth::challenges(bool stale, SimAuthMode mode,
+                                         const QStringList& algorithms) {
+    QList<QByteArray> out;
+    if (mode != SimAuthMode::Basic) {
+        for (const QString& algorithm : algorithms) {
+            QByteArray digest = QByteArray("Digest realm=\"") + kSimRealm +
+                                "\", qop=\"auth\", algorithm=" + algorithm.toLatin1() +
+                                ", nonce=\"" + issueNonce() + "\", opaque=\"" + opaque_ + "\"";
+            if (stale)
+                digest += ", stale=true";
+            out.append(digest);
+        }
+    }
+    if (mode != SimAuthMode::Digest)
+        out.append(QByteArray("Basic realm=\"") + kSimRealm + "\"");
+    return out;
 }
 
 QList<QByteArray> DeviceAuth::challenges(bool stale) {

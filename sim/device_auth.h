@@ -25,6 +25,9 @@ class DeviceAuth {
   public:
     DeviceAuth(SimAuthMode mode, QString user, QString password);
 
+    // A nonce is stale after this many accepted requests (0: only its age counts).
+    void setNonceUses(int uses) { nonceUses_ = uses; }
+
     // Outcome of a check.
     enum class Verdict {
         Accepted,
@@ -36,6 +39,10 @@ class DeviceAuth {
     // (the path as sent, for the Digest "uri"). An empty header is Refused.
     Verdict check(const QByteArray& method, const QByteArray& target,
                   const QByteArray& authorization);
+    // The same for another mode than the device's own (the long port's); Digest with MD5 or
+    // SHA-256.
+    Verdict check(const QByteArray& method, const QByteArray& target,
+                  const QByteArray& authorization, SimAuthMode mode);
 
     // True when the Authorization value is Basic with the right user and password, whatever
     // the mode (the long port's requests carry Basic only).
@@ -44,6 +51,9 @@ class DeviceAuth {
     // The WWW-Authenticate values for a 401 answer, one per accepted scheme (Digest first);
     // each Digest challenge carries a fresh nonce, with stale=true when asked.
     QList<QByteArray> challenges(bool stale = false);
+    // The challenges of `mode`: a Digest challenge per algorithm ("MD5", "SHA-256") in the
+    // order given, then Basic.
+    QList<QByteArray> challenges(bool stale, SimAuthMode mode, const QStringList& algorithms);
 
     // The password accepted from now on (ModifyPassword). Any bytes, even empty.
     void setPassword(const QString& password) { password_ = password; }
@@ -57,6 +67,7 @@ class DeviceAuth {
     struct NonceState {
         qint64 issuedMs = 0;
         quint32 lastCount = 0;  // highest nc accepted so far (0: none)
+        int uses = 0;           // requests accepted with it
         quint64 order = 0;      // issue order, to forget the oldest first
     };
 
@@ -66,6 +77,7 @@ class DeviceAuth {
     QByteArray issueNonce();
 
     SimAuthMode mode_;
+    int nonceUses_ = 0;
     QString user_;
     QString password_;
     QByteArray opaque_;
@@ -82,9 +94,9 @@ QHash<QByteArray, QByteArray> ParseDigestParams(const QByteArray& params);
 // Lower-case hexadecimal MD5 of the bytes.
 QByteArray Md5Hex(const QByteArray& bytes);
 
-// The Digest "response" for qop "auth": MD5(HA1:nonce:nc:cnonce:qop:HA2) with
-// HA1 = MD5(user:realm:password) and HA2 = MD5(method:uri).
+// The Digest "response" for qop "auth": H(HA1:nonce:nc:cnonce:qop:HA2) with
+// HA1 = H(user:realm:password) and HA2 = H(method:uri); H is MD5 or, with sha256, SHA-256.
 QByteArray DigestResponse(const QByteArray& user, const QByteArray& realm,
                           const QByteArray& password, const QByteArray& method,
                           const QByteArray& uri, const QByteArray& nonce, const QByteArray& nc,
-                          const QByteArray& cnonce, const QByteArray& qop);
+                          const QByteArray& cnonce, const QByteArray& qop, bool sha256 = false);

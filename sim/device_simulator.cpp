@@ -1,9 +1,15 @@
 #include "sim/device_simulator.h"
 
+#include <QFile>
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include "net/tls_identity.h"
 #include "sim/device_auth.h"
 #include "sim/device_interfaces.h"
 #include "sim/long_session.h"
@@ -18,13 +24,14 @@ DeviceSimulator::DeviceSimulator(Options options, QObject* parent)
       longContext_(std::make_unique<LongPortContext>()) {
     longContext_->options = &options_;
     longContext_->auth = auth_.get();
+    auth_->setNonceUses(options_.nonceUses);
 }
 
 DeviceSimulator::~DeviceSimulator() {
     // The servers and sessions go before the state they borrow.
     for (LongSession* session : findChildren<LongSession*>())
         delete session;
-    delete longServer_;
+    qDeleteAll(longServers_);
     delete shortServer_;
 }
 
@@ -36,44 +43,104 @@ bool DeviceSimulator::start(QString* error) {
     const auto fail = [this, error](const QString& reason) {
         if (error != nullptr)
             *error = reason;
-        delete longServer_;
-        longServer_ = nullptr;
+        qDeleteAll(longServers_);
+        longServers_.clear();
         delete shortServer_;
         shortServer_ = nullptr;
         shortPort_ = 0;
         longPort_ = 0;
         longContext_->recorder = nullptr;
+        if (shortServer_ != nullptr)
+            shortServer_->setRecorder(nullptr);
         recorder_.reset();
         return false;
     };
-    const auto cannotListen = [](quint16 port) {
-        return QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port);
+    const auto cannotListen = [](const QHostAddress& address, quint16 port) {
+        const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                                 ? "[" + address.toString() + "]"
+                                 : address.toString();
+        return QStringLiteral("cannot listen on %1:%2").arg(host).arg(port);
+    };
+    if (options_.listen.isEmpty())
+        return fail(QStringLiteral("no address to listen on"));
+    for (const QHostAddress& address : options_.listen) {
+        if (!address.isLoopback())
+            return fail(address.toString() + " is no loopback address");
+    }
+
+    QSslConfiguration tls;
+    if (options_.tls) {
+        TlsIdentity identity;
+        if (options_.certificateFile.isEmpty() && options_.keyFile.isEmpty()) {
+            identity = MakeTlsIdentity();
+        } else {
+            QFile cert(options_.certificateFile), key(options_.keyFile);
+            if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+                return fail("cannot read " + options_.certificateFile + " and " + options_.keyFile);
+            identity = ReadTlsIdentity(cert.readAll().toStdString(), key.readAll().toStdString());
+        }
+        if (!identity.Ok())
+            return fail(QString::fromStdString(identity.error));
+        tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(
+            QSslCertificate(QByteArray::fromStdString(identity.certificatePem)));
+        const QByteArray keyPem = QByteArray::fromStdString(identity.keyPem);
+        QSslKey key(keyPem, QSsl::Ec);
+        if (key.isNull())
+            key = QSslKey(keyPem, QSsl::Rsa);
+        tls.setPrivateKey(key);
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        fingerprint_ = QByteArray::fromStdString(identity.pin);
+    }
+    // A plain server, or a TLS one with the device's identity.
+    const auto makeServer = [this, &tls](QObject* parent) -> QTcpServer* {
+        if (!options_.tls)
+            return new QTcpServer(parent);
+        auto* server = new QSslServer(parent);
+        server->setSslConfiguration(tls);
+        return server;
     };
 
+    // The first address gives the port numbers (free ones when asked); the others take the same.
     shortServer_ = new ShortPortServer(auth_.get(), interfaces_.get(), this);
-    shortPort_ = shortServer_->listen(QHostAddress::LocalHost, options_.shortPort);
+    if (options_.tls)
+        shortServer_->sslSetup(tls);
+    shortPort_ = shortServer_->listen(options_.listen.first(), options_.shortPort);
     if (shortPort_ == 0)
-        return fail(cannotListen(options_.shortPort));
+        return fail(cannotListen(options_.listen.first(), options_.shortPort));
+    for (qsizetype i = 1; i < options_.listen.size(); ++i) {
+        QTcpServer* server = makeServer(shortServer_);
+        if (!server->listen(options_.listen[i], shortPort_))
+            return fail(cannotListen(options_.listen[i], shortPort_));
+        shortServer_->bind(server);
+    }
 
     if (!options_.recordFolder.isEmpty()) {
         recorder_ = std::make_unique<TrafficRecorder>(options_.recordFolder);
         if (!recorder_->isOpen())
             return fail(recorder_->error());
         longContext_->recorder = recorder_.get();
+        shortServer_->setRecorder(recorder_.get());
     }
 
-    longServer_ = new QTcpServer(this);
-    if (!longServer_->listen(QHostAddress::LocalHost, options_.longPort))
-        return fail(cannotListen(options_.longPort));
-    longPort_ = longServer_->serverPort();
+    for (const QHostAddress& address : options_.listen) {
+        QTcpServer* server = makeServer(this);
+        longServers_ << server;
+        const quint16 port = longPort_ != 0 ? longPort_ : options_.longPort;
+        if (!server->listen(address, port))
+            return fail(cannotListen(address, port));
+        longPort_ = server->serverPort();
+        // A TLS server hands a connection over once its handshake is done.
+        connect(server, &QTcpServer::pendingConnectionAvailable, this,
+                [this, server] { acceptLongConnections(server); });
+    }
     longContext_->port = longPort_;
-    connect(longServer_, &QTcpServer::newConnection, this, &DeviceSimulator::acceptLongConnections);
     listening_ = true;
     return true;
 }
 
-void DeviceSimulator::acceptLongConnections() {
-    while (QTcpSocket* socket = longServer_->nextPendingConnection()) {
+void DeviceSimulator::acceptLongConnections(QTcpServer* server) {
+    while (QTcpSocket* socket = server->nextPendingConnection()) {
         auto* session = new LongSession(socket, longContext_.get(), this);
         connect(session, &LongSession::eventPushed, this,
                 [this](int sequence, const QString& smartType) {

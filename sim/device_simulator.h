@@ -14,7 +14,7 @@ class ShortPortServer;
 class TrafficRecorder;
 struct LongPortContext;
 
-// A network video device on 127.0.0.1 for trying and testing the tool without a camera: the
+// A network video device on loopback for trying and testing the tool without a camera: the
 // short port answers the HTTP/XML interface and the long port answers subscriptions and
 // pushes events, as docs/device-protocol.md describes. Runs in the event loop of the thread it
 // lives in (the GUI thread for a demo, or a QThread of its own, see SimulatorThread); every member
@@ -27,7 +27,8 @@ class DeviceSimulator : public QObject {
     explicit DeviceSimulator(Options options = {}, QObject* parent = nullptr);
     ~DeviceSimulator() override;
 
-    // Starts listening on 127.0.0.1 (the ports of the options, or free ones). False, with the
+    // Starts listening on the options' loopback addresses (127.0.0.1 unless told otherwise),
+    // on the ports of the options or free ones, the same on every address. False, with the
     // reason in *error when given, when a port cannot be had or the record folder cannot be
     // written; a second call does nothing and returns whether the first succeeded.
     bool start(QString* error = nullptr);
@@ -53,6 +54,9 @@ class DeviceSimulator : public QObject {
     // Long-port connections open now.
     int longConnectionCount() const;
 
+    // With TLS: the key's fingerprint as the tool pins it ("sha256//..."); empty otherwise.
+    QByteArray fingerprint() const { return fingerprint_; }
+
     // The options the device was made with.
     const Options& options() const { return options_; }
 
@@ -61,7 +65,7 @@ class DeviceSimulator : public QObject {
     void eventPushed(int sequence, const QString& smartType);
 
   private:
-    void acceptLongConnections();
+    void acceptLongConnections(QTcpServer* server);
 
     Options options_;
     std::unique_ptr<DeviceAuth> auth_;
@@ -69,7 +73,8 @@ class DeviceSimulator : public QObject {
     std::unique_ptr<TrafficRecorder> recorder_;
     std::unique_ptr<LongPortContext> longContext_;
     ShortPortServer* shortServer_ = nullptr;  // child of this
-    QTcpServer* longServer_ = nullptr;        // child of this
+    QList<QTcpServer*> longServers_;          // children of this, one per address
+    QByteArray fingerprint_;
     quint16 shortPort_ = 0;
     quint16 longPort_ = 0;
     int eventsPushed_ = 0;

@@ -34,8 +34,8 @@ QByteArray DrawEventPicture(const PictureContent& content) {
         QFont font = painter.font();
         font.setPixelSize(qMax(8, h / 10));
         painter.setFont(font);
-        const QString text = content.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + "\n" +
-                             content.smartType + " " + content.kind + "\n#" +
+        const QString text = content.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) +
+                             "\n" + content.smartType + " " + content.kind + "\n#" +
                              QString::number(content.sequence);
         painter.drawText(QRect(4, 4, w - 8, h - barHeight - 8), Qt::AlignLeft | Qt::AlignTop, text);
     }

@@ -80,9 +80,15 @@ void LongSession::onReadyRead() {
 }
 
 void LongSession::handle(const LongRequest& request) {
-    if (!context_->auth->acceptsBasic(request.headers.value("authorization"))) {
-        answer(401, UnauthorizedPage(), "text/html; charset=UTF-8",
-               {QByteArray("WWW-Authenticate: Basic realm=\"") + kSimRealm + "\""});
+    const SimulatorOptions& o = *context_->options;
+    const DeviceAuth::Verdict verdict = context_->auth->check(
+        request.method, request.target, request.headers.value("authorization"), o.longAuth);
+    if (verdict != DeviceAuth::Verdict::Accepted) {
+        QList<QByteArray> headers;
+        for (const QByteArray& challenge : context_->auth->challenges(
+                 verdict == DeviceAuth::Verdict::Stale, o.longAuth, o.digestAlgorithms))
+            headers << "WWW-Authenticate: " + challenge;
+        answer(401, UnauthorizedPage(), "text/html; charset=UTF-8", headers);
         return;
     }
     const QByteArray name = request.target.mid(1);

@@ -1,4 +1,4 @@
-// tessaly-devsim: a simulated network video device on 127.0.0.1.
+// tessaly-devsim: a simulated network video device on loopback.
 
 #include <QGuiApplication>
 #include <QTextStream>
@@ -39,6 +39,8 @@ int main(int argc, char* argv[]) {
     }
     out << "short-port " << simulator.shortPort() << "\n";
     out << "long-port " << simulator.longPort() << "\n";
+    if (cmd.options.tls)
+        out << "fingerprint " << simulator.fingerprint() << "\n";
     out.flush();
     return QGuiApplication::exec();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -22,9 +24,19 @@ enum class SimWriteMode {
 struct SimulatorOptions {
     quint16 shortPort = 0;  // 0: any free port (see DeviceSimulator::shortPort)
     quint16 longPort = 0;   // 0: any free port (see DeviceSimulator::longPort)
+    // Loopback addresses both ports listen on, each port with the same number on every one
+    // (127.0.0.1 and ::1).
+    QList<QHostAddress> listen = {QHostAddress(QHostAddress::LocalHost)};
     QString user = QStringLiteral("admin");
     QString password = QStringLiteral("739184");
     SimAuthMode auth = SimAuthMode::Any;
+    // The long port's authorisation: Basic (what the tool's long requests carry), Digest
+    // (a 401 with Digest challenges, which the tool answers) or either.
+    SimAuthMode longAuth = SimAuthMode::Basic;
+    // The long port's Digest challenges, one per algorithm, in this order ("SHA-256", "MD5").
+    QStringList digestAlgorithms = {QStringLiteral("SHA-256"), QStringLiteral("MD5")};
+    // > 0: a Digest nonce is stale after this many requests (a new challenge follows).
+    int nonceUses = 0;
 
     // Pushed events of one subscription.
     double eventRate = 2.0;  // events per second; 0 or less: as fast as the client takes them
@@ -40,6 +52,12 @@ struct SimulatorOptions {
     int pieceIntervalMs = 0;  // Pieces: pause between two writes (0: none)
 
     QString recordFolder;  // not empty: long-sent.bin and pictures/ are written there
+
+    // TLS on both ports: a key and self-signed certificate made at start, or read from
+    // certificateFile and keyFile (PEM) when both are given.
+    bool tls = false;
+    QString certificateFile;
+    QString keyFile;
 };
 
 // Parses "basic", "digest" or "any" (any case); false for anything else.

@@ -37,6 +37,7 @@ bool SimulatorThread::start(QString* error) {
             ok_ = simulator_->start(&reason);
             shortPort_ = simulator_->shortPort();
             longPort_ = simulator_->longPort();
+            fingerprint_ = simulator_->fingerprint();
         },
         Qt::BlockingQueuedConnection);
     if (!ok_ && error != nullptr)

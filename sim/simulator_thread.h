@@ -24,6 +24,8 @@ class SimulatorThread {
     // The ports the simulator listens on; 0 before a successful start.
     quint16 shortPort() const { return shortPort_; }
     quint16 longPort() const { return longPort_; }
+    // With TLS: the device key's fingerprint ("sha256//..."); empty otherwise.
+    const QByteArray& fingerprint() const { return fingerprint_; }
 
     // Runs fn with the simulator in the simulator's thread and returns when it is done.
     // Does nothing before a successful start.
@@ -36,6 +38,7 @@ class SimulatorThread {
     DeviceSimulator* simulator_ = nullptr;  // lives in thread_
     quint16 shortPort_ = 0;
     quint16 longPort_ = 0;
+    QByteArray fingerprint_;
     bool started_ = false;
     bool ok_ = false;
 };

@@ -10,15 +10,21 @@
 #include "support/sim_support.h"
 #include "support/test_support.h"
 
+// True when the run brings a private keychain (see IsolateUserSettings).
+extern bool g_privateKeychain;
+
 struct CliRun {
     int status = -1;
     std::string out, err;
 };
 
-// Parses args (home defaulting to `home`) and runs them in-process; no Ctrl-C comes.
-inline CliRun RunCli(const std::vector<std::string>& args, const std::string& home) {
+// Parses args (home defaulting to `home`) and runs them in-process; no Ctrl-C comes, and
+// standard input (no terminal) holds `in`.
+inline CliRun RunCli(const std::vector<std::string>& args, const std::string& home,
+                     const std::string& in = "") {
     std::ostringstream out, err;
-    const int status = RunCommand(ParseCliArguments(args, home), out, err, {});
+    std::istringstream input(in);
+    const int status = RunCommand(ParseCliArguments(args, home), out, err, {}, {&input, false});
     return {status, out.str(), err.str()};
 }
 

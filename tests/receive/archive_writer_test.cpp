@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/transport.h"
 #include "receive/receive_thread.h"
 #include "support/test_support.h"
 
@@ -131,6 +132,7 @@ struct LoopOnSocketPair {
     TempFolder folder;
     TrafficLog log{folder.Path()};
     int ends[2] = {-1, -1};
+    std::unique_ptr<Transport> transport;
     std::unique_ptr<ReceiveThread> thread;
     std::thread device;
     // Starts the loop reporting to observer and the device writing stream.
@@ -140,7 +142,8 @@ struct LoopOnSocketPair {
         }
         thread = std::make_unique<ReceiveThread>(
             ReceiveContext{folder.Path(), &log, nullptr, &observer});
-        if (!thread->Start(ends[0])) {
+        transport = Transport::Borrowing(ends[0]);
+        if (!thread->Start(*transport)) {
             return false;
         }
         device = std::thread([this, bytes = std::move(stream)] { WriteAll(ends[1], bytes); });

@@ -71,7 +71,7 @@ TEST_F(LongConnectionPeer, FailedConnects) {
     EXPECT_EQ(connection_.ReceiveCpuTimeNanoseconds(), -1);
     // A long send whose field check fails ends in a failed send, without a connection.
     const LongSendOutcome outcome =
-        connection_.LongSend("127.0.0.1", "admin", "", std::to_string(device_.Port()), "x");
+        connection_.LongSend({"127.0.0.1", "admin", "", std::to_string(device_.Port()), "x"});
     EXPECT_TRUE(outcome.connectTried);
     EXPECT_EQ(outcome.connect, ConnectResult::NoPassword);
     EXPECT_EQ(outcome.send, SendResult::Failed);
@@ -80,13 +80,13 @@ TEST_F(LongConnectionPeer, FailedConnects) {
 
 TEST_F(LongConnectionPeer, LongSendConnectsOnceAndSendsExactBytes) {
     LongSendOutcome outcome =
-        connection_.LongSend("127.0.0.1", "admin", "pw", std::to_string(device_.Port()), "first");
+        connection_.LongSend({"127.0.0.1", "admin", "pw", std::to_string(device_.Port()), "first"});
     EXPECT_TRUE(outcome.connectTried && outcome.connect == ConnectResult::Ok);
     EXPECT_EQ(outcome.send, SendResult::Ok);
     const int peer = device_.Accept();
     ASSERT_GE(peer, 0);
     EXPECT_EQ(ReadBytes(peer, 5), "first");
-    outcome = connection_.LongSend("127.0.0.1", "admin", "pw", "1", "second");
+    outcome = connection_.LongSend({"127.0.0.1", "admin", "pw", "1", "second"});
     EXPECT_FALSE(outcome.connectTried) << "reconnected on an open connection";
     EXPECT_EQ(ReadBytes(peer, 6), "second");
     // A connect on an open connection replaces it.
@@ -122,7 +122,7 @@ TEST_F(LongConnectionPeer, PeerCloseStopsReadingAndTheNextSendReconnects) {
         EXPECT_LT(connection_.ReceiveCpuTimeNanoseconds() - before, 20'000'000) << "it spins";
         EXPECT_EQ(observer_.Reads().size(), reads + 2);
         const LongSendOutcome outcome = connection_.LongSend(
-            "127.0.0.1", "admin", "pw", std::to_string(device_.Port()), "again");
+            {"127.0.0.1", "admin", "pw", std::to_string(device_.Port()), "again"});
         EXPECT_TRUE(outcome.connectTried && outcome.connect == ConnectResult::Ok);
         EXPECT_EQ(outcome.send, SendResult::Ok);
         peer = device_.Accept();

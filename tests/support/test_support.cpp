@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -273,4 +274,13 @@ DrivenRun DriveReceiveLoop(const std::string& folder, const std::string& stream,
         pieces.push_back(stream.substr(at, piece == 0 ? std::string::npos : piece));
     }
     return DriveReceiveLoop(folder, pieces);
+}
+
+bool IsolateUserSettings(const std::string& configFolder) {
+    setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);
+    const char* keychain = getenv("TESSALY_PRIVATE_KEYCHAIN");
+    if (keychain != nullptr && std::string(keychain) == "1")
+        return true;
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tessaly-test-bus", 1);
+    return false;
 }

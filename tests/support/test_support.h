@@ -112,6 +112,13 @@ std::string TargetsBody(const std::string& smartType, const std::string& source,
                         const std::vector<std::string>& targets = {},
                         const std::string& count = "0");
 
+// Gives the test program a configuration folder of its own (XDG_CONFIG_HOME, where the device
+// list lives) and keeps it away from the user's keychain: unless the run brings a private one
+// (TESSALY_PRIVATE_KEYCHAIN=1, set by scripts/keychain-test.sh), the session bus is pointed at
+// a socket that does not exist, so that every keychain job finds no keychain. Call it first in
+// main, before anything reads the configuration. True when the private keychain is there.
+bool IsolateUserSettings(const std::string& configFolder);
+
 // A port of 127.0.0.1 on which nothing listens (free again when this returns), for refused
 // connections; 0 when none could be had.
 unsigned short DeadPort();

@@ -1,0 +1,27 @@
+#include "net/host_text.h"
+
+#include <arpa/inet.h>
+
+bool IsIpv6Literal(const std::string& host) {
+    const std::string address = host.substr(0, host.find('%'));
+    if (address.find(':') == std::string::npos) {
+        return false;
+    }
+    in6_addr parsed{};
+    return inet_pton(AF_INET6, address.c_str(), &parsed) == 1;
+}
+
+std::string UrlHostText(const std::string& host) {
+    if (!IsIpv6Literal(host)) {
+        return host;
+    }
+    const std::size_t zone = host.find('%');
+    if (zone == std::string::npos) {
+        return "[" + host + "]";
+    }
+    return "[" + host.substr(0, zone) + "%25" + host.substr(zone + 1) + "]";
+}
+
+std::string HostHeaderText(const std::string& host) {
+    return IsIpv6Literal(host) ? "[" + host.substr(0, host.find('%')) + "]" : host;
+}
