@@ -13,6 +13,10 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         QStringLiteral("Start a simulated device on free 127.0.0.1 ports and fill the IP, "
                        "ports and credentials in with its own, so everything can be tried "
                        "without a camera."));
+    const QCommandLineOption tls(
+        QStringLiteral("tls"),
+        QStringLiteral("Tick TLS: both connections use TLS. With --demo the simulated device "
+                       "serves TLS too, and its key is trusted for this run only."));
     const QCommandLineOption openLog(
         QStringLiteral("open-log"),
         QStringLiteral("Open the event browser on a captured traffic log (ApiLog.txt): its "
@@ -23,6 +27,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and stop."));
     parser.addOption(demo);
+    parser.addOption(tls);
     parser.addOption(openLog);
     parser.addOption(help);
     parser.addOption(version);
@@ -44,6 +49,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         return line;
     }
     line.demo = parser.isSet(demo);
+    line.tls = parser.isSet(tls);
     line.openLog = parser.value(openLog);
     if (parser.isSet(help)) {
         line.help = true;

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
         CDorvik_LurvaneApp app(argc, argv);
         std::unique_ptr<DemoDevice> demo;
         if (line.demo) {
-            demo = std::make_unique<DemoDevice>();
+            SimulatorOptions options = DemoDevice::DemoOptions();
+            options.tls = line.tls;
+            demo = std::make_unique<DemoDevice>(options);
             QString error;
             if (!demo->Start(&error)) {
                 std::fprintf(stderr, "tessaly: the simulated device cannot start: %s\n",
@@ -45,6 +48,8 @@ int main(int argc, char** argv) {
         }
         if (result == 0) {
             result = app.InitInstance([&demo, &line](CDorvik_LurvaneDlg& window) {
+                if (line.tls)
+                    window.findChild<QCheckBox*>(QStringLiteral("tls"))->setChecked(true);
                 if (demo)
                     demo->FillWindow(window);
                 if (!line.openLog.isEmpty())

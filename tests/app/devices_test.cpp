@@ -100,7 +100,7 @@ class DevicesTest : public QObject {
         QCOMPARE(Field(w.get(), kIp)->text(), "192.168.1.100");  // still the defaults
         QVERIFY(!Entry(w.get(), "forgetDevice")->isEnabled());
         device_.FillWindow(*w);
-        Click(Button(w.get(), kLongSend));
+        QVERIFY(LongSendAndWait(w.get()));
         QVERIFY(w->LongConnected() && DeviceList().Find("admin@127.0.0.1"));  // remembered
         w->SetRequestEditorBytes("<a/>");
 
