@@ -2,33 +2,46 @@
 
 #include <QCommandLineParser>
 
+#include "app/ui_language.h"
 #include "tessaly_version.h"
 
 AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Tessaly: exercise the HTTP/XML control interface of network video devices."));
+    parser.setApplicationDescription(
+        UiText("AppCommandLine",
+               "Tessaly: exercise the HTTP/XML control interface of network video devices."));
     const QCommandLineOption demo(
         QStringLiteral("demo"),
-        QStringLiteral("Start a simulated device on free 127.0.0.1 ports and fill the IP, "
-                       "ports and credentials in with its own, so everything can be tried "
-                       "without a camera."));
+        UiText("AppCommandLine",
+               "Start a simulated device on free 127.0.0.1 ports and fill the IP, "
+               "ports and credentials in with its own, so everything can be tried "
+               "without a camera."));
     const QCommandLineOption tls(
         QStringLiteral("tls"),
-        QStringLiteral("Tick TLS: both connections use TLS. With --demo the simulated device "
-                       "serves TLS too, and its key is trusted for this run only."));
+        UiText("AppCommandLine",
+               "Tick TLS: both connections use TLS. With --demo the simulated device "
+               "serves TLS too, and its key is trusted for this run only."));
     const QCommandLineOption openLog(
         QStringLiteral("open-log"),
-        QStringLiteral("Open the event browser on a captured traffic log (ApiLog.txt): its "
-                       "messages are listed and its pictures decoded from the log itself."),
+        UiText("AppCommandLine",
+               "Open the event browser on a captured traffic log (ApiLog.txt): its "
+               "messages are listed and its pictures decoded from the log itself."),
         QStringLiteral("FILE"));
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        UiText("AppCommandLine",
+               "The language of the window: en or zh_CN (Simplified Chinese). Without it the "
+               "system's locale (LC_ALL, LC_MESSAGES, LANG) chooses; device texts are never "
+               "translated."),
+        QStringLiteral("LANGUAGE"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and stop."));
+                                  UiText("AppCommandLine", "Show this help and stop."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and stop."));
+                                     UiText("AppCommandLine", "Show the version and stop."));
     parser.addOption(demo);
     parser.addOption(tls);
     parser.addOption(openLog);
+    parser.addOption(lang);
     parser.addOption(help);
     parser.addOption(version);
 
@@ -43,8 +56,16 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
     }
     if (!parser.positionalArguments().isEmpty()) {
         line.error = true;
-        line.text = QStringLiteral("Unexpected argument '%1'.\n\n")
+        line.text = UiText("AppCommandLine", "Unexpected argument '%1'.\n\n")
                         .arg(parser.positionalArguments().first()) +
+                    usage;
+        return line;
+    }
+    UiLanguage language = UiLanguage::English;  // chosen before the parse: only checked here
+    if (parser.isSet(lang) && !ParseUiLanguage(parser.value(lang), language)) {
+        line.error = true;
+        line.text = UiText("AppCommandLine", "Unknown language '%1': --lang takes en or zh_CN.\n\n")
+                        .arg(parser.value(lang)) +
                     usage;
         return line;
     }

@@ -14,6 +14,8 @@ struct AppCommandLine {
     bool error = false;    // the command line is wrong: print text and stop with status 2
 };
 
-// Reads the arguments (the program name first). Unknown options and stray arguments are
-// errors. Needs no application object, so --help works without a display.
+// Reads the arguments (the program name first). Unknown options, stray arguments and a
+// --lang other than en or zh_CN are errors; its texts are in the language loaded before
+// (LoadUiLanguage with UiLanguageOfArguments). Needs no application object, so --help works without
+// a display.
 AppCommandLine ParseAppCommandLine(const QStringList& arguments);

@@ -1,5 +1,6 @@
 #include "app/dialog_seam.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -116,8 +117,9 @@ QString DialogSeam::saveFile(QWidget* parent, const QString& suggested) {
         State().nextSaveFile.clear();
         return answer;
     }
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save answer"), suggested,
-                                        QStringLiteral("XML (*.xml);;All files (*)"));
+    return QFileDialog::getSaveFileName(
+        parent, QCoreApplication::translate("DialogSeam", "Save answer"), suggested,
+        QCoreApplication::translate("DialogSeam", "XML (*.xml);;All files (*)"));
 }
 
 void DialogSeam::setNextSaveFile(const QString& path) {

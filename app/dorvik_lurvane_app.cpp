@@ -1,11 +1,13 @@
 #include "app/dorvik_lurvane_app.h"
 
 #include "app/dorvik_lurvane_dlg.h"
+#include "app/ui_language.h"
 #include "tessaly_version.h"
 
 CDorvik_LurvaneApp::CDorvik_LurvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tessaly"));
     setApplicationVersion(QString::fromLatin1(kTessalyVersion));
+    InstallUiLanguage(*this);  // the language main loaded (none in tests that load none)
 }
 
 int CDorvik_LurvaneApp::InitInstance(const std::function<void(CDorvik_LurvaneDlg&)>& prepare) {

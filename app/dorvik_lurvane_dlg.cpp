@@ -20,6 +20,7 @@
 #include "app/answer_box.h"
 #include "app/box_look.h"
 #include "app/control_ids.h"
+#include "app/core_texts.h"
 #include "app/dialog_seam.h"
 #include "app/display_form.h"
 #include "app/edit_tracker.h"
@@ -37,13 +38,49 @@ namespace {
 // Least time the window keeps for itself between two texts of the receive thread.
 constexpr int kResultRestMs = 250;
 
-const QString kChangeAccountCaption = QStringLiteral("Change IP/username/password");
-const QString kChangePortCaption = QStringLiteral("Change Port");
-const QString kChangeOkCaption = QStringLiteral("Change OK");
+// The toggles' captions in the window's language; a toggle's state is read from its caption.
+QString ChangeAccountCaption() {
+    return CDorvik_LurvaneDlg::tr("Change IP/username/password");
+}
+QString ChangePortCaption() {
+    return CDorvik_LurvaneDlg::tr("Change Port");
+}
+QString ChangeOkCaption() {
+    return CDorvik_LurvaneDlg::tr("Change OK");
+}
 
 // Said once, quietly, where an edited request is posted: libcurl writes the headers.
 const char kEditedShortNote[] =
-    "; edited request: its path and body were sent, libcurl wrote the headers";
+    QT_TRANSLATE_NOOP("CDorvik_LurvaneDlg",
+                      "; edited request: its path and body were sent, libcurl wrote the headers");
+}  // namespace
+
+namespace {
+// "12,345 bytes", "1 byte" or "3.4 MB" (as ByteCountText) in the window's language.
+QString ByteCount(long long bytes) {
+    const std::string text = ByteCountText(bytes);
+    const std::string number = text.substr(0, text.find(' '));
+    if (text.size() > 3 && text.compare(text.size() - 3, 3, " MB") == 0)
+        return CDorvik_LurvaneDlg::tr("%1 MB").arg(QString::fromStdString(number));
+    return (bytes == 1 ? CDorvik_LurvaneDlg::tr("%1 byte") : CDorvik_LurvaneDlg::tr("%1 bytes"))
+        .arg(QString::fromStdString(number));
+}
+
+// The strip's line after a short post (ShortOutcomeLine) in the window's language; the
+// device's status text and libcurl's reason stay as they came.
+QString ShortOutcomeText(const HttpOutcome& outcome) {
+    const QString time = CDorvik_LurvaneDlg::tr("%1 ms").arg(outcome.elapsedMs);
+    if (!outcome.completed) {
+        return CDorvik_LurvaneDlg::tr("Failed after %1: %2")
+            .arg(time, QString::fromStdString(outcome.error));
+    }
+    const QString status = outcome.status != 0 ? QString::fromStdString(outcome.StatusText())
+                                               : CDorvik_LurvaneDlg::tr("no status");
+    const QString auth = outcome.auth.empty() ? CDorvik_LurvaneDlg::tr("no authentication")
+                                              : QString::fromStdString(outcome.auth);
+    return CDorvik_LurvaneDlg::tr("%1, %2, %3, %4")
+        .arg(status, time, ByteCount(static_cast<long long>(outcome.Bytes())), auth);
+}
 }  // namespace
 
 // The results of one short post, made on the transfer thread so that a large answer costs the
@@ -58,7 +95,7 @@ struct CDorvik_LurvaneDlg::ShortResult {
     PairPane pane;
     QString paneText;
     std::unique_ptr<QTextDocument> paneDocument;  // paneText, made for the paired request box
-    std::string line;                             // the status strip's line
+    QString line;                                 // the status strip's line
 };
 
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
@@ -123,8 +160,8 @@ CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget
     connect(m_editRequest, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         std::unique_ptr<QMenu> menu(m_editRequest->createStandardContextMenu(at));
         menu->addSeparator();
-        QAction* curl = menu->addAction(QStringLiteral("Copy as curl"), this,
-                                        &CDorvik_LurvaneDlg::OnCopyAsCurl);
+        QAction* curl =
+            menu->addAction(tr("Copy as curl"), this, &CDorvik_LurvaneDlg::OnCopyAsCurl);
         curl->setEnabled(!ShortCurlCommand().empty());
         menu->exec(m_editRequest->viewport()->mapToGlobal(at));
     });
@@ -160,11 +197,11 @@ void CDorvik_LurvaneDlg::OnInitDialog() {
     m_editIp->setText(QString::fromUtf8(kDefaultIp));
     m_editLongPort->setText(QString::fromUtf8(kDefaultLongPort));
     m_editShortPort->setText(QString::fromUtf8(kDefaultShortPort));
-    m_btnSelectProtocol->setText(QStringLiteral("Select Protocol"));
-    m_btnLongSend->setText(QStringLiteral("Long connect send"));
-    m_btnShortSend->setText(QStringLiteral("Short connect send"));
-    m_radioLong->setText(QStringLiteral("Long connect"));
-    m_radioShort->setText(QStringLiteral("Short connect"));
+    m_btnSelectProtocol->setText(tr("Select Protocol"));
+    m_btnLongSend->setText(tr("Long connect send"));
+    m_btnShortSend->setText(tr("Short connect send"));
+    m_radioLong->setText(tr("Long connect"));
+    m_radioShort->setText(tr("Short connect"));
     UpdateData(false);
 }
 
@@ -221,8 +258,8 @@ void CDorvik_LurvaneDlg::LockConnectionFields() {
     m_editLongPort->setEnabled(false);
     m_editShortPort->setEnabled(false);
     m_checkTls->setEnabled(false);
-    m_btnChangeAccount->setText(kChangeAccountCaption);
-    m_btnChangePort->setText(kChangePortCaption);
+    m_btnChangeAccount->setText(ChangeAccountCaption());
+    m_btnChangePort->setText(ChangePortCaption());
 }
 
 bool CDorvik_LurvaneDlg::RequestEditorPristine() const {
@@ -316,21 +353,21 @@ void CDorvik_LurvaneDlg::OnBnClickedShortConnect() {
 }
 
 void CDorvik_LurvaneDlg::OnBnClickedChangeAccount() {
-    const bool unlock = m_btnChangeAccount->text() == kChangeAccountCaption;
+    const bool unlock = m_btnChangeAccount->text() == ChangeAccountCaption();
     m_editIp->setEnabled(unlock);
     m_editUser->setEnabled(unlock);
     m_editPassword->setEnabled(unlock);
-    m_btnChangeAccount->setText(unlock ? kChangeOkCaption : kChangeAccountCaption);
+    m_btnChangeAccount->setText(unlock ? ChangeOkCaption() : ChangeAccountCaption());
     if (!unlock)
         RefreshUneditedRequests();
 }
 
 void CDorvik_LurvaneDlg::OnBnClickedChangePort() {
-    const bool unlock = m_btnChangePort->text() == kChangePortCaption;
+    const bool unlock = m_btnChangePort->text() == ChangePortCaption();
     m_editLongPort->setEnabled(unlock);
     m_editShortPort->setEnabled(unlock);
     m_checkTls->setEnabled(unlock);
-    m_btnChangePort->setText(unlock ? kChangeOkCaption : kChangePortCaption);
+    m_btnChangePort->setText(unlock ? ChangeOkCaption() : ChangePortCaption());
     if (!unlock)
         RefreshUneditedRequests();
 }
@@ -466,7 +503,7 @@ void CDorvik_LurvaneDlg::UpdatePairSendEnabled() {
 
 void CDorvik_LurvaneDlg::SetShortBusy(bool busy) {
     m_bShortBusy = busy;
-    m_labelStatus->setText(busy ? QStringLiteral("Sending request...") : QString());
+    m_labelStatus->setText(busy ? tr("Sending request...") : QString());
     m_btnShortSend->setEnabled(!busy && m_radioShort->isChecked());
     // Stop takes the send button's place while a post runs; the focus goes with it, so that
     // Enter never lands on a button that a post just disabled.
@@ -501,9 +538,8 @@ void CDorvik_LurvaneDlg::OnShortSend() {
     }
     if (planned.status != ShortPlanStatus::Ok) {
         DialogSeam::information(
-            this,
-            QString::fromUtf8(planned.status == ShortPlanStatus::NoInterface ? kSelectInterfaceText
-                                                                             : kNoRequestLineText));
+            this, CoreText(planned.status == ShortPlanStatus::NoInterface ? kSelectInterfaceText
+                                                                          : kNoRequestLineText));
         return;
     }
     SetPairRequestText(std::string(), QString());
@@ -519,7 +555,7 @@ void CDorvik_LurvaneDlg::OnPairSend() {
     std::optional<ShortPlan> plan =
         m_session.PlanPairSend(EditedTextToRequestBytes(m_editPairRequest->toPlainText()));
     if (!plan) {
-        DialogSeam::information(this, QString::fromUtf8(kSelectInterfaceText));
+        DialogSeam::information(this, CoreText(kSelectInterfaceText));
         return;
     }
     m_editPairResult->ClearAnswer();
@@ -545,10 +581,9 @@ void CDorvik_LurvaneDlg::StartShortTransfer(ShortPlan plan, bool edited) {
         m_shortThread.join();
     SetShortBusy(true);
     StatusStrip* strip = StripOf(plan.pair ? ControlId::kPairResult : ControlId::kResult);
-    strip->setText(
-        QStringLiteral("Sending to ") +
-        QString::fromStdString(ShortPostUrl(plan.settings.ip, plan.settings.shortPort, plan.path)) +
-        QStringLiteral(" ..."));
+    strip->setText(tr("Sending to %1 ...")
+                       .arg(QString::fromStdString(
+                           ShortPostUrl(plan.settings.ip, plan.settings.shortPort, plan.path))));
     if (!plan.pair) {
         m_bLongStrip = false;
         m_longStripTimer->stop();
@@ -572,9 +607,9 @@ void CDorvik_LurvaneDlg::StartShortTransfer(ShortPlan plan, bool edited) {
             r.paneDocument = BoxLook::MakeDocument(r.paneText, look);
             r.paneDocument->moveToThread(window);
         }
-        r.line = ShortOutcomeLine(r.outcome);
+        r.line = ShortOutcomeText(r.outcome);
         if (r.edited)
-            r.line += kEditedShortNote;
+            r.line += tr(kEditedShortNote);
         r.bytes = std::make_shared<const std::string>(std::move(r.outcome.body));
         r.outcome.body.clear();
         // The window's thread holds the last reference: the document goes where it lives.
@@ -592,7 +627,7 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
     StatusStrip* strip = StripOf(plan.pair ? ControlId::kPairResult : ControlId::kResult);
     if (result.outcome.cancelled) {
         // Given up by the user: said in the strip, no box.
-        strip->setText(QStringLiteral("Cancelled"));
+        strip->setText(tr("Cancelled"));
         emit shortSendFinished();
         return;
     }
@@ -606,7 +641,7 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
         return;
     }
     if (!result.outcome.completed)
-        DialogSeam::information(this, QString::fromUtf8(kShortSendFailText));
+        DialogSeam::information(this, CoreText(kShortSendFailText));
     else if (result.outcome.status != 401)  // the device knows the user: worth remembering
         RememberDevice(plan.settings);
     AnswerBox* box = plan.pair ? m_editPairResult : m_editResult;
@@ -614,7 +649,7 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
     QString name = QString::fromStdString(plan.path);
     box->SetSuggestedName(name.replace(QLatin1Char('/'), QLatin1Char('_')) +
                           QStringLiteral(".xml"));
-    strip->setText(QString::fromStdString(result.line));
+    strip->setText(result.line);
     if (!plan.pair) {
         m_session.RecordShortSend(plan, result.outcome);
         if (result.pane.open) {

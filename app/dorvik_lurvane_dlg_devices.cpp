@@ -45,15 +45,15 @@ void CDorvik_LurvaneDlg::RebuildDevicesMenu() {
         connect(choose, &QAction::triggered, this, [this, record] { OnChooseDevice(record); });
     }
     if (m_devices.Devices().empty())
-        m_menuDevices->addAction(QStringLiteral("No device used yet"))->setEnabled(false);
+        m_menuDevices->addAction(tr("No device used yet"))->setEnabled(false);
     m_menuDevices->addSeparator();
     SyncSettings();
     const DeviceRecord shown = DeviceOf(m_session.Settings());
-    QAction* name = m_menuDevices->addAction(QStringLiteral("Remember as..."));
+    QAction* name = m_menuDevices->addAction(tr("Remember as..."));
     name->setObjectName(QStringLiteral("nameDevice"));
-    name->setToolTip(QStringLiteral("Remembers the device that the fields show under a name"));
+    name->setToolTip(tr("Remembers the device that the fields show under a name"));
     connect(name, &QAction::triggered, this, &CDorvik_LurvaneDlg::OnNameDevice);
-    QAction* forget = m_menuDevices->addAction(QStringLiteral("Forget ") + Q(DeviceKey(shown)));
+    QAction* forget = m_menuDevices->addAction(tr("Forget %1").arg(Q(DeviceKey(shown))));
     forget->setObjectName(QStringLiteral("forgetDevice"));
     forget->setEnabled(m_devices.Find(DeviceKey(shown)) != nullptr);
     connect(forget, &QAction::triggered, this, &CDorvik_LurvaneDlg::OnForgetDevice);
@@ -83,7 +83,7 @@ void CDorvik_LurvaneDlg::OnChooseDevice(const DeviceRecord& record) {
             m_keychainHolds[key] = result.password;
             m_editPassword->setText(Q(result.password));
         } else if (result.status == KeychainStatus::NotFound) {
-            ShowDeviceStatus(QStringLiteral("No password stored for ") + Q(key) + '.');
+            ShowDeviceStatus(tr("No password stored for %1.").arg(Q(key)));
         } else {
             ReportKeychain(result);
         }
@@ -96,26 +96,26 @@ void CDorvik_LurvaneDlg::OnNameDevice() {
     const std::string key = DeviceKey(DeviceOf(settings));
     const DeviceRecord* known = m_devices.Find(key);
     QString name = known != nullptr ? Q(known->name) : QString();
-    if (!DialogSeam::askText(this, QStringLiteral("Name for ") + Q(key), name))
+    if (!DialogSeam::askText(this, tr("Name for %1").arg(Q(key)), name))
         return;
     name = name.trimmed();
     RememberDevice(settings, name.toStdString());
     if (name.isEmpty())
         m_devices.Name(key, std::string());  // an emptied name takes the name away
-    ShowDeviceStatus(QStringLiteral("Remembered ") + Q(key) +
-                     (name.isEmpty() ? QString() : " as \"" + name + '"') + '.');
+    ShowDeviceStatus(name.isEmpty() ? tr("Remembered %1.").arg(Q(key))
+                                    : tr("Remembered %1 as \"%2\".").arg(Q(key), name));
 }
 
 void CDorvik_LurvaneDlg::OnForgetDevice() {
     SyncSettings();
     const std::string key = DeviceKey(DeviceOf(m_session.Settings()));
     if (m_devices.Forget(key) == DeviceListResult::NotSaved) {
-        ShowDeviceStatus(QStringLiteral("Cannot save ") + Q(DeviceList::FilePath()));
+        ShowDeviceStatus(tr("Cannot save %1").arg(Q(DeviceList::FilePath())));
         return;
     }
     m_keychainHolds.erase(key);
     ErasePassword(key, this, [this](const KeychainResult& result) { ReportKeychain(result); });
-    ShowDeviceStatus(QStringLiteral("Forgot ") + Q(key) + '.');
+    ShowDeviceStatus(tr("Forgot %1.").arg(Q(key)));
     RebuildDevicesMenu();
 }
 
@@ -126,7 +126,7 @@ void CDorvik_LurvaneDlg::RememberDevice(const ConnectionSettings& settings,
     const std::string key = DeviceKey(record);
     const DeviceListResult saved = m_devices.Remember(std::move(record));
     if (saved == DeviceListResult::NotSaved)
-        ShowDeviceStatus(QStringLiteral("Cannot save ") + Q(DeviceList::FilePath()));
+        ShowDeviceStatus(tr("Cannot save %1").arg(Q(DeviceList::FilePath())));
     RebuildDevicesMenu();
     const auto holds = m_keychainHolds.find(key);
     if (holds != m_keychainHolds.end() && holds->second == settings.password)
@@ -141,5 +141,5 @@ void CDorvik_LurvaneDlg::ReportKeychain(const KeychainResult& result) {
     if (result.status != KeychainStatus::Unavailable || m_bKeychainReported)
         return;
     m_bKeychainReported = true;
-    ShowDeviceStatus(QStringLiteral("No keychain: the password is not stored."), Q(result.error));
+    ShowDeviceStatus(tr("No keychain: the password is not stored."), Q(result.error));
 }

@@ -19,17 +19,17 @@
 #include "app/status_strip.h"
 
 namespace {
-// What the find bar calls each box.
-QString BoxName(int id) {
+// The find bar's label for each box.
+QString FindLabel(int id) {
     switch (id) {
         case ControlId::kRequest:
-            return QStringLiteral("the request");
+            return CDorvik_LurvaneDlg::tr("Find in the request:");
         case ControlId::kPairRequest:
-            return QStringLiteral("the paired request");
+            return CDorvik_LurvaneDlg::tr("Find in the paired request:");
         case ControlId::kPairResult:
-            return QStringLiteral("the paired answer");
+            return CDorvik_LurvaneDlg::tr("Find in the paired answer:");
         default:
-            return QStringLiteral("the answer");
+            return CDorvik_LurvaneDlg::tr("Find in the answer:");
     }
 }
 }  // namespace
@@ -79,18 +79,18 @@ void CDorvik_LurvaneDlg::CreateShortcuts() {
 void CDorvik_LurvaneDlg::CreateFindBar() {
     m_findBar = new QWidget(this);
     m_findBar->setObjectName(QStringLiteral("findBar"));
-    auto* label = new QLabel(QStringLiteral("Find:"), m_findBar);
+    auto* label = new QLabel(tr("Find:"), m_findBar);
     label->setObjectName(QStringLiteral("findLabel"));
     m_editFind = new QLineEdit(m_findBar);
     m_editFind->setObjectName(QStringLiteral("findText"));
     m_editFind->setToolTip(
-        QStringLiteral("Enter finds the next, Shift+Enter the previous; "
-                       "Escape closes"));
-    auto* next = new QPushButton(QStringLiteral("Next"), m_findBar);
+        tr("Enter finds the next, Shift+Enter the previous; "
+           "Escape closes"));
+    auto* next = new QPushButton(tr("Next"), m_findBar);
     next->setObjectName(QStringLiteral("findNext"));
-    auto* previous = new QPushButton(QStringLiteral("Previous"), m_findBar);
+    auto* previous = new QPushButton(tr("Previous"), m_findBar);
     previous->setObjectName(QStringLiteral("findPrevious"));
-    auto* close = new QPushButton(QStringLiteral("Close"), m_findBar);
+    auto* close = new QPushButton(tr("Close"), m_findBar);
     for (QPushButton* button : {next, previous, close})
         button->setAutoDefault(false);
     m_labelFound = new QLabel(m_findBar);
@@ -119,8 +119,7 @@ void CDorvik_LurvaneDlg::OnFind(int id) {
     m_findTarget = findChild<QPlainTextEdit*>(ControlName(id));
     if (m_findTarget == nullptr)
         return;
-    m_findBar->findChild<QLabel*>(QStringLiteral("findLabel"))
-        ->setText(QStringLiteral("Find in ") + BoxName(id) + QLatin1Char(':'));
+    m_findBar->findChild<QLabel*>(QStringLiteral("findLabel"))->setText(FindLabel(id));
     m_labelFound->clear();
     m_findBar->show();
     m_editFind->setFocus();
@@ -139,8 +138,7 @@ void CDorvik_LurvaneDlg::FindNext(bool backwards) {
     }
     // Once past the last match, go round from the other end.
     m_findTarget->moveCursor(backwards ? QTextCursor::End : QTextCursor::Start);
-    m_labelFound->setText(m_findTarget->find(text, flags) ? QStringLiteral("Went round")
-                                                          : QStringLiteral("Not found"));
+    m_labelFound->setText(m_findTarget->find(text, flags) ? tr("Went round") : tr("Not found"));
 }
 
 void CDorvik_LurvaneDlg::keyPressEvent(QKeyEvent* event) {
@@ -187,12 +185,11 @@ void CDorvik_LurvaneDlg::OnSaveAnswer(int id) {
             [this, path, ok, error, id, size = bytes->size()] {
                 StatusStrip* strip = StripOf(id);
                 if (ok) {
-                    strip->setText(strip->text() + QStringLiteral("; saved ") +
-                                   QString::number(size) + QStringLiteral(" bytes to ") + path);
+                    strip->setText(strip->text() +
+                                   tr("; saved %1 bytes to %2").arg(QString::number(size), path));
                 } else {
-                    DialogSeam::information(this, QStringLiteral("Cannot save the answer to ") +
-                                                      path + QStringLiteral(": ") +
-                                                      QString::fromStdString(error));
+                    DialogSeam::information(this, tr("Cannot save the answer to %1: %2")
+                                                      .arg(path, QString::fromStdString(error)));
                 }
                 emit answerSaved(path, ok);
             },

@@ -98,25 +98,25 @@ void CDorvik_LurvaneDlg::CreateControls() {
     m_editPassword = MakeLine(this, ControlId::kPassword);
     m_editPassword->setEchoMode(QLineEdit::Password);
     m_btnChangeAccount =
-        MakeButton(this, ControlId::kChangeAccount, QStringLiteral("Change IP/username/password"));
+        MakeButton(this, ControlId::kChangeAccount, tr("Change IP/username/password"));
     // Devices used before; open even while the fields are locked.
     m_btnDevices = new QToolButton(this);
     m_btnDevices->setObjectName(QStringLiteral("devices"));
-    m_btnDevices->setText(QStringLiteral("Devices"));
-    m_btnDevices->setToolTip(QStringLiteral("Devices used before: fill in the fields"));
+    m_btnDevices->setText(tr("Devices"));
+    m_btnDevices->setToolTip(tr("Devices used before: fill in the fields"));
     m_btnDevices->setPopupMode(QToolButton::InstantPopup);
     m_menuDevices = new QMenu(m_btnDevices);
     m_menuDevices->setObjectName(QStringLiteral("devicesMenu"));
     m_btnDevices->setMenu(m_menuDevices);
     auto* top = new QHBoxLayout;
-    top->addWidget(MakeLabel(this, QStringLiteral("Please enter the IP and Port:")));
+    top->addWidget(MakeLabel(this, tr("Please enter the IP and Port:")));
     top->addWidget(m_editIp, 2);
     top->addWidget(m_btnDevices);
     top->addSpacing(12);
-    top->addWidget(MakeLabel(this, QStringLiteral("username")));
+    top->addWidget(MakeLabel(this, tr("username")));
     top->addWidget(m_editUser, 2);
     top->addSpacing(12);
-    top->addWidget(MakeLabel(this, QStringLiteral("password")));
+    top->addWidget(MakeLabel(this, tr("password")));
     top->addWidget(m_editPassword, 2);
     top->addSpacing(12);
     top->addWidget(m_btnChangeAccount);
@@ -135,25 +135,25 @@ void CDorvik_LurvaneDlg::CreateControls() {
     // Left column: ports, connection mode, modules and the interface list.
     m_editLongPort = MakeLine(this, ControlId::kLongPort, true);
     m_editShortPort = MakeLine(this, ControlId::kShortPort, true);
-    m_btnChangePort = MakeButton(this, ControlId::kChangePort, QStringLiteral("Change Port"));
+    m_btnChangePort = MakeButton(this, ControlId::kChangePort, tr("Change Port"));
     auto* ports = new QGridLayout;
-    ports->addWidget(MakeLabel(this, QStringLiteral("Long port")), 0, 0);
+    ports->addWidget(MakeLabel(this, tr("Long port")), 0, 0);
     ports->addWidget(m_editLongPort, 0, 1);
-    ports->addWidget(MakeLabel(this, QStringLiteral("Short port")), 1, 0);
+    ports->addWidget(MakeLabel(this, tr("Short port")), 1, 0);
     ports->addWidget(m_editShortPort, 1, 1);
     ports->addWidget(m_btnChangePort, 0, 2, 2, 1);
     // Locked and unlocked with the ports: both describe how the device is reached.
-    m_checkTls = new QCheckBox(QStringLiteral("TLS"), this);
+    m_checkTls = new QCheckBox(tr("TLS"), this);
     m_checkTls->setObjectName(QStringLiteral("tls"));
     m_checkTls->setToolTip(
-        QStringLiteral("Both connections over TLS (https:// for the short one). A device "
-                       "whose certificate no authority vouches for is shown with its key "
-                       "once; a key you trust is remembered for its address and port."));
+        tr("Both connections over TLS (https:// for the short one). A device "
+           "whose certificate no authority vouches for is shown with its key "
+           "once; a key you trust is remembered for its address and port."));
     ports->addWidget(m_checkTls, 2, 1);
 
-    m_radioLong = new QRadioButton(QStringLiteral("Long connect"), this);
+    m_radioLong = new QRadioButton(tr("Long connect"), this);
     m_radioLong->setObjectName(ControlName(ControlId::kLongConnect));
-    m_radioShort = new QRadioButton(QStringLiteral("Short connect"), this);
+    m_radioShort = new QRadioButton(tr("Short connect"), this);
     m_radioShort->setObjectName(ControlName(ControlId::kShortConnect));
     m_groupMode = new QButtonGroup(this);
     m_groupMode->addButton(m_radioLong, kConnLong);
@@ -168,12 +168,12 @@ void CDorvik_LurvaneDlg::CreateControls() {
     m_comboModule->setEditable(false);
     m_comboModule->setMaxVisibleItems(20);
     auto* modules = new QHBoxLayout;
-    modules->addWidget(MakeLabel(this, QStringLiteral("Modules")));
+    modules->addWidget(MakeLabel(this, tr("Modules")));
     modules->addWidget(m_comboModule, 1);
 
     m_listInterface = new QTableWidget(0, 1, this);
     m_listInterface->setObjectName(ControlName(ControlId::kInterfaceList));
-    m_listInterface->setHorizontalHeaderLabels({QStringLiteral("Interface Name")});
+    m_listInterface->setHorizontalHeaderLabels({tr("Interface Name")});
     m_listInterface->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_listInterface->horizontalHeader()->setStretchLastSection(false);
     m_listInterface->setColumnWidth(0, kInterfaceColumnWidth);
@@ -187,7 +187,7 @@ void CDorvik_LurvaneDlg::CreateControls() {
     m_listInterface->setMinimumWidth(kInterfaceColumnWidth + 24);
     m_listInterface->setTabKeyNavigation(false);  // Tab leaves the list
     m_listInterface->setToolTip(
-        QStringLiteral("Click, Enter or the arrow keys load the request into the editor"));
+        tr("Click, Enter or the arrow keys load the request into the editor"));
 
     auto* left = new QVBoxLayout;
     left->addLayout(ports);
@@ -203,38 +203,36 @@ void CDorvik_LurvaneDlg::CreateControls() {
     // Centre column: request editor, send buttons, response box and its status strip.
     m_editRequest = MakeTextBox<QPlainTextEdit>(
         this, ControlId::kRequest,
-        QStringLiteral("The request. Short connect send posts the path of its first line and "
-                       "the body after its blank line; libcurl writes the headers and the "
-                       "authentication. Long connect send sends it as it stands, with a true "
-                       "Content-Length.\nCtrl+Enter sends, Ctrl+F finds; right-click: Copy as "
-                       "curl"));
+        tr("The request. Short connect send posts the path of its first line and "
+           "the body after its blank line; libcurl writes the headers and the "
+           "authentication. Long connect send sends it as it stands, with a true "
+           "Content-Length.\nCtrl+Enter sends, Ctrl+F finds; right-click: Copy as "
+           "curl"));
     m_lookRequest = new BoxLook(m_editRequest);
-    m_btnSelectProtocol =
-        MakeButton(this, ControlId::kSelectProtocol, QStringLiteral("Select Protocol"));
-    m_btnLongSend = MakeButton(this, ControlId::kLongSend, QStringLiteral("Long connect send"));
+    m_btnSelectProtocol = MakeButton(this, ControlId::kSelectProtocol, tr("Select Protocol"));
+    m_btnLongSend = MakeButton(this, ControlId::kLongSend, tr("Long connect send"));
     m_btnLongSend->setToolTip(
-        QStringLiteral("Send the editor's request on the long connection "
-                       "(Ctrl+Enter in long mode)"));
-    m_btnShortSend = MakeButton(this, ControlId::kShortSend, QStringLiteral("Short connect send"));
-    m_btnEvents = new QPushButton(QStringLiteral("Events"), this);
+        tr("Send the editor's request on the long connection "
+           "(Ctrl+Enter in long mode)"));
+    m_btnShortSend = MakeButton(this, ControlId::kShortSend, tr("Short connect send"));
+    m_btnEvents = new QPushButton(tr("Events"), this);
     m_btnEvents->setObjectName(QStringLiteral("events"));
     m_btnEvents->setAutoDefault(false);
-    m_btnEvents->setToolTip(
-        QStringLiteral("Every message of the long connection, with its pictures (Ctrl+E)"));
+    m_btnEvents->setToolTip(tr("Every message of the long connection, with its pictures (Ctrl+E)"));
     m_btnShortSend->setToolTip(
-        QStringLiteral("Post the editor's request on a short connection "
-                       "(Ctrl+Enter in short mode; Escape cancels)"));
+        tr("Post the editor's request on a short connection "
+           "(Ctrl+Enter in short mode; Escape cancels)"));
     // Stands in for the disabled send button while a post runs.
-    m_btnStop = new QPushButton(QStringLiteral("Stop"), this);
+    m_btnStop = new QPushButton(tr("Stop"), this);
     m_btnStop->setObjectName(QStringLiteral("stop"));
     m_btnStop->setAutoDefault(false);
-    m_btnStop->setToolTip(QStringLiteral("Give up the running post (Escape)"));
+    m_btnStop->setToolTip(tr("Give up the running post (Escape)"));
     m_btnStop->hide();
     m_labelStatus = new QLabel(this);
     m_labelStatus->setObjectName(QStringLiteral("status"));
-    const QString answerTip = QStringLiteral(
-        "Ctrl+F finds, Ctrl+S saves the whole answer; a shortened answer is "
-        "copied whole");
+    const QString answerTip =
+        tr("Ctrl+F finds, Ctrl+S saves the whole answer; a shortened answer is "
+           "copied whole");
     m_editResult = MakeTextBox<AnswerBox>(this, ControlId::kResult, answerTip);
     m_stripResult = MakeStrip(this, QStringLiteral("resultStatus"));
     auto* buttons = new QHBoxLayout;
@@ -247,18 +245,18 @@ void CDorvik_LurvaneDlg::CreateControls() {
     auto* centre = new QVBoxLayout;
     centre->addWidget(m_editRequest, 1);
     centre->addLayout(buttons);
-    centre->addWidget(MakeLabel(this, QStringLiteral("Command response results:")));
+    centre->addWidget(MakeLabel(this, tr("Command response results:")));
     centre->addWidget(m_editResult, 1);
     centre->addWidget(m_stripResult);
 
     // Right column: the paired interface's pane.
     m_editPairRequest = MakeTextBox<QPlainTextEdit>(
         this, ControlId::kPairRequest,
-        QStringLiteral("The paired interface's request: Send posts the path of its first line "
-                       "and the body after its blank line (Ctrl+Shift+Enter)"));
+        tr("The paired interface's request: Send posts the path of its first line "
+           "and the body after its blank line (Ctrl+Shift+Enter)"));
     m_lookPairRequest = new BoxLook(m_editPairRequest);
-    m_btnPairSend = MakeButton(this, ControlId::kPairSend, QStringLiteral("Send"));
-    m_btnPairSend->setToolTip(QStringLiteral("Post the paired request (Ctrl+Shift+Enter)"));
+    m_btnPairSend = MakeButton(this, ControlId::kPairSend, tr("Send"));
+    m_btnPairSend->setToolTip(tr("Post the paired request (Ctrl+Shift+Enter)"));
     m_editPairResult = MakeTextBox<AnswerBox>(this, ControlId::kPairResult, answerTip);
     m_stripPairResult = MakeStrip(this, QStringLiteral("pairResultStatus"));
     auto* pairButtons = new QHBoxLayout;
@@ -267,7 +265,7 @@ void CDorvik_LurvaneDlg::CreateControls() {
     auto* right = new QVBoxLayout;
     right->addWidget(m_editPairRequest, 1);
     right->addLayout(pairButtons);
-    right->addWidget(MakeLabel(this, QStringLiteral("Command response results:")));
+    right->addWidget(MakeLabel(this, tr("Command response results:")));
     right->addWidget(m_editPairResult, 1);
     right->addWidget(m_stripPairResult);
 

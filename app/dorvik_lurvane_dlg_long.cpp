@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/control_ids.h"
+#include "app/core_texts.h"
 #include "app/dialog_seam.h"
 #include "app/dorvik_lurvane_dlg.h"
 #include "app/event_browser.h"
@@ -16,6 +17,18 @@
 #include "net/known_devices.h"
 #include "request/long_request.h"
 #include "session/long_status.h"
+
+namespace {
+// The long strip's reason for a failed connect, in the window's language: the connect's own
+// reason when it gave one (libcurl's or the system's words), else the result's.
+std::string ConnectFailure(const ConnectionSettings& s, ConnectResult result,
+                           const std::string& reason) {
+    return CDorvik_LurvaneDlg::tr("connect to %1 failed: %2")
+        .arg(QString::fromStdString(s.ip + ":" + s.longPort),
+             reason.empty() ? CoreText(ConnectFailureText(result)) : QString::fromStdString(reason))
+        .toStdString();
+}
+}  // namespace
 
 void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string_view text) {
     relay->Post(text);
@@ -37,10 +50,8 @@ void CDorvik_LurvaneDlg::ConnectLong() {
     const ConnectResult result = m_session.ConnectLong(&reason);
     m_strLongFailure = result == ConnectResult::Ok
                            ? std::string()
-                           : std::string("connect to ") + m_session.Settings().ip + ":" +
-                                 m_session.Settings().longPort + " failed: " +
-                                 (reason.empty() ? ConnectFailureText(result) : reason);
-    const QString message = QString::fromUtf8(ConnectResultMessage(result));
+                           : ConnectFailure(m_session.Settings(), result, reason);
+    const QString message = CoreText(ConnectResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
     switch (ConnectResultFocus(result)) {
@@ -109,18 +120,17 @@ void CDorvik_LurvaneDlg::StartLongSend(const std::string& request) {
             Qt::QueuedConnection);
     });
     if (!started) {
-        DialogSeam::information(this, QString::fromUtf8(SendResultMessage(SendResult::Failed)));
+        DialogSeam::information(this, CoreText(SendResultMessage(SendResult::Failed)));
         return;
     }
     m_btnLongSend->setEnabled(false);
     m_bLongStrip = true;
     m_longStripTimer->stop();
     const ConnectionSettings& s = m_session.Settings();
-    m_stripResult->setText(connecting
-                               ? QStringLiteral("Connecting to ") +
-                                     QString::fromStdString(UrlHostText(s.ip) + ":" + s.longPort) +
-                                     QStringLiteral("...")
-                               : QStringLiteral("Sending..."));
+    m_stripResult->setText(
+        connecting ? tr("Connecting to %1...")
+                         .arg(QString::fromStdString(UrlHostText(s.ip) + ":" + s.longPort))
+                   : tr("Sending..."));
 }
 
 void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
@@ -129,7 +139,7 @@ void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
     const ConnectionSettings& s = m_session.Settings();
     if (outcome.connectTried && outcome.connect == ConnectResult::Cancelled) {
         // Given up (a field changed, short mode, closing): no box, as the user asked for it.
-        m_strLongFailure = "connect given up";
+        m_strLongFailure = tr("connect given up").toStdString();
         ShowLongStrip();
         emit longSendFinished();
         return;
@@ -140,13 +150,11 @@ void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
             StartLongSend(request);  // trusted now: connect again with the key pinned
             return;
         }
-        m_strLongFailure =
-            std::string("connect to ") + s.ip + ":" + s.longPort + " failed: " +
-            (outcome.reason.empty() ? ConnectFailureText(outcome.connect) : outcome.reason);
+        m_strLongFailure = ConnectFailure(s, outcome.connect, outcome.reason);
     }
     // The messages and the focus of a connect, then those of the send, as they always came.
     if (outcome.connectTried) {
-        const QString message = QString::fromUtf8(ConnectResultMessage(outcome.connect));
+        const QString message = CoreText(ConnectResultMessage(outcome.connect));
         if (!message.isEmpty())
             DialogSeam::information(this, message);
         switch (ConnectResultFocus(outcome.connect)) {
@@ -164,10 +172,12 @@ void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
         }
     }
     if (outcome.send != SendResult::Ok && m_strLongFailure.empty())
-        m_strLongFailure =
-            outcome.reason.empty() ? "send failed" : "send failed: " + outcome.reason;
+        m_strLongFailure = (outcome.reason.empty()
+                                ? tr("send failed")
+                                : tr("send failed: %1").arg(QString::fromStdString(outcome.reason)))
+                               .toStdString();
     ShowLongStrip();
-    const QString message = QString::fromUtf8(SendResultMessage(outcome.send));
+    const QString message = CoreText(SendResultMessage(outcome.send));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
     if (outcome.connectTried && outcome.send == SendResult::Ok)
@@ -180,9 +190,9 @@ bool CDorvik_LurvaneDlg::OfferTrust(const std::string& host, const std::string& 
                                     const std::string& reason) {
     if (status == TlsStatus::PinChanged) {
         // Never trusted from here: the user must know why the key changed, and edit the file.
-        DialogSeam::warning(this, QString::fromStdString(reason) +
-                                      QStringLiteral("\n\nThe trusted keys are in ") +
-                                      QString::fromStdString(KnownDevices::DefaultPath()) + '.');
+        DialogSeam::warning(this, tr("%1\n\nThe trusted keys are in %2.")
+                                      .arg(QString::fromStdString(reason),
+                                           QString::fromStdString(KnownDevices::DefaultPath())));
         return false;
     }
     if ((status != TlsStatus::UnknownCertificate && status != TlsStatus::NameMismatch) ||
@@ -190,9 +200,9 @@ bool CDorvik_LurvaneDlg::OfferTrust(const std::string& host, const std::string& 
         return false;
     const std::string address = UrlHostText(host) + ":" + portText;
     const QString question =
-        QString::fromStdString(reason) + QStringLiteral(".\n\nTrust this key for ") +
-        QString::fromStdString(address) +
-        QStringLiteral(" from now on? Compare it with the key the device itself shows first.");
+        tr("%1.\n\nTrust this key for %2 from now on? Compare it with the key the device itself "
+           "shows first.")
+            .arg(QString::fromStdString(reason), QString::fromStdString(address));
     if (!DialogSeam::question(this, question))
         return false;
     const KnownDevices known(KnownDevices::DefaultPath());
@@ -200,10 +210,10 @@ bool CDorvik_LurvaneDlg::OfferTrust(const std::string& host, const std::string& 
     std::string error;
     if (port == 0 || port > 65535 ||
         !known.Trust(host, static_cast<unsigned short>(port), fingerprint, &error)) {
-        ShowDeviceStatus(QStringLiteral("The key is not stored: ") + QString::fromStdString(error));
+        ShowDeviceStatus(tr("The key is not stored: %1").arg(QString::fromStdString(error)));
         return false;
     }
-    ShowDeviceStatus(QStringLiteral("Trusted the key of ") + QString::fromStdString(address) + '.');
+    ShowDeviceStatus(tr("Trusted the key of %1.").arg(QString::fromStdString(address)));
     return true;
 }
 

@@ -640,9 +640,9 @@ void EventBrowser::RequestDetail(std::size_t rowIndex) {
             if (row.timeMs >= 0)
                 header += tr(", received %1").arg(RowTime(row.timeMs));
             if (row.kind == RowKind::Event)
-                header +=
-                    QStringLiteral(", ") +
-                    QString::fromUtf8(copy.smartType.empty() ? "no smart type" : copy.smartType);
+                header += copy.smartType.empty()
+                              ? tr(", no smart type")
+                              : QStringLiteral(", ") + QString::fromUtf8(copy.smartType);
             header += tr(", %1 bytes at offset %2 of %3")
                           .arg(Number(row.length), Number(row.offset),
                                QFileInfo(QString::fromStdString(logPath)).fileName());
@@ -851,7 +851,7 @@ void EventBrowser::BeginLongTask(const QString& what) {
     m_longTask = what;
     m_progress->setRange(0, 1000);
     m_progress->setValue(0);
-    m_progress->setFormat(what + QStringLiteral(": %p%"));
+    m_progress->setFormat(tr("%1: %p%").arg(what));
     m_progress->show();
     m_cancel->show();
 }

@@ -53,14 +53,18 @@ int EventRowModel::columnCount(const QModelIndex& parent) const {
 QString EventRowModel::KindText(const TrafficRow& row) {
     if (row.Sent()) {
         if (row.flags & TrafficRow::kSendFailed)
-            return QStringLiteral("request (not sent)");
-        return QStringLiteral("request");
+            return tr("request (not sent)");
+        return tr("request");
     }
-    QString text = QString::fromLatin1(RowKindName(row.kind));
+    // The kinds' names, as RowKindName gives them, in the window's language.
+    static const char* const kKindNames[] = {QT_TR_NOOP("answer"), QT_TR_NOOP("event"),
+                                             QT_TR_NOOP("incomplete"), QT_TR_NOOP("other")};
+    (void)kKindNames;
+    QString text = tr(RowKindName(row.kind));
     if (row.flags & TrafficRow::kNote)
-        text += QStringLiteral(" (folder note)");
+        text += tr(" (folder note)");
     if (row.flags & TrafficRow::kMalformed)
-        text += QStringLiteral(" (broken XML)");
+        text += tr(" (broken XML)");
     return text;
 }
 
@@ -105,7 +109,7 @@ QVariant EventRowModel::data(const QModelIndex& index, int role) const {
                                   : QDateTime::fromMSecsSinceEpoch(row.timeMs)
                                         .toString(QStringLiteral("HH:mm:ss.zzz"));
         case kDirection:
-            return row.Sent() ? QStringLiteral("sent") : QStringLiteral("received");
+            return row.Sent() ? tr("sent") : tr("received");
         case kKind:
             return KindText(row);
         case kStatus:
@@ -129,7 +133,14 @@ QVariant EventRowModel::data(const QModelIndex& index, int role) const {
 QVariant EventRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
-    static const char* const kTitles[] = {"#",    "Time",       "Direction", "Kind",    "HTTP",
-                                          "Path", "Smart type", "Size",      "Pictures"};
-    return section >= 0 && section < kColumns ? QString::fromLatin1(kTitles[section]) : QVariant();
+    static const char* const kTitles[] = {"#",
+                                          QT_TR_NOOP("Time"),
+                                          QT_TR_NOOP("Direction"),
+                                          QT_TR_NOOP("Kind"),
+                                          "HTTP",
+                                          QT_TR_NOOP("Path"),
+                                          QT_TR_NOOP("Smart type"),
+                                          QT_TR_NOOP("Size"),
+                                          QT_TR_NOOP("Pictures")};
+    return section >= 0 && section < kColumns ? tr(kTitles[section]) : QVariant();
 }

@@ -7,6 +7,7 @@
 #include "app/demo_device.h"
 #include "app/dorvik_lurvane_app.h"
 #include "app/dorvik_lurvane_dlg.h"
+#include "app/ui_language.h"
 #include "request/http_post.h"
 
 namespace {
@@ -20,7 +21,9 @@ QStringList Arguments(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // Read before the toolkit starts, so that --help and --version work without a display.
-    const AppCommandLine line = ParseAppCommandLine(Arguments(argc, argv));
+    const QStringList arguments = Arguments(argc, argv);
+    LoadUiLanguage(UiLanguageOfArguments(arguments));
+    const AppCommandLine line = ParseAppCommandLine(arguments);
     if (line.error) {
         std::fputs(qPrintable(line.text), stderr);
         return 2;

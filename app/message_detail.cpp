@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +14,18 @@
 #include "receive/receive_observer.h"
 
 namespace {
+// A problem text in the window's language; the paths and reasons filled in stay as they are.
+QString ProblemText(const char* source) {
+    return QCoreApplication::translate("MessageDetail", source);
+}
+std::string Problem(const char* source, const std::string& a) {
+    return ProblemText(source).arg(QString::fromStdString(a)).toStdString();
+}
+std::string Problem(const char* source, const std::string& a, const std::string& b) {
+    return ProblemText(source)
+        .arg(QString::fromStdString(a), QString::fromStdString(b))
+        .toStdString();
+}
 
 constexpr std::string_view kNulSign = "\xe2\x90\x80";  // U+2400, shown for a NUL byte
 
@@ -367,14 +380,20 @@ std::string LoggedBytesProblem(const LoggedBytes& read, const std::string& path)
         case LoggedBytes::Status::Ok:
             break;
         case LoggedBytes::Status::Unreadable:
-            return "The log " + path + " cannot be read (" + read.error +
-                   "): the text of this message cannot be shown.";
+            return Problem(QT_TRANSLATE_NOOP("MessageDetail",
+                                             "The log %1 cannot be read (%2): the text of this "
+                                             "message cannot be shown."),
+                           path, read.error);
         case LoggedBytes::Status::Gone:
-            return "The text is no longer in the log: " + path + " now ends at byte " +
-                   Thousands(read.logSize) + ", before this message ends.";
+            return Problem(QT_TRANSLATE_NOOP("MessageDetail",
+                                             "The text is no longer in the log: %1 now ends at "
+                                             "byte %2, before this message ends."),
+                           path, Thousands(read.logSize));
         case LoggedBytes::Status::Replaced:
-            return "The text is no longer in the log: " + path +
-                   " holds other bytes there now (it was emptied or replaced since).";
+            return Problem(QT_TRANSLATE_NOOP("MessageDetail",
+                                             "The text is no longer in the log: %1 holds other "
+                                             "bytes there now (it was emptied or replaced since)."),
+                           path);
     }
     return std::string();
 }
@@ -408,9 +427,15 @@ DetailText BuildDetailText(std::string_view message, bool event, int firstNumber
     const BodyXml xml = CheckBodyXml(body, &problem);
     if (xml != BodyXml::WellFormed) {
         if (xml == BodyXml::Broken) {
-            detail.problem = "The XML body does not parse (" + problem + "): shown as it arrived.";
+            detail.problem =
+                Problem(QT_TRANSLATE_NOOP("MessageDetail",
+                                          "The XML body does not parse (%1): shown as it arrived."),
+                        problem);
         } else if (!body.empty() && !head.empty()) {
-            detail.problem = "The body is not XML: shown as it arrived.";
+            detail.problem =
+                ProblemText(
+                    QT_TRANSLATE_NOOP("MessageDetail", "The body is not XML: shown as it arrived."))
+                    .toStdString();
         }
         display.Append(body);
         display.Finish();

@@ -1,6 +1,7 @@
 #include "app/picture_loading.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -59,12 +60,14 @@ LoadedPicture LoadPicture(const PictureSource& source, QSize box) {
     if (loaded.filePath.isEmpty()) {
         std::string decoded;
         if (!DecodePictureText(source.base64, decoded)) {
-            loaded.problem = QStringLiteral("not enough memory to decode it");
+            loaded.problem =
+                QCoreApplication::translate("PictureLoading", "not enough memory to decode it");
             return loaded;
         }
         bytes = QByteArray::fromStdString(decoded);
         if (!path.isEmpty())
-            loaded.problem = QStringLiteral("its file is gone; decoded from the log");
+            loaded.problem = QCoreApplication::translate("PictureLoading",
+                                                         "its file is gone; decoded from the log");
     }
     loaded.bytes = bytes.size();
     QBuffer buffer(&bytes);
@@ -76,9 +79,11 @@ LoadedPicture LoadPicture(const PictureSource& source, QSize box) {
         reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio));
     loaded.image = reader.read();
     if (loaded.image.isNull()) {
-        loaded.problem = QStringLiteral("not an image: %1 bytes, beginning %2")
-                             .arg(Size(loaded.bytes),
-                                  bytes.isEmpty() ? QStringLiteral("(none)") : FirstBytes(bytes));
+        loaded.problem =
+            QCoreApplication::translate("PictureLoading", "not an image: %1 bytes, beginning %2")
+                .arg(Size(loaded.bytes),
+                     bytes.isEmpty() ? QCoreApplication::translate("PictureLoading", "(none)")
+                                     : FirstBytes(bytes));
         return loaded;
     }
     loaded.fullSize = size.isValid() ? size : loaded.image.size();
