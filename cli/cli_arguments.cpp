@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "cli/cli_language.h"
 #include "net/known_devices.h"
 #include "net/tls.h"
 #include "tessaly_version.h"
@@ -47,6 +48,7 @@ constexpr OptionRule kOptions[] = {
     {"tls", true, kNone, true},
     {"pin", true, kNone},
     {"insecure", true, kNone, true},
+    {"lang", true, kNone},
 };
 
 const OptionRule* FindOption(const std::string& name) {
@@ -236,6 +238,11 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
                 return out;
             }
             out.connection.trust.pin = value;
+        } else if (name == "lang") {
+            if (CliLanguage language; !ParseCliLanguage(value, language)) {
+                out.error = "--lang takes en or zh_CN, not \"" + value + "\"";
+                return out;
+            }
         } else if (name == "mode") {
             if (value == "short") {
                 out.mode = kConnShort;
@@ -384,6 +391,9 @@ std::string CliUsage() {
            "                      it); any other key is refused\n"
            "  --insecure          with --tls, accept any certificate (warns; only for a device\n"
            "                      you cannot check otherwise)\n"
+           "  --lang LANGUAGE     the language of the messages and this help: en or zh_CN\n"
+           "                      (default: the locale of LC_ALL, LC_MESSAGES or LANG); the\n"
+           "                      output that scripts read is never translated\n"
            "  --help, --version\n"
            "\n"
            "Passwords: every user of the machine can read a command line (ps, /proc), so\n"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "cli/cli_language.h"
 #include "session/connection_settings.h"
 
 // Exit statuses of tessaly-cli.
@@ -54,7 +55,8 @@ struct CliArguments {
     int seconds = -1;                // listen: receive time; -1 means until interrupted
     bool help = false;               // --help: print the usage and stop
     bool version = false;            // --version: print the version and stop
-    std::string error;               // not empty: what is wrong with the command line
+    CliLanguage language = CliLanguage::English;  // of --help; main sets it (ChooseCliLanguage)
+    std::string error;                            // not empty: what is wrong with the command line
 };
 
 // Reads the arguments that follow the program name. Options may stand before or after the

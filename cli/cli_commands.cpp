@@ -23,7 +23,7 @@ int RunCommand(const CliArguments& parsed, std::ostream& out, std::ostream& err,
         return kExitUsage;
     }
     if (args.help) {
-        out << CliUsage();
+        out << LocalizeUsage(CliUsage(), args.language);
         return kExitOk;
     }
     if (args.version) {

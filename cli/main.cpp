@@ -8,6 +8,7 @@
 
 #include "catalogue/program_folder.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_language.h"
 #include "request/http_post.h"
 
 namespace {
@@ -36,7 +37,18 @@ InterruptWait TakeInterruptsSynchronously() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const CliArguments parsed = ParseCliArguments(args, GetProgramFolder());
+    CliArguments parsed = ParseCliArguments(args, GetProgramFolder());
+    // The program's own messages on stderr in the chosen language; stdout carries what scripts
+    // read and stays as it is, but for --help.
+    parsed.language = ChooseCliLanguage(args, LocaleOfEnvironment());
+    LocalizingBuffer localized(std::cerr.rdbuf(), parsed.language);
+    std::streambuf* const plainErrors = std::cerr.rdbuf();
+    const bool translated = parsed.language != CliLanguage::English;
+    if (translated) {
+        std::cerr.rdbuf(&localized);
+        // Whole lines are translated: a flush after every insertion would cut them.
+        std::cerr.unsetf(std::ios::unitbuf);
+    }
 
     // Only listen waits for Ctrl-C itself; everywhere else it ends the program at once.
     InterruptWait interrupted = [](std::chrono::milliseconds wait) {
@@ -50,5 +62,10 @@ int main(int argc, char** argv) {
     const PasswordInput input{&std::cin, isatty(STDIN_FILENO) == 1};
     const int status = RunCommand(parsed, std::cout, std::cerr, interrupted, input);
     std::cout.flush();
+    if (translated) {
+        std::cerr.flush();
+        std::cerr.rdbuf(plainErrors);
+        std::cerr.setf(std::ios::unitbuf);
+    }
     return status;
 }
