@@ -18,18 +18,6 @@
 #include "request/long_request.h"
 #include "session/long_status.h"
 
-namespace {
-// The long strip's reason for a failed connect, in the window's language: the connect's own
-// reason when it gave one (libcurl's or the system's words), else the result's.
-std::string ConnectFailure(const ConnectionSettings& s, ConnectResult result,
-                           const std::string& reason) {
-    return CDorvik_LurvaneDlg::tr("connect to %1 failed: %2")
-        .arg(QString::fromStdString(s.ip + ":" + s.longPort),
-             reason.empty() ? CoreText(ConnectFailureText(result)) : QString::fromStdString(reason))
-        .toStdString();
-}
-}  // namespace
-
 void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string_view text) {
     relay->Post(text);
 }
@@ -48,9 +36,22 @@ void CDorvik_LurvaneDlg::ConnectLong() {
     SyncSettings();
     std::string reason;
     const ConnectResult result = m_session.ConnectLong(&reason);
-    m_strLongFailure = result == ConnectResult::Ok
-                           ? std::string()
-                           : ConnectFailure(m_session.Settings(), result, reason);
+    m_strLongFailure = result == ConnectResult::Ok ? std::string() : ConnectFailure(result, reason);
+    ShowConnectOutcome(result);
+}
+
+std::string CDorvik_LurvaneDlg::ConnectFailure(ConnectResult result,
+                                               const std::string& reason) const {
+    // The connect's own reason when it gave one (libcurl's or the system's words), else the
+    // result's, in the window's language.
+    const ConnectionSettings& s = m_session.Settings();
+    return tr("connect to %1 failed: %2")
+        .arg(QString::fromStdString(s.ip + ":" + s.longPort),
+             reason.empty() ? CoreText(ConnectFailureText(result)) : QString::fromStdString(reason))
+        .toStdString();
+}
+
+void CDorvik_LurvaneDlg::ShowConnectOutcome(ConnectResult result) {
     const QString message = CoreText(ConnectResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
@@ -150,27 +151,11 @@ void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
             StartLongSend(request);  // trusted now: connect again with the key pinned
             return;
         }
-        m_strLongFailure = ConnectFailure(s, outcome.connect, outcome.reason);
+        m_strLongFailure = ConnectFailure(outcome.connect, outcome.reason);
     }
     // The messages and the focus of a connect, then those of the send, as they always came.
-    if (outcome.connectTried) {
-        const QString message = CoreText(ConnectResultMessage(outcome.connect));
-        if (!message.isEmpty())
-            DialogSeam::information(this, message);
-        switch (ConnectResultFocus(outcome.connect)) {
-            case FocusField::User:
-                m_editUser->setFocus();
-                break;
-            case FocusField::Password:
-                m_editPassword->setFocus();
-                break;
-            case FocusField::Ip:
-                m_editIp->setFocus();
-                break;
-            case FocusField::None:
-                break;
-        }
-    }
+    if (outcome.connectTried)
+        ShowConnectOutcome(outcome.connect);
     if (outcome.send != SendResult::Ok && m_strLongFailure.empty())
         m_strLongFailure = (outcome.reason.empty()
                                 ? tr("send failed")
