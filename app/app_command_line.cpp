@@ -1,6 +1,7 @@
 #include "app/app_command_line.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "tessaly_version.h"
 
@@ -13,11 +14,22 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         QStringLiteral("Start a simulated device on free 127.0.0.1 ports and fill the IP, "
                        "ports and credentials in with its own, so everything can be tried "
                        "without a camera."));
+    const QCommandLineOption home(
+        QStringLiteral("home"),
+        QStringLiteral("Folder of protocol_short, protocol_long, ApiLog.txt and pic, used as it "
+                       "is. Default: the program's folder when it is writable and holds "
+                       "protocol_short and protocol_long (a build or an unpacked archive), else "
+                       "$XDG_DATA_HOME/tessaly (~/.local/share/tessaly), made on first start and "
+                       "filled with copies of the installed request folders; request files you "
+                       "edit or delete there stay so. The title bar names the folder when it is "
+                       "not the program's own."),
+        QStringLiteral("DIR"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and stop."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and stop."));
     parser.addOption(demo);
+    parser.addOption(home);
     parser.addOption(help);
     parser.addOption(version);
 
@@ -38,6 +50,14 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         return line;
     }
     line.demo = parser.isSet(demo);
+    line.home = parser.value(home);
+    if (parser.isSet(home) && !parser.isSet(help) && !parser.isSet(version) &&
+        !QFileInfo(line.home).isDir()) {
+        line.error = true;
+        line.text =
+            QStringLiteral("The home folder '%1' is not a folder.\n\n").arg(line.home) + usage;
+        return line;
+    }
     if (parser.isSet(help)) {
         line.help = true;
         line.text = usage;
@@ -46,4 +66,11 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         line.text = QStringLiteral("Tessaly %1\n").arg(QLatin1String(kTessalyVersion));
     }
     return line;
+}
+
+QString WindowCaption(const QString& base, const HomeChoice& home, const std::string& userHome) {
+    if (home.kind == HomeKind::Program)
+        return base;
+    return base + QStringLiteral(" \u2014 ") +
+           QString::fromStdString(ShortFolderName(home.folder, userHome));
 }

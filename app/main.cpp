@@ -1,3 +1,4 @@
+#include <QMessageBox>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -29,10 +30,20 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const HomeInputs where = HomeInputsFromEnvironment(line.home.toStdString());
+    const HomeChoice home = ChooseHomeFolder(where);
     const HttpLibrary http;
     int result = 0;
     {
         CDorvik_LurvaneApp app(argc, argv);
+        if (const HomePrepared prepared = PrepareHomeFolder(home);
+            prepared.status != HomeStatus::Ok) {
+            std::fprintf(stderr, "tessaly: %s\n", prepared.error.c_str());
+            // Started from a launcher, nobody reads stderr.
+            QMessageBox::critical(nullptr, QStringLiteral("Tessaly"),
+                                  QString::fromStdString(prepared.error));
+            return 1;
+        }
         std::unique_ptr<DemoDevice> demo;
         if (line.demo) {
             demo = std::make_unique<DemoDevice>();
@@ -44,7 +55,8 @@ int main(int argc, char** argv) {
             }
         }
         if (result == 0) {
-            result = app.InitInstance([&demo](CDorvik_LurvaneDlg& window) {
+            result = app.InitInstance(home.folder, [&](CDorvik_LurvaneDlg& window) {
+                window.setWindowTitle(WindowCaption(window.windowTitle(), home, where.userHome));
                 if (demo)
                     demo->FillWindow(window);
             });

@@ -38,7 +38,8 @@ int RunSend(const CliArguments& args, std::ostream& out, std::ostream& err);
 // written into the home folder; one line per received message goes to `out` (see
 // FormatMessageLine). Disconnects and closes the log on every way out. kExitFailed when a
 // file cannot be read, the connection fails, a send fails or an answer does not come in time;
-// an interruption is a clean end (kExitOk).
+// an interruption is a clean end (kExitOk). A relative file missing from the current folder
+// is read from the home folder when it is there.
 int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
               const InterruptWait& interrupted);
 

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <thread>
 
-#include "catalogue/program_folder.h"
+#include "catalogue/home_folder.h"
 #include "cli/cli_commands.h"
 #include "request/http_post.h"
 
@@ -36,7 +36,16 @@ InterruptWait TakeInterruptsSynchronously() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const CliArguments parsed = ParseCliArguments(args, GetProgramFolder());
+    const HomeChoice home = ChooseHomeFolder(HomeInputsFromEnvironment(std::string()));
+    const CliArguments parsed = ParseCliArguments(args, home.folder);
+    // The user's home folder is made and filled by a command, not by --help or a wrong line.
+    if (parsed.command != CliCommand::None && !parsed.given.home) {
+        const HomePrepared prepared = PrepareHomeFolder(home);
+        if (prepared.status != HomeStatus::Ok) {
+            std::cerr << "tessaly-cli: " << prepared.error << "\n";
+            return kExitFailed;
+        }
+    }
 
     // Only listen waits for Ctrl-C itself; everywhere else it ends the program at once.
     InterruptWait interrupted = [](std::chrono::milliseconds wait) {
