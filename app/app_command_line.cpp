@@ -24,12 +24,18 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
                        "edit or delete there stay so. The title bar names the folder when it is "
                        "not the program's own."),
         QStringLiteral("DIR"));
+    const QCommandLineOption openLog(
+        QStringLiteral("open-log"),
+        QStringLiteral("Open the event browser on a captured traffic log (ApiLog.txt): its "
+                       "messages are listed and its pictures decoded from the log itself."),
+        QStringLiteral("FILE"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and stop."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and stop."));
     parser.addOption(demo);
     parser.addOption(home);
+    parser.addOption(openLog);
     parser.addOption(help);
     parser.addOption(version);
 
@@ -58,6 +64,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
             QStringLiteral("The home folder '%1' is not a folder.\n\n").arg(line.home) + usage;
         return line;
     }
+    line.openLog = parser.value(openLog);
     if (parser.isSet(help)) {
         line.help = true;
         line.text = usage;

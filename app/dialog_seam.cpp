@@ -1,8 +1,10 @@
 #include "app/dialog_seam.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QUrl>
 #include <optional>
 #include <utility>
 
@@ -10,8 +12,11 @@ namespace {
 struct SeamState {
     bool answerMode = false;
     QString nextOpenFile;
+    QString nextFolder;
     std::optional<QString> nextText;
+    QString nextSaveFile;
     QStringList shown;
+    QStringList openedFolders;
 };
 
 SeamState& State() {
@@ -37,6 +42,32 @@ QString DialogSeam::openFile(QWidget* parent, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
 }
 
+QString DialogSeam::chooseFolder(QWidget* parent, const QString& title) {
+    if (State().answerMode) {
+        QString answer = State().nextFolder;
+        State().nextFolder.clear();
+        return answer;
+    }
+    return QFileDialog::getExistingDirectory(parent, title);
+}
+
+void DialogSeam::openFolder(QWidget* parent, const QString& path) {
+    (void)parent;
+    if (State().answerMode) {
+        State().openedFolders.append(path);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void DialogSeam::setNextFolder(const QString& path) {
+    State().nextFolder = path;
+}
+
+QStringList DialogSeam::openedFolders() {
+    return State().openedFolders;
+}
+
 bool DialogSeam::askText(QWidget* parent, const QString& label, QString& text) {
     if (State().answerMode) {
         const std::optional<QString> answer = std::exchange(State().nextText, std::nullopt);
@@ -54,6 +85,20 @@ bool DialogSeam::askText(QWidget* parent, const QString& label, QString& text) {
 
 void DialogSeam::setNextText(const QString& text) {
     State().nextText = text;
+}
+
+QString DialogSeam::saveFile(QWidget* parent, const QString& suggested) {
+    if (State().answerMode) {
+        QString answer = State().nextSaveFile;
+        State().nextSaveFile.clear();
+        return answer;
+    }
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save answer"), suggested,
+                                        QStringLiteral("XML (*.xml);;All files (*)"));
+}
+
+void DialogSeam::setNextSaveFile(const QString& path) {
+    State().nextSaveFile = path;
 }
 
 void DialogSeam::setAnswerMode(bool on) {

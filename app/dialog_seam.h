@@ -5,9 +5,9 @@
 
 class QWidget;
 
-// The one place where the window opens message boxes and the file dialog. In normal runs it
-// shows them modally; in answer mode (tests) nothing pops up: box texts are recorded and the
-// file dialog returns the answer set beforehand.
+// The one place where the window opens message boxes, file and folder dialogs and the desktop's
+// file browser. In normal runs it shows them; in answer mode (tests) nothing pops up: box texts
+// and folders shown are recorded and the dialogs return the answers set beforehand.
 class DialogSeam {
   public:
     // Shows a modal box with the text and an OK button (in answer mode: records the text).
@@ -18,10 +18,21 @@ class DialogSeam {
     // which is consumed; empty when none was set).
     static QString openFile(QWidget* parent, const QString& filter);
 
+    // Asks for a folder, titled `title`. Returns its path, or an empty text when the user
+    // cancels (in answer mode: the answer set by setNextFolder, consumed; empty when none).
+    static QString chooseFolder(QWidget* parent, const QString& title);
+
+    // Shows a folder in the desktop's file browser (in answer mode: records its path).
+    static void openFolder(QWidget* parent, const QString& path);
     // Asks for one line of text under `label`, starting with `text`, which receives the answer.
     // False when the user cancels (in answer mode: the next answer set by setNextText, which
     // is consumed; false when none was set).
     static bool askText(QWidget* parent, const QString& label, QString& text);
+
+    // Asks for a file to save to, offering `suggested` as its name. Returns the chosen full
+    // path, or an empty text when the user cancels (in answer mode: the next save answer,
+    // which is consumed; empty when none was set).
+    static QString saveFile(QWidget* parent, const QString& suggested);
 
     // Switches answer mode on or off; switching clears recorded texts and pending answers.
     static void setAnswerMode(bool on);
@@ -29,8 +40,16 @@ class DialogSeam {
     // The path that the next openFile returns in answer mode; an empty path means "cancel".
     static void setNextOpenFile(const QString& path);
 
+    // The folder that the next chooseFolder returns in answer mode; empty means "cancel".
+    static void setNextFolder(const QString& path);
+
+    // Folders openFolder was asked to show in answer mode, oldest first.
+    static QStringList openedFolders();
     // The answer of the next askText in answer mode.
     static void setNextText(const QString& text);
+
+    // The path that the next saveFile returns in answer mode; an empty path means "cancel".
+    static void setNextSaveFile(const QString& path);
 
     // Texts of the boxes shown in answer mode since the last clear, oldest first.
     static QStringList shownTexts();

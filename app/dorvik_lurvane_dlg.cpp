@@ -1,21 +1,31 @@
 #include "app/dorvik_lurvane_dlg.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTableWidget>
+#include <QTextBlock>
+#include <QTimer>
 
+#include "app/answer_box.h"
+#include "app/box_look.h"
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
 #include "app/display_form.h"
+#include "app/edit_tracker.h"
+#include "app/event_browser.h"
 #include "app/latest_text_relay.h"
 #include "app/request_text.h"
+#include "app/status_strip.h"
 #include "catalogue/builtin_interfaces.h"
 #include "request/long_request.h"
 #include "session/request_text.h"
@@ -28,25 +38,62 @@ constexpr int kResultRestMs = 250;
 const QString kChangeAccountCaption = QStringLiteral("Change IP/username/password");
 const QString kChangePortCaption = QStringLiteral("Change Port");
 const QString kChangeOkCaption = QStringLiteral("Change OK");
+
+// Said once, quietly, where an edited request is posted: libcurl writes the headers.
+const char kEditedShortNote[] =
+    "; edited request: its path and body were sent, libcurl wrote the headers";
 }  // namespace
 
+// The results of one short post, made on the transfer thread so that a large answer costs the
+// window's thread nothing but showing them.
+struct CDorvik_LurvaneDlg::ShortResult {
+    ShortPlan plan;
+    bool edited = false;
+    HttpOutcome outcome;
+    std::shared_ptr<const std::string> bytes;  // the answer's body, whole
+    QString shown;                             // its display form
+    bool shortened = false;
+    PairPane pane;
+    QString paneText;
+    std::unique_ptr<QTextDocument> paneDocument;  // paneText, made for the paired request box
+    std::string line;                             // the status strip's line
+};
+
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
-    : QDialog(parent), m_session(programFolder, &m_observer) {
+    : QDialog(parent),
+      m_traffic(programFolder, TrafficLogPath(programFolder)),
+      m_session(programFolder, &m_observer, m_traffic.Inbox()) {
     CreateControls();
     m_relay = new LatestTextRelay(this, kResultRestMs, kLongResponseBounds);
     m_observer.relay = m_relay;
-    connect(m_relay, &LatestTextRelay::delivered, m_editResult, &QPlainTextEdit::setPlainText);
+    m_observer.tally = &m_session.Tally();
+    connect(m_relay, &LatestTextRelay::delivered, this, [this](const QString& text) {
+        m_editResult->SetAnswer(m_relay->DeliveredBytes(), text, m_relay->DeliveredShortened());
+        m_editResult->SetSuggestedName(QStringLiteral("message.xml"));
+    });
 
     connect(m_comboModule, &QComboBox::activated, this, &CDorvik_LurvaneDlg::OnCbnSelchangeModule);
     connect(m_btnShortSend, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnShortSend);
     connect(m_listInterface, &QTableWidget::clicked, this,
             &CDorvik_LurvaneDlg::OnClickInterfaceList);
+    // Enter (activated) and a move of the current row by key do what a click does; a mouse
+    // press moves the row too, and its click follows.
+    connect(m_listInterface, &QTableWidget::activated, this,
+            &CDorvik_LurvaneDlg::OnClickInterfaceList);
+    connect(m_listInterface->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] {
+                if (QApplication::mouseButtons() == Qt::NoButton)
+                    OnClickInterfaceList();
+            });
     connect(m_editIp, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeIp);
     connect(m_btnPairSend, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnPairSend);
     connect(m_editUser, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
     connect(m_editPassword, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
     connect(m_editLongPort, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
     connect(m_btnLongSend, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnLongSend);
+    connect(m_btnEvents, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnEvents);
+    auto* events = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
+    connect(events, &QShortcut::activated, this, &CDorvik_LurvaneDlg::OnEvents);
     connect(m_btnSelectProtocol, &QPushButton::clicked, this,
             &CDorvik_LurvaneDlg::OnSelectProtocol);
     connect(m_radioLong, &QRadioButton::clicked, this, &CDorvik_LurvaneDlg::OnBnClickedLongConnect);
@@ -60,10 +107,27 @@ CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget
         m_devices.Reload();  // another window or program may have changed the list
         RebuildDevicesMenu();
     });
-    connect(m_editRequest, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_bSettingEditor)
-            m_bEditorPristine = false;
+    m_editorEdits = new EditTracker(m_editRequest);
+    m_pairEdits = new EditTracker(m_editPairRequest);
+    connect(m_editPairRequest, &QPlainTextEdit::textChanged, this,
+            &CDorvik_LurvaneDlg::UpdatePairSendEnabled);
+    connect(m_editResult, &AnswerBox::saveRequested, this,
+            [this] { OnSaveAnswer(ControlId::kResult); });
+    connect(m_editPairResult, &AnswerBox::saveRequested, this,
+            [this] { OnSaveAnswer(ControlId::kPairResult); });
+    m_editRequest->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_editRequest, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(m_editRequest->createStandardContextMenu(at));
+        menu->addSeparator();
+        QAction* curl = menu->addAction(QStringLiteral("Copy as curl"), this,
+                                        &CDorvik_LurvaneDlg::OnCopyAsCurl);
+        curl->setEnabled(!ShortCurlCommand().empty());
+        menu->exec(m_editRequest->viewport()->mapToGlobal(at));
     });
+    m_longStripTimer = new QTimer(this);
+    m_longStripTimer->setInterval(250);
+    connect(m_longStripTimer, &QTimer::timeout, this, &CDorvik_LurvaneDlg::UpdateLongStrip);
+    CreateShortcuts();
 
     // Initial states of the layout.
     for (QWidget* field :
@@ -104,10 +168,14 @@ void CDorvik_LurvaneDlg::OnDestroy() {
     if (m_bDestroyed)
         return;
     m_bDestroyed = true;
+    delete m_browser;  // before the rows it shows
+    m_browser = nullptr;
     DisconnectLong();
     m_session.CloseLog();
     if (m_shortThread.joinable())
         m_shortThread.join();
+    if (m_saveThread.joinable())
+        m_saveThread.join();
 }
 
 void CDorvik_LurvaneDlg::UpdateData(bool bSaveAndValidate) {
@@ -150,18 +218,41 @@ void CDorvik_LurvaneDlg::LockConnectionFields() {
     m_btnChangePort->setText(kChangePortCaption);
 }
 
+bool CDorvik_LurvaneDlg::RequestEditorPristine() const {
+    return m_editorEdits->Pristine();
+}
+
 std::string CDorvik_LurvaneDlg::RequestEditorBytes() const {
-    if (m_bEditorPristine)
+    if (RequestEditorPristine())
         return m_strEditorRequest;
     return EditedTextToRequestBytes(m_editRequest->toPlainText());
 }
 
 void CDorvik_LurvaneDlg::SetRequestEditorBytes(const std::string& bytes) {
-    m_bSettingEditor = true;
-    m_editRequest->setPlainText(BytesForDisplay(bytes));
-    m_bSettingEditor = false;
+    const QString shown = BytesForDisplay(bytes);
+    m_editorEdits->SetByTool(shown, [&] { m_lookRequest->SetText(shown); });
     m_strEditorRequest = bytes;
-    m_bEditorPristine = true;
+}
+
+void CDorvik_LurvaneDlg::SetPairRequestText(const std::string& bytes, const QString& shown) {
+    m_pairEdits->SetByTool(shown, [&] { m_lookPairRequest->SetText(shown); });
+    m_strPairRequest = bytes;
+    UpdatePairSendEnabled();
+}
+
+std::shared_ptr<const std::string> CDorvik_LurvaneDlg::AnswerBytes(int id) const {
+    const AnswerBox* box = AnswerBoxOf(id);
+    return box ? box->Bytes() : nullptr;
+}
+
+AnswerBox* CDorvik_LurvaneDlg::AnswerBoxOf(int id) const {
+    return id == ControlId::kResult       ? m_editResult
+           : id == ControlId::kPairResult ? m_editPairResult
+                                          : nullptr;
+}
+
+StatusStrip* CDorvik_LurvaneDlg::StripOf(int id) const {
+    return id == ControlId::kPairResult ? m_stripPairResult : m_stripResult;
 }
 
 // ---- Catalogue and module choice ----
@@ -220,6 +311,8 @@ void CDorvik_LurvaneDlg::OnBnClickedChangeAccount() {
     m_editUser->setEnabled(unlock);
     m_editPassword->setEnabled(unlock);
     m_btnChangeAccount->setText(unlock ? kChangeOkCaption : kChangeAccountCaption);
+    if (!unlock)
+        RefreshUneditedRequests();
 }
 
 void CDorvik_LurvaneDlg::OnBnClickedChangePort() {
@@ -227,14 +320,35 @@ void CDorvik_LurvaneDlg::OnBnClickedChangePort() {
     m_editLongPort->setEnabled(unlock);
     m_editShortPort->setEnabled(unlock);
     m_btnChangePort->setText(unlock ? kChangeOkCaption : kChangePortCaption);
+    if (!unlock)
+        RefreshUneditedRequests();
+}
+
+void CDorvik_LurvaneDlg::RefreshUneditedRequests() {
+    // "Change OK": requests that nobody edited get the Host and credentials of the fields.
+    SyncSettings();
+    const bool editorPristine = RequestEditorPristine();
+    if (editorPristine && m_editorSource == EditorSource::ShortChoice &&
+        m_session.RefreshChoice()) {
+        SetRequestEditorBytes(m_session.Choice().preview);
+    } else if (editorPristine && m_editorSource == EditorSource::LongFile) {
+        m_strIp = ControlText(ControlId::kIp);
+        PrepareLongRequest(SubscriptionInterfaceName(m_strProtocolFile));
+    }
+    if (m_pairEdits->Pristine() && m_bPairPaneEnabled) {
+        const std::string pair = m_session.PairRequest(BodyAfterBlankLine(m_strPairRequest));
+        if (!pair.empty())
+            SetPairRequestText(pair, BytesForDisplay(pair));
+    }
 }
 
 void CDorvik_LurvaneDlg::OnEnChangeIp() {
     DisconnectLong();
     SetRequestEditorBytes(std::string());
-    m_editResult->clear();
-    m_editPairRequest->clear();
-    m_editPairResult->clear();
+    m_editorSource = EditorSource::None;
+    m_editResult->ClearAnswer();
+    SetPairRequestText(std::string(), QString());
+    m_editPairResult->ClearAnswer();
     SetPairPaneEnabled(false);
     m_comboModule->setCurrentIndex(-1);
     m_listInterface->setRowCount(0);
@@ -243,6 +357,8 @@ void CDorvik_LurvaneDlg::OnEnChangeIp() {
 void CDorvik_LurvaneDlg::OnEnChangeAccount() {
     DisconnectLong();
 }
+
+void CDorvik_LurvaneDlg::CancelShortTransfer() {}
 
 // ---- Interface list and request files ----
 
@@ -265,11 +381,12 @@ void CDorvik_LurvaneDlg::OnClickInterfaceList() {
 void CDorvik_LurvaneDlg::ClickInShortMode(const std::string& itemText) {
     SyncSettings();
     const ShortRequest& request = m_session.Choose(itemText);
-    m_editResult->clear();
-    m_editPairRequest->clear();
-    m_editPairResult->clear();
+    m_editResult->ClearAnswer();
+    SetPairRequestText(std::string(), QString());
+    m_editPairResult->ClearAnswer();
     SetPairPaneEnabled(false);
     SetRequestEditorBytes(request.preview);
+    m_editorSource = EditorSource::ShortChoice;
 }
 
 void CDorvik_LurvaneDlg::ClickInLongMode(const std::string& itemText) {
@@ -293,6 +410,7 @@ void CDorvik_LurvaneDlg::PrepareLongRequest(const std::string& name) {
     if (m_session.PrepareLongRequest(m_strProtocolFile, m_strIp, name, request) ==
         PrepareResult::Ok) {
         SetRequestEditorBytes(request);
+        m_editorSource = EditorSource::LongFile;
     }
 }
 
@@ -311,14 +429,21 @@ void CDorvik_LurvaneDlg::SetPairPaneEnabled(bool enabled) {
     m_bPairPaneEnabled = enabled;
     m_editPairRequest->setEnabled(enabled);
     m_editPairResult->setEnabled(enabled);
-    m_btnPairSend->setEnabled(enabled && !m_bShortBusy);
+    UpdatePairSendEnabled();
+}
+
+void CDorvik_LurvaneDlg::UpdatePairSendEnabled() {
+    // The pane's Send posts the path of the pane's request line: without one there is none.
+    const bool requestLine =
+        m_editPairRequest->document()->firstBlock().text().startsWith(QLatin1String("POST /"));
+    m_btnPairSend->setEnabled(m_bPairPaneEnabled && !m_bShortBusy && requestLine);
 }
 
 void CDorvik_LurvaneDlg::SetShortBusy(bool busy) {
     m_bShortBusy = busy;
     m_labelStatus->setText(busy ? QStringLiteral("Sending request...") : QString());
     m_btnShortSend->setEnabled(!busy && m_radioShort->isChecked());
-    m_btnPairSend->setEnabled(!busy && m_bPairPaneEnabled);
+    UpdatePairSendEnabled();
 }
 
 void CDorvik_LurvaneDlg::OnShortSend() {
@@ -326,17 +451,31 @@ void CDorvik_LurvaneDlg::OnShortSend() {
         return;
     LockConnectionFields();
     DisconnectLong();
-    m_editPairRequest->clear();
+    SetPairRequestText(std::string(), QString());
     SyncSettings();
-    std::optional<ShortPlan> plan = m_session.PlanShortSend();
-    if (!plan) {
-        DialogSeam::information(this, QString::fromUtf8(kSelectInterfaceText));
+    // While the editor holds what the tool put there the stored request goes out as it always
+    // did; an edited one is posted with the path and body it shows.
+    ShortPlanResult planned;
+    const bool edited = !RequestEditorPristine();
+    if (!edited) {
+        if (std::optional<ShortPlan> plan = m_session.PlanShortSend()) {
+            planned.status = ShortPlanStatus::Ok;
+            planned.plan = std::move(*plan);
+        }
+    } else {
+        planned = m_session.PlanEditedShortSend(RequestEditorBytes());
+    }
+    if (planned.status != ShortPlanStatus::Ok) {
+        DialogSeam::information(
+            this,
+            QString::fromUtf8(planned.status == ShortPlanStatus::NoInterface ? kSelectInterfaceText
+                                                                             : kNoRequestLineText));
         return;
     }
-    m_editPairRequest->clear();
-    m_editPairResult->clear();
-    m_editResult->clear();
-    StartShortTransfer(std::move(*plan));
+    SetPairRequestText(std::string(), QString());
+    m_editPairResult->ClearAnswer();
+    m_editResult->ClearAnswer();
+    StartShortTransfer(std::move(planned.plan), edited);
 }
 
 void CDorvik_LurvaneDlg::OnPairSend() {
@@ -349,46 +488,92 @@ void CDorvik_LurvaneDlg::OnPairSend() {
         DialogSeam::information(this, QString::fromUtf8(kSelectInterfaceText));
         return;
     }
-    m_editPairResult->clear();
-    StartShortTransfer(std::move(*plan));
+    m_editPairResult->ClearAnswer();
+    StartShortTransfer(std::move(*plan), false);
 }
 
-void CDorvik_LurvaneDlg::StartShortTransfer(ShortPlan plan) {
+std::string CDorvik_LurvaneDlg::ShortCurlCommand() {
+    if (!m_radioShort->isChecked())
+        return std::string();
+    SyncSettings();
+    if (RequestEditorPristine()) {
+        const std::optional<ShortPlan> plan = m_session.PlanShortSend();
+        return plan ? ::ShortCurlCommand(*plan) : std::string();
+    }
+    const ShortPlanResult planned = m_session.PlanEditedShortSend(RequestEditorBytes());
+    return planned.status == ShortPlanStatus::Ok ? ::ShortCurlCommand(planned.plan) : std::string();
+}
+
+void CDorvik_LurvaneDlg::StartShortTransfer(ShortPlan plan, bool edited) {
     // The plan holds the controls' texts as read now; the post runs on its own thread so the
     // window keeps painting.
     if (m_shortThread.joinable())
         m_shortThread.join();
     SetShortBusy(true);
-    m_shortThread = std::thread([this, plan = std::move(plan)] {
-        HttpOutcome outcome = PostShort(plan);
-        // The box's text is made here, so a very large answer costs the window nothing.
-        QString shown = DisplayForm(outcome.body, kShortAnswerBounds);
-        QMetaObject::invokeMethod(
-            this,
-            [this, plan, outcome = std::move(outcome), shown = std::move(shown)] {
-                FinishShortTransfer(plan, outcome, shown);
-            },
-            Qt::QueuedConnection);
-    });
+    StatusStrip* strip = StripOf(plan.pair ? ControlId::kPairResult : ControlId::kResult);
+    strip->setText(
+        QStringLiteral("Sending to ") +
+        QString::fromStdString(ShortPostUrl(plan.settings.ip, plan.settings.shortPort, plan.path)) +
+        QStringLiteral(" ..."));
+    if (!plan.pair) {
+        m_bLongStrip = false;
+        m_longStripTimer->stop();
+    }
+    auto result = std::make_shared<ShortResult>();
+    result->plan = std::move(plan);
+    result->edited = edited;
+    m_shortThread =
+        std::thread([this, result, look = m_lookPairRequest->Look(), window = thread()]() mutable {
+            ShortResult& r = *result;
+            r.outcome = PostShort(r.plan);
+            // Everything that grows with the answer is made here: the box's display form and the
+            // paired pane's request.
+            r.shown = DisplayForm(r.outcome.body, kShortAnswerBounds);
+            r.shortened = !FitsDisplayBounds(r.outcome.body, kShortAnswerBounds);
+            r.pane = PairPaneAfter(r.plan, r.outcome);
+            r.paneText = BytesForDisplay(r.pane.request);
+            if (r.pane.open) {
+                // A body of megabytes takes longer to lay into a document than a window may wait.
+                r.paneDocument = BoxLook::MakeDocument(r.paneText, look);
+                r.paneDocument->moveToThread(window);
+            }
+            r.line = ShortOutcomeLine(r.outcome);
+            if (r.edited)
+                r.line += kEditedShortNote;
+            r.bytes = std::make_shared<const std::string>(std::move(r.outcome.body));
+            r.outcome.body.clear();
+            // The window's thread holds the last reference: the document goes where it lives.
+            QMetaObject::invokeMethod(
+                this, [this, result = std::move(result)] { FinishShortTransfer(*result); },
+                Qt::QueuedConnection);
+        });
 }
 
-void CDorvik_LurvaneDlg::FinishShortTransfer(const ShortPlan& plan, const HttpOutcome& outcome,
-                                             const QString& shown) {
+void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
     if (m_shortThread.joinable())
         m_shortThread.join();
     SetShortBusy(false);
-    if (!outcome.completed)
+    const ShortPlan& plan = result.plan;
+    if (!result.outcome.completed)
         DialogSeam::information(this, QString::fromUtf8(kShortSendFailText));
-    else if (outcome.status != 401)  // the device knows the user: worth remembering
+    else if (result.outcome.status != 401)  // the device knows the user: worth remembering
         RememberDevice(plan.settings);
-    if (plan.pair) {
-        m_editPairResult->setPlainText(shown);
-    } else {
-        m_editResult->setPlainText(shown);
-        const PairPane pane = m_session.FinishShortSend(plan, outcome);
-        if (pane.open) {
+    AnswerBox* box = plan.pair ? m_editPairResult : m_editResult;
+    box->SetAnswer(result.bytes, result.shown, result.shortened);
+    QString name = QString::fromStdString(plan.path);
+    box->SetSuggestedName(name.replace(QLatin1Char('/'), QLatin1Char('_')) +
+                          QStringLiteral(".xml"));
+    StripOf(plan.pair ? ControlId::kPairResult : ControlId::kResult)
+        ->setText(QString::fromStdString(result.line));
+    if (!plan.pair) {
+        m_session.RecordShortSend(plan, result.outcome);
+        if (result.pane.open) {
             SetPairPaneEnabled(true);
-            m_editPairRequest->setPlainText(BytesForDisplay(pane.request));
+            m_pairEdits->SetByTool(result.paneText, [&] {
+                m_lookPairRequest->AdoptDocument(std::move(result.paneDocument), result.paneText);
+            });
+            m_strPairRequest = std::move(result.pane.request);
+            UpdatePairSendEnabled();
         }
     }
     emit shortSendFinished();

@@ -6,12 +6,16 @@
 #include <string>
 #include <thread>
 
+#include "app/live_traffic.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/program_folder.h"
 #include "devices/device_list.h"
 #include "receive/receive_observer.h"
 #include "session/device_session.h"
 
+class AnswerBox;
+class BoxLook;
+class EditTracker;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
@@ -21,8 +25,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class EventBrowser;
 class QToolButton;
+class QTimer;
 class LatestTextRelay;
+class StatusStrip;
 struct HttpOutcome;
 struct KeychainResult;
 struct ShortPlan;
@@ -30,7 +37,14 @@ struct ShortPlan;
 // The one window of the tool. Its device session (session/) holds the catalogue, the stored
 // parts of the last short-mode request and the long connection; the handlers read the
 // controls, call the session and show the outcome. Controls carry their numeric ids as object
-// names (see app/control_ids.h).
+// names (see app/control_ids.h); controls without an id carry descriptive names
+// ("resultStatus", "pairResultStatus", "findBar", "findText").
+//
+// Keys: Enter presses only a button that has the focus (in the interface list it loads the
+// request, as a click does); Ctrl+Enter sends in the current mode, Ctrl+Shift+Enter sends the
+// paired pane; Ctrl+F finds text in the focused box; Ctrl+S saves the answer of the focused
+// pane; Escape cancels a running short transfer and never closes the window (Ctrl+Q and the
+// title bar do).
 class CDorvik_LurvaneDlg : public QDialog {
     Q_OBJECT
   public:
@@ -51,10 +65,15 @@ class CDorvik_LurvaneDlg : public QDialog {
     // both "change" toggles.
     void LockConnectionFields();
 
-    // The bytes that "Long connect send" transmits: the request the tool put into the editor,
-    // byte for byte, while the user has not edited it since; after an edit, the editor's text
-    // as UTF-8 with every line end as CR LF.
+    // The editor's request: the bytes the tool put into the editor, byte for byte, while the
+    // user has not edited it since; after an edit, the editor's text as UTF-8 with every line
+    // end as CR LF. "Long connect send" transmits them (an edited request with its
+    // Content-Length made true, see WithTrueContentLength); "Short connect send" posts the
+    // stored request while they are the tool's, else the path and body they hold.
     std::string RequestEditorBytes() const;
+
+    // True while the editor holds exactly what the tool put there.
+    bool RequestEditorPristine() const;
 
     // Shows bytes in the request editor (decoded for display) and remembers them as its
     // request bytes until the user edits the editor.
@@ -81,6 +100,18 @@ class CDorvik_LurvaneDlg : public QDialog {
     const Catalogue& GetCatalogue() const { return m_session.GetCatalogue(); }
     // True from the start of a short or paired send until its outcome has been shown.
     bool ShortSendInProgress() const { return m_bShortBusy; }
+    // The whole answer the response box with this id (1001 or 1011) shows; null when none.
+    std::shared_ptr<const std::string> AnswerBytes(int id) const;
+    // The curl command line of the request "Short connect send" would post now; "" when it
+    // would post nothing (see OnShortSend) or the window is not in short mode.
+    std::string ShortCurlCommand();
+
+    // The event browser, made when first opened ("Events", Ctrl+E); null before.
+    EventBrowser* Browser() const { return m_browser; }
+    // Every message of the long connection since the window was made.
+    LiveTraffic& Traffic() { return m_traffic; }
+    // Opens the event browser on the messages of a captured log (tessaly --open-log FILE).
+    void OpenLogInBrowser(const QString& path);
 
   public slots:
     void OnCbnSelchangeModule();
@@ -95,12 +126,44 @@ class CDorvik_LurvaneDlg : public QDialog {
     void OnBnClickedChangePort();
     void OnEnChangeIp();
     void OnEnChangeAccount();
+    // Shows the event browser (made on first use) beside the window.
+    void OnEvents();
+    // Stops a running short transfer (Escape). The post cannot be interrupted yet: it runs to
+    // its end or its time limits (request/http_post.h), so this does nothing visible so far.
+    void CancelShortTransfer();
+    // Saves the whole answer of a response box (1001 or 1011) to a file the user chooses.
+    void OnSaveAnswer(int id);
+    // Shows the find bar for the box with this id (1001, 1008, 1009 or 1011).
+    void OnFind(int id);
+    // Puts the curl command line of the short request on the clipboard (nothing when none).
+    void OnCopyAsCurl();
 
   signals:
     // Emitted on the window's thread once the outcome of a short or paired send is shown.
     void shortSendFinished();
+    // Emitted on the window's thread once a save has ended: ok false after a failure, which
+    // was also reported in a message box.
+    void answerSaved(const QString& path, bool ok);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // What the editor shows while nobody has edited it.
+    enum class EditorSource { None, ShortChoice, LongFile };
+    // The results of one short post, made on the transfer thread.
+    struct ShortResult;
+
+    void CreateShortcuts();
+    void CreateFindBar();
+    void FindNext(bool backwards);
+    void RefreshUneditedRequests();
+    void UpdatePairSendEnabled();
+    void UpdateLongStrip();
+    void ShowLongStrip();
+    void SetPairRequestText(const std::string& bytes, const QString& shown);
+    AnswerBox* AnswerBoxOf(int id) const;
+    StatusStrip* StripOf(int id) const;
     void CreateControls();
     void OnInitDialog();
     void OnDestroy();
@@ -111,9 +174,8 @@ class CDorvik_LurvaneDlg : public QDialog {
     std::string ServerAddressCopy() const;
     // Copies the connection fields into the session's settings.
     void SyncSettings();
-    void StartShortTransfer(ShortPlan plan);
-    void FinishShortTransfer(const ShortPlan& plan, const HttpOutcome& outcome,
-                             const QString& shown);
+    void StartShortTransfer(ShortPlan plan, bool edited);
+    void FinishShortTransfer(ShortResult& result);
     void SetShortBusy(bool busy);
     void SetPairPaneEnabled(bool enabled);
     std::string ControlText(int id) const;
@@ -136,17 +198,18 @@ class CDorvik_LurvaneDlg : public QDialog {
 
     // Controls.
     QComboBox* m_comboModule = nullptr;           // 1000
-    QPlainTextEdit* m_editResult = nullptr;       // 1001
+    AnswerBox* m_editResult = nullptr;            // 1001
     QPushButton* m_btnShortSend = nullptr;        // 1002
     QTableWidget* m_listInterface = nullptr;      // 1004
     QLineEdit* m_editIp = nullptr;                // 1007
     QPlainTextEdit* m_editRequest = nullptr;      // 1008
     QPlainTextEdit* m_editPairRequest = nullptr;  // 1009
     QPushButton* m_btnPairSend = nullptr;         // 1010
-    QPlainTextEdit* m_editPairResult = nullptr;   // 1011
+    AnswerBox* m_editPairResult = nullptr;        // 1011
     QLineEdit* m_editUser = nullptr;              // 1016
     QLineEdit* m_editPassword = nullptr;          // 1017
     QPushButton* m_btnLongSend = nullptr;         // 1020
+    QPushButton* m_btnEvents = nullptr;           // "events": opens the event browser
     QPushButton* m_btnSelectProtocol = nullptr;   // 1021
     QRadioButton* m_radioLong = nullptr;          // 1023
     QLineEdit* m_editLongPort = nullptr;          // 1024
@@ -157,8 +220,17 @@ class CDorvik_LurvaneDlg : public QDialog {
     QButtonGroup* m_groupMode = nullptr;
     QToolButton* m_btnDevices = nullptr;  // "Devices", beside the IP field
     QMenu* m_menuDevices = nullptr;
-    QLabel* m_labelDeviceStatus = nullptr;  // see ShowDeviceStatus
-    QLabel* m_labelStatus = nullptr;        // "Sending request..." while a post runs
+    QLabel* m_labelDeviceStatus = nullptr;     // see ShowDeviceStatus
+    QLabel* m_labelStatus = nullptr;           // "Sending request..." while a post runs
+    StatusStrip* m_stripResult = nullptr;      // under 1001: short outcome or long state
+    StatusStrip* m_stripPairResult = nullptr;  // under 1011: the paired send's outcome
+    BoxLook* m_lookRequest = nullptr;          // 1008
+    BoxLook* m_lookPairRequest = nullptr;      // 1009
+    QWidget* m_findBar = nullptr;
+    QLineEdit* m_editFind = nullptr;
+    QLabel* m_labelFound = nullptr;
+    QPlainTextEdit* m_findTarget = nullptr;  // the box the find bar searches
+    QTimer* m_longStripTimer = nullptr;
 
     // State of the window's own; the rest lives in the session (below).
     std::string m_strIp;
@@ -166,13 +238,22 @@ class CDorvik_LurvaneDlg : public QDialog {
     int m_nConnMode = 0;
     std::string m_strModule;
 
-    // The request editor's bytes as the tool put them there, valid while m_bEditorPristine.
+    // The request editor's bytes as the tool put them there, valid while it is not edited.
     std::string m_strEditorRequest;
-    bool m_bEditorPristine = true;
-    bool m_bSettingEditor = false;
+    EditTracker* m_editorEdits = nullptr;
+    EditorSource m_editorSource = EditorSource::None;
+    // The paired pane's request as the tool put it, valid while it is not edited.
+    std::string m_strPairRequest;
+    EditTracker* m_pairEdits = nullptr;
+
+    // The long connection's strip: shown under 1001 from a long send until a short send, with
+    // the reason of the last failed connect or send ("" none).
+    bool m_bLongStrip = false;
+    std::string m_strLongFailure;
 
     // The short connection's transfer thread and its state (window thread only).
     std::thread m_shortThread;
+    std::thread m_saveThread;
     bool m_bShortBusy = false;
     bool m_bPairPaneEnabled = false;  // what the paired pane shows once no post runs
 
@@ -185,15 +266,22 @@ class CDorvik_LurvaneDlg : public QDialog {
 
     bool m_bDestroyed = false;
     LatestTextRelay* m_relay = nullptr;
+    EventBrowser* m_browser = nullptr;  // a child window, made on first use
 
     // The receive thread's results reach the window through this observer: the response box
     // text goes to the relay, which never waits for the window's thread.
     class RelayObserver : public ReceiveObserver {
       public:
         void OnResponseText(std::string_view text) override;
+        void OnMessage(const MessageReport& report) override;
+        void OnRead(std::size_t asked, long result) override;
         LatestTextRelay* relay = nullptr;  // set before anything connects
+        ReceiveTally* tally = nullptr;     // set before anything connects
     };
     RelayObserver m_observer;  // declared before the session, which it outlives
+    // Every message of the long connection since the start, for the event browser; declared
+    // before the session, which fills it.
+    LiveTraffic m_traffic;
 
     // The device session, and the window's names for the stored parts of the last short-mode
     // click, which the session keeps.

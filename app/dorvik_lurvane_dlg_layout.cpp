@@ -13,13 +13,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/answer_box.h"
+#include "app/box_look.h"
 #include "app/control_ids.h"
 #include "app/dialog_units.h"
 #include "app/dorvik_lurvane_dlg.h"
+#include "app/status_strip.h"
 
 namespace {
 // Size of the window in dialog units.
@@ -45,22 +49,31 @@ QPushButton* MakeButton(QWidget* parent, int id, const QString& caption) {
     return button;
 }
 
-// A multi-line box with a vertical scroll bar. Lines wrap at any character rather than at
-// word boundaries: pushed events carry lines of hundreds of kilobytes without a space, which
-// word wrapping would take minutes to lay out.
-QPlainTextEdit* MakeTextBox(QWidget* parent, int id, bool readOnly) {
-    auto* box = new QPlainTextEdit(parent);
+// A multi-line box with a vertical scroll bar, wrapped to its width. Its look (font,
+// highlighting, where lines wrap) is the BoxLook's.
+template <class Box>
+Box* MakeTextBox(QWidget* parent, int id, const QString& tip) {
+    auto* box = new Box(parent);
     box->setObjectName(ControlName(id));
     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    box->setWordWrapMode(QTextOption::WrapAnywhere);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Requests and answers indent with tabs: four characters keep nested XML on screen.
-    box->setTabStopDistance(4 * QFontMetricsF(box->font()).averageCharWidth());
-    box->setReadOnly(readOnly);
-    if (readOnly)
-        box->setUndoRedoEnabled(false);
+    box->setToolTip(tip);
     return box;
+}
+
+StatusStrip* MakeStrip(QWidget* parent, const QString& name) {
+    auto* strip = new StatusStrip(parent);
+    strip->setObjectName(name);
+    return strip;
+}
+
+// A column of the splitter: a widget holding the layout, without margins of its own.
+QWidget* Column(QWidget* parent, QLayout* layout) {
+    auto* column = new QWidget(parent);
+    layout->setContentsMargins(0, 0, 0, 0);
+    column->setLayout(layout);
+    return column;
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& text) {
@@ -69,10 +82,14 @@ QLabel* MakeLabel(QWidget* parent, const QString& text) {
 }  // namespace
 
 void CDorvik_LurvaneDlg::CreateControls() {
-    setFixedSize(DialogUnitsToPixels(font(), kWidthUnits, kHeightUnits));
+    // It starts at its designed size and may grow; the text boxes take the extra space.
+    const QSize start = DialogUnitsToPixels(font(), kWidthUnits, kHeightUnits);
+    setMinimumSize(start);
+    resize(start);
+    setSizeGripEnabled(true);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
     // Top row: IP, user name, password and their toggle.
     m_editIp = MakeLine(this, ControlId::kIp);
@@ -159,6 +176,9 @@ void CDorvik_LurvaneDlg::CreateControls() {
     m_listInterface->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_listInterface->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_listInterface->setMinimumWidth(kInterfaceColumnWidth + 24);
+    m_listInterface->setTabKeyNavigation(false);  // Tab leaves the list
+    m_listInterface->setToolTip(
+        QStringLiteral("Click, Enter or the arrow keys load the request into the editor"));
 
     auto* left = new QVBoxLayout;
     left->addLayout(ports);
@@ -166,18 +186,46 @@ void CDorvik_LurvaneDlg::CreateControls() {
     left->addLayout(modules);
     left->addWidget(m_listInterface, 1);
 
-    // Centre column: request editor, send buttons, response box.
-    m_editRequest = MakeTextBox(this, ControlId::kRequest, false);
+    // The two panes sit in a splitter, so that either can be made wider.
+    auto* panes = new QSplitter(Qt::Horizontal, this);
+    panes->setObjectName(QStringLiteral("panes"));
+    panes->setChildrenCollapsible(false);
+
+    // Centre column: request editor, send buttons, response box and its status strip.
+    m_editRequest = MakeTextBox<QPlainTextEdit>(
+        this, ControlId::kRequest,
+        QStringLiteral("The request. Short connect send posts the path of its first line and "
+                       "the body after its blank line; libcurl writes the headers and the "
+                       "authentication. Long connect send sends it as it stands, with a true "
+                       "Content-Length.\nCtrl+Enter sends, Ctrl+F finds; right-click: Copy as "
+                       "curl"));
+    m_lookRequest = new BoxLook(m_editRequest);
     m_btnSelectProtocol =
         MakeButton(this, ControlId::kSelectProtocol, QStringLiteral("Select Protocol"));
     m_btnLongSend = MakeButton(this, ControlId::kLongSend, QStringLiteral("Long connect send"));
+    m_btnLongSend->setToolTip(
+        QStringLiteral("Send the editor's request on the long connection "
+                       "(Ctrl+Enter in long mode)"));
     m_btnShortSend = MakeButton(this, ControlId::kShortSend, QStringLiteral("Short connect send"));
+    m_btnEvents = new QPushButton(QStringLiteral("Events"), this);
+    m_btnEvents->setObjectName(QStringLiteral("events"));
+    m_btnEvents->setAutoDefault(false);
+    m_btnEvents->setToolTip(
+        QStringLiteral("Every message of the long connection, with its pictures (Ctrl+E)"));
+    m_btnShortSend->setToolTip(
+        QStringLiteral("Post the editor's request on a short connection "
+                       "(Ctrl+Enter in short mode; Escape cancels)"));
     m_labelStatus = new QLabel(this);
     m_labelStatus->setObjectName(QStringLiteral("status"));
-    m_editResult = MakeTextBox(this, ControlId::kResult, true);
+    const QString answerTip = QStringLiteral(
+        "Ctrl+F finds, Ctrl+S saves the whole answer; a shortened answer is "
+        "copied whole");
+    m_editResult = MakeTextBox<AnswerBox>(this, ControlId::kResult, answerTip);
+    m_stripResult = MakeStrip(this, QStringLiteral("resultStatus"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_btnSelectProtocol);
     buttons->addWidget(m_btnLongSend);
+    buttons->addWidget(m_btnEvents);
     buttons->addWidget(m_btnShortSend);
     buttons->addWidget(m_labelStatus, 1);
     auto* centre = new QVBoxLayout;
@@ -185,12 +233,18 @@ void CDorvik_LurvaneDlg::CreateControls() {
     centre->addLayout(buttons);
     centre->addWidget(MakeLabel(this, QStringLiteral("Command response results:")));
     centre->addWidget(m_editResult, 1);
+    centre->addWidget(m_stripResult);
 
     // Right column: the paired interface's pane.
-    m_editPairRequest = MakeTextBox(this, ControlId::kPairRequest, false);
+    m_editPairRequest = MakeTextBox<QPlainTextEdit>(
+        this, ControlId::kPairRequest,
+        QStringLiteral("The paired interface's request: Send posts the path of its first line "
+                       "and the body after its blank line (Ctrl+Shift+Enter)"));
+    m_lookPairRequest = new BoxLook(m_editPairRequest);
     m_btnPairSend = MakeButton(this, ControlId::kPairSend, QStringLiteral("Send"));
-    m_btnPairSend->setDefault(true);
-    m_editPairResult = MakeTextBox(this, ControlId::kPairResult, true);
+    m_btnPairSend->setToolTip(QStringLiteral("Post the paired request (Ctrl+Shift+Enter)"));
+    m_editPairResult = MakeTextBox<AnswerBox>(this, ControlId::kPairResult, answerTip);
+    m_stripPairResult = MakeStrip(this, QStringLiteral("pairResultStatus"));
     auto* pairButtons = new QHBoxLayout;
     pairButtons->addWidget(m_btnPairSend);
     pairButtons->addStretch();
@@ -199,14 +253,23 @@ void CDorvik_LurvaneDlg::CreateControls() {
     right->addLayout(pairButtons);
     right->addWidget(MakeLabel(this, QStringLiteral("Command response results:")));
     right->addWidget(m_editPairResult, 1);
+    right->addWidget(m_stripPairResult);
+
+    panes->addWidget(Column(panes, centre));
+    panes->addWidget(Column(panes, right));
+    panes->setStretchFactor(0, 1);
+    panes->setStretchFactor(1, 1);
+    panes->setSizes({1 << 20, 1 << 20});  // equal halves, as the columns were before
 
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 0);
-    columns->addLayout(centre, 1);
-    columns->addLayout(right, 1);
+    columns->addWidget(panes, 1);
+
+    CreateFindBar();
 
     auto* whole = new QVBoxLayout(this);
     whole->addLayout(top);
     whole->addWidget(rule);
     whole->addLayout(columns, 1);
+    whole->addWidget(m_findBar);
 }

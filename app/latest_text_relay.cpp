@@ -7,10 +7,14 @@ LatestTextRelay::LatestTextRelay(QObject* parent, int restMs, DisplayBounds boun
 
 void LatestTextRelay::Post(std::string_view bytes) {
     QString text = DisplayForm(bytes, m_bounds);
+    const bool shortened = !FitsDisplayBounds(bytes, m_bounds);
+    auto whole = std::make_shared<const std::string>(bytes);
     bool post = false;
     {
         std::lock_guard<std::mutex> hold(m_mutex);
         m_strLatest.swap(text);
+        m_latestBytes.swap(whole);
+        m_bLatestShortened = shortened;
         if (!m_bPending) {
             m_bPending = true;
             post = true;
@@ -30,6 +34,8 @@ void LatestTextRelay::Deliver() {
     {
         std::lock_guard<std::mutex> hold(m_mutex);
         text.swap(m_strLatest);
+        m_delivered = std::move(m_latestBytes);
+        m_bDeliveredShortened = m_bLatestShortened;
         m_bPending = false;
     }
     ++m_nDeliveries;

@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
                 window.setWindowTitle(WindowCaption(window.windowTitle(), home, where.userHome));
                 if (demo)
                     demo->FillWindow(window);
+                if (!line.openLog.isEmpty())
+                    window.OpenLogInBrowser(line.openLog);
             });
         }
     }

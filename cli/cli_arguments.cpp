@@ -12,30 +12,41 @@
 
 namespace {
 
+// The bit of a command in OptionRule::commands.
+constexpr unsigned Only(CliCommand command) {
+    return 1u << static_cast<unsigned>(command);
+}
+constexpr unsigned kNone = 0;
+
 // Which commands take an option; common options are taken by all of them.
 struct OptionRule {
     const char* name;
     bool common;
-    CliCommand only;    // the one command that takes it when not common
-    bool flag = false;  // takes no value ("--tls")
+    unsigned commands;  // the commands that take it when not common (Only(...))
+    bool flag = false;  // takes no value ("--tls", "--json")
 };
 
 constexpr OptionRule kOptions[] = {
-    {"ip", true, CliCommand::None},
-    {"user", true, CliCommand::None},
-    {"password", true, CliCommand::None},
-    {"long-port", true, CliCommand::None},
-    {"short-port", true, CliCommand::None},
-    {"home", true, CliCommand::None},
-    {"password-file", true, CliCommand::None},
-    {"device", true, CliCommand::None},
-    {"mode", false, CliCommand::Catalogue},
-    {"body-file", false, CliCommand::Send},
-    {"then", false, CliCommand::Listen},
-    {"seconds", false, CliCommand::Listen},
-    {"tls", true, CliCommand::None, true},
-    {"pin", true, CliCommand::None},
-    {"insecure", true, CliCommand::None, true},
+    {"ip", true, kNone},
+    {"user", true, kNone},
+    {"password", true, kNone},
+    {"long-port", true, kNone},
+    {"short-port", true, kNone},
+    {"home", true, kNone},
+    {"password-file", true, kNone},
+    {"device", true, kNone},
+    {"mode", false, Only(CliCommand::Catalogue)},
+    {"body-file", false, Only(CliCommand::Send)},
+    {"verbose", false, Only(CliCommand::Send), true},
+    {"fail", false, Only(CliCommand::Send), true},
+    {"json", false, Only(CliCommand::Send) | Only(CliCommand::Listen) | Only(CliCommand::Index),
+     true},
+    {"curl", false, Only(CliCommand::Send), true},
+    {"then", false, Only(CliCommand::Listen)},
+    {"seconds", false, Only(CliCommand::Listen)},
+    {"tls", true, kNone, true},
+    {"pin", true, kNone},
+    {"insecure", true, kNone, true},
 };
 
 const OptionRule* FindOption(const std::string& name) {
@@ -55,6 +66,8 @@ CliCommand CommandNamed(const std::string& word) {
         return CliCommand::Send;
     if (word == "listen")
         return CliCommand::Listen;
+    if (word == "index")
+        return CliCommand::Index;
     if (word == "devices")
         return CliCommand::Devices;
     return CliCommand::None;
@@ -98,6 +111,10 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (!optionsEnded && arg == "-h") {
                 out.help = true;
+                continue;
+            }
+            if (!optionsEnded && arg == "-v") {
+                options.push_back({FindOption("verbose"), std::string()});
                 continue;
             }
             if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
@@ -150,7 +167,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     if (out.help || out.version)
         return out;
     if (positional.empty()) {
-        out.error = "no command given (catalogue, preview, send, listen or devices)";
+        out.error = "no command given (catalogue, preview, send, listen, index or devices)";
         return out;
     }
     const CliCommand command = CommandNamed(positional.front());
@@ -163,8 +180,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     for (const PendingOption& option : options) {
         const std::string name = option.rule->name;
         const std::string& value = option.value;
-        if (!option.rule->common && option.rule->only != command) {
-            out.error = "--" + name + " does not belong to this command";
+        if (!option.rule->common && (option.rule->commands & Only(command)) == 0) {
+            out.error = (name == "verbose" ? std::string("-v") : "--" + name) +
+                        " does not belong to this command";
             return out;
         }
         long number = 0;
@@ -235,12 +253,22 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             }
             out.hasBodyFile = true;
             out.bodyFile = value;
+        } else if (name == "verbose") {
+            out.verbose = true;
+        } else if (name == "fail") {
+            out.failOnHttpError = true;
+        } else if (name == "json") {
+            out.json = true;
+        } else if (name == "curl") {
+            out.curl = true;
         } else if (name == "then") {
             if (value.empty()) {
                 out.error = "--then needs a request file";
                 return out;
             }
             out.files.push_back(value);  // the first file is put in front below
+        } else if (name == "json") {
+            out.json = true;
         } else if (name == "seconds") {
             if (!ReadNumber(value, 1, 86400 * 366, number)) {
                 out.error =
@@ -254,8 +282,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     const size_t wanted =
         command == CliCommand::Catalogue || command == CliCommand::Devices ? 0 : 1;
     if (positional.size() < wanted) {
-        out.error = command == CliCommand::Listen ? "listen needs a request FILE"
-                                                  : "this command needs an INTERFACE";
+        out.error = command == CliCommand::Listen  ? "listen needs a request FILE"
+                    : command == CliCommand::Index ? "index needs a log FILE"
+                                                   : "this command needs an INTERFACE";
         return out;
     }
     if (positional.size() > wanted) {
@@ -268,6 +297,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             return out;
         }
         out.files.insert(out.files.begin(), positional.front());
+    } else if (command == CliCommand::Index) {
+        out.files = {positional.front()};
     } else if (wanted == 1) {
         out.interfaceName = positional.front();
     }
@@ -297,16 +328,30 @@ std::string CliUsage() {
            "  catalogue [--mode short|long]   the modules and, under each, its interfaces\n"
            "                                  (short) or request files (long, the default)\n"
            "  preview INTERFACE               the short-mode request shown after a click\n"
-           "  send INTERFACE [--body-file F]  a short send; prints the answer body. INTERFACE\n"
+           "  send INTERFACE [--body-file F] [-v] [--fail] [--json] [--curl]\n"
+           "                                  a short send; prints the answer body. INTERFACE\n"
            "                                  is a catalogue name or the writing partner of\n"
-           "                                  one (e.g. SetImageConfig); F replaces the body\n"
-           "  listen FILE [--then FILE]... [--seconds N]\n"
+           "                                  one (e.g. SetImageConfig); F replaces the body.\n"
+           "                                  -v, --verbose: the answer's status line (status,\n"
+           "                                  time, bytes, authentication) to stderr\n"
+           "                                  --fail: an HTTP status of 400 or above prints\n"
+           "                                  no body and exits with 3 (as curl --fail)\n"
+           "                                  --json: one JSON object with status (a number),\n"
+           "                                  reason, timeMs, bytes, auth, body and error\n"
+           "                                  instead of the body\n"
+           "                                  --curl: prints a curl command line that posts\n"
+           "                                  the same request, and sends nothing\n"
+           "  listen FILE [--then FILE]... [--seconds N] [--json]\n"
            "                                  subscribes on the long port with the request\n"
            "                                  file FILE, waits for its answer, sends each\n"
            "                                  follow-up, then receives until N seconds have\n"
-           "                                  passed or Ctrl-C; one line per message. A FILE\n"
+           "                                  passed or Ctrl-C; one line per message\n"
+           "                                  (--json: one JSON object per message). A FILE\n"
            "                                  not found from the current folder is looked\n"
            "                                  for in the home folder (protocol_long/...)\n"
+           "  index FILE [--json]             lists the messages of a traffic log (ApiLog.txt):\n"
+           "                                  offset, length, kind, status, smart type and\n"
+           "                                  picture count, one line or JSON object each\n"
            "  devices                         the devices the window remembers, most recently\n"
            "                                  used first\n"
            "\n"
@@ -354,7 +399,9 @@ std::string CliUsage() {
            "it. --password -, --password-file (readable by you alone), the keychain of\n"
            "--device and the prompt keep it out of both.\n"
            "\n"
-           "Exit status: 0 done, 1 a transfer, connection or file failed, 2 wrong usage.\n";
+           "Exit status: 0 done, 1 a transfer, connection or file failed (listen: also an\n"
+           "answer that is not 2xx), 2 wrong usage, 3 send --fail with an HTTP status of\n"
+           "400 or above.\n";
 }
 
 std::string CliVersionText() {

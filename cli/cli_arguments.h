@@ -7,12 +7,13 @@
 #include "session/connection_settings.h"
 
 // Exit statuses of tessaly-cli.
-inline constexpr int kExitOk = 0;      // done
-inline constexpr int kExitFailed = 1;  // a transfer, connection or file failed
-inline constexpr int kExitUsage = 2;   // the command line is wrong
+inline constexpr int kExitOk = 0;         // done
+inline constexpr int kExitFailed = 1;     // a transfer, connection or file failed
+inline constexpr int kExitUsage = 2;      // the command line is wrong
+inline constexpr int kExitHttpError = 3;  // send --fail: the device answered 400 or above
 
 // What tessaly-cli is asked to do.
-enum class CliCommand { None, Catalogue, Preview, Send, Listen, Devices };
+enum class CliCommand { None, Catalogue, Preview, Send, Listen, Index, Devices };
 
 // Where the password comes from.
 enum class PasswordSource {
@@ -45,7 +46,12 @@ struct CliArguments {
     std::string interfaceName;       // preview, send: the interface as given (may be empty)
     bool hasBodyFile = false;        // send: --body-file was given
     std::string bodyFile;            // send: the file whose bytes replace the stored body
-    std::vector<std::string> files;  // listen: FILE, then every --then FILE in order
+    bool verbose = false;            // send -v: the status line goes to stderr
+    bool failOnHttpError = false;    // send --fail: a status of 400 or above is kExitHttpError
+    bool json = false;               // send: one JSON object instead of the body; listen, index:
+                                     // one JSON object per message
+    bool curl = false;               // send --curl: print the curl command line, send nothing
+    std::vector<std::string> files;  // listen: FILE, then every --then FILE in order; index: FILE
     int seconds = -1;                // listen: receive time; -1 means until interrupted
     bool help = false;               // --help: print the usage and stop
     bool version = false;            // --version: print the version and stop
@@ -53,7 +59,8 @@ struct CliArguments {
 };
 
 // Reads the arguments that follow the program name. Options may stand before or after the
-// command, as "--name value" or "--name=value"; "--" makes every later argument positional.
+// command, as "--name value" or "--name=value"; flags (--fail, --json, --curl, -v or
+// --verbose) take no value; "--" makes every later argument positional.
 // An option that the command does not take, an unknown option, a missing or bad value, a
 // missing or extra positional argument, --password with --password-file, or a --home that is
 // no folder sets `error`. Nothing is read here: --device and the password are completed by

@@ -45,6 +45,8 @@ int RunCommand(const CliArguments& parsed, std::ostream& out, std::ostream& err,
             return RunSend(args, out, err);
         case CliCommand::Listen:
             return RunListen(args, out, err, interrupted);
+        case CliCommand::Index:
+            return RunIndex(args, out, err);
         case CliCommand::Devices:
             return RunDevices(out, err);
         case CliCommand::None:

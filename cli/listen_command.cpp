@@ -133,6 +133,13 @@ int SendFiles(const CliArguments& args, DeviceSession& session, ListenReport& re
                 << (session.NeedConnect() ? ": the device closed the connection\n" : " in time\n");
             return kExitFailed;
         }
+        // A subscription the device refused is no subscription: nothing will be pushed.
+        if (const int status = report.LastStatus(); !IsSuccessStatus(status)) {
+            waiter.PrintLines();
+            err << "tessaly-cli: the device answered \"" << file << "\" with status " << status
+                << "\n";
+            return kExitFailed;
+        }
     }
     return kExitOk;
 }
@@ -166,7 +173,7 @@ int RunListen(const CliArguments& given, std::ostream& out, std::ostream& err,
         }
     }
 
-    ListenReport report;
+    ListenReport report(args.json);
     Waiter waiter(args, report, out, interrupted);
     int status = kExitOk;
     {

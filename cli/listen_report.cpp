@@ -1,5 +1,7 @@
 #include "cli/listen_report.h"
 
+#include "cli/message_json.h"
+
 std::string FormatMessageLine(const MessageReport& report) {
     std::string line;
     switch (report.kind) {
@@ -26,12 +28,17 @@ std::string FormatMessageLine(const MessageReport& report) {
 }
 
 void ListenReport::OnMessage(const MessageReport& report) {
-    std::string line = FormatMessageLine(report);
+    if (report.note && !json_) {
+        return;
+    }
+    std::string line = json_ ? ReportJson(report) : FormatMessageLine(report);
     std::lock_guard<std::mutex> hold(lock_);
     lines_.push_back(std::move(line));
     // A Digest challenge that made the request go out again is no answer to it yet.
-    if (report.kind == MessageKind::Response && !report.sentAgain)
+    if (report.kind == MessageKind::Response && !report.sentAgain) {
         ++responses_;
+        lastStatus_ = report.status;
+    }
 }
 
 std::vector<std::string> ListenReport::TakeLines() {
@@ -44,4 +51,9 @@ std::vector<std::string> ListenReport::TakeLines() {
 int ListenReport::Responses() const {
     std::lock_guard<std::mutex> hold(lock_);
     return responses_;
+}
+
+int ListenReport::LastStatus() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return lastStatus_;
 }

@@ -16,6 +16,9 @@ std::string FormatMessageLine(const MessageReport& report);
 // the receive thread beyond a short hold of its lock.
 class ListenReport : public ReceiveObserver {
   public:
+    // json: lines are ReportJson objects, folder notes included; else FormatMessageLine
+    // lines, without the notes (which listen never printed).
+    explicit ListenReport(bool json = false) : json_(json) {}
     void OnResponseText(std::string_view text) override { (void)text; }
     // Queues the message's line; counts responses (not those answered by sending again).
     void OnMessage(const MessageReport& report) override;
@@ -24,9 +27,13 @@ class ListenReport : public ReceiveObserver {
     std::vector<std::string> TakeLines();
     // Responses received so far, challenges answered by sending again not counted.
     int Responses() const;
+    // Status code of the newest response; 0 before the first or when it had none.
+    int LastStatus() const;
 
   private:
+    const bool json_;
     mutable std::mutex lock_;
     std::deque<std::string> lines_;
     int responses_ = 0;
+    int lastStatus_ = 0;
 };

@@ -38,8 +38,12 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const HomeChoice home = ChooseHomeFolder(HomeInputsFromEnvironment(std::string()));
     const CliArguments parsed = ParseCliArguments(args, home.folder);
-    // The user's home folder is made and filled by a command, not by --help or a wrong line.
-    if (parsed.command != CliCommand::None && !parsed.given.home) {
+    // The user's home folder is made and filled by a command that uses it, not by --help, a
+    // wrong line, index (which reads the log it is given) or devices.
+    const bool usesHome =
+        parsed.command == CliCommand::Catalogue || parsed.command == CliCommand::Preview ||
+        parsed.command == CliCommand::Send || parsed.command == CliCommand::Listen;
+    if (usesHome && !parsed.given.home) {
         const HomePrepared prepared = PrepareHomeFolder(home);
         if (prepared.status != HomeStatus::Ok) {
             std::cerr << "tessaly-cli: " << prepared.error << "\n";

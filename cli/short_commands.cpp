@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cli/cli_commands.h"
+#include "cli/json_text.h"
 #include "session/device_session.h"
 
 namespace {
@@ -38,15 +39,30 @@ int RunSend(const CliArguments& args, std::ostream& out, std::ostream& err) {
         err << "tessaly-cli: cannot read the body file \"" << args.bodyFile << "\"\n";
         return kExitFailed;
     }
+    if (args.curl) {
+        out << ShortCurlCommand(*plan) << '\n';
+        return kExitOk;
+    }
     const HttpOutcome outcome = PostShort(*plan);
-    out << outcome.body;
+    // As curl --fail: an error status gives no body, only the status.
+    const bool httpError = args.failOnHttpError && outcome.completed && outcome.status >= 400;
+    if (args.json)
+        out << OutcomeJson(outcome) << '\n';
+    else if (!httpError)
+        out << outcome.body;
     out.flush();
+    if (args.verbose)
+        err << "tessaly-cli: " << ShortOutcomeLine(outcome) << '\n';
     if (!outcome.completed) {
         err << kShortSendFailText;
         if (!outcome.error.empty())
             err << " (" << outcome.error << ")";
         err << '\n';
         return kExitFailed;
+    }
+    if (httpError) {
+        err << "tessaly-cli: the device answered " << outcome.StatusText() << '\n';
+        return kExitHttpError;
     }
     return kExitOk;
 }

@@ -72,6 +72,11 @@ TcpConnectStatus Resolve(const std::string& host, unsigned short port, Clock::ti
     if (LookUp(host, service, AI_NUMERICHOST | AI_NUMERICSERV, out) == 0) {
         return TcpConnectStatus::Connected;
     }
+    // A cancel that came first wins, however fast the resolver would have answered.
+    if (cancel != nullptr && cancel->Cancelled()) {
+        error = "Cancelled";
+        return TcpConnectStatus::Cancelled;
+    }
     auto lookup = std::make_shared<Lookup>();
     try {
         std::thread([lookup, host, service] {

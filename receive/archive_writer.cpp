@@ -10,9 +10,19 @@ namespace {
 // Texts kept for reuse: a few pictures' worth, so memory stays flat event after event.
 constexpr std::size_t kSpareTexts = 16;
 
+// The decoding scratch of a writer that finished, kept for the next one: memory new to the
+// process costs a page fault per page when first touched (see the receive buffers).
+constexpr std::size_t kMostKeptScratch = 16 * 1024 * 1024;
+std::mutex g_keptScratchLock;
+std::vector<unsigned char> g_keptScratch;
+
 }  // namespace
 
 ArchiveWriter::ArchiveWriter(ReceiveObserver* observer) : observer_(observer) {
+    {
+        std::lock_guard<std::mutex> hold(g_keptScratchLock);
+        scratch_.swap(g_keptScratch);
+    }
     try {
         thread_ = std::thread([this] { Run(); });
         threaded_ = true;
@@ -23,6 +33,12 @@ ArchiveWriter::ArchiveWriter(ReceiveObserver* observer) : observer_(observer) {
 
 ArchiveWriter::~ArchiveWriter() {
     Finish();
+    if (scratch_.size() <= kMostKeptScratch) {
+        std::lock_guard<std::mutex> hold(g_keptScratchLock);
+        if (scratch_.size() > g_keptScratch.size()) {
+            scratch_.swap(g_keptScratch);
+        }
+    }
 }
 
 std::string ArchiveWriter::TakeText() {

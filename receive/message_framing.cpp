@@ -37,6 +37,7 @@ MessageFrame Unframed(MessageKind kind, std::size_t size, bool tooLarge = false)
     frame.kind = kind;
     frame.total = size;
     frame.tooLarge = tooLarge;
+    frame.open = true;
     return frame;
 }
 
@@ -75,6 +76,7 @@ MessageFrame FrameEvent(const char* data, std::size_t size, std::string_view tex
             return NeedMore(MessageKind::Event, end - size);
         }
         MessageFrame frame = Unframed(MessageKind::Event, end);
+        frame.open = false;  // framed by its length, only without a body to decode
         return frame;
     }
     MessageFrame frame;
@@ -104,7 +106,9 @@ MessageFrame FrameResponse(const char* data, std::size_t size, std::string_view 
     }
     MessageFrame frame;
     frame.kind = MessageKind::Response;
-    frame.total = headEnd + static_cast<std::size_t>(length);
+    frame.bodyStart = headEnd;
+    frame.bodyLength = static_cast<std::size_t>(length);
+    frame.total = headEnd + frame.bodyLength;
     return frame;
 }
 

@@ -24,9 +24,12 @@ struct MessageFrame {
     std::size_t total = 0;       // end of the message; may exceed the bytes held (read the rest)
     std::size_t want = 0;        // NeedMore: exactly the bytes the head promises; 0: any number
     bool decodable = false;      // an event with "<?xml" and a usable Content-Length
-    std::size_t bodyStart = 0;   // decodable: offset of "<?xml"
-    std::size_t bodyLength = 0;  // decodable: Content-Length
+    std::size_t bodyStart = 0;   // decodable: offset of "<?xml"; a response framed by its
+                                 // length: offset after the blank line
+    std::size_t bodyLength = 0;  // decodable or a response framed by its length: Content-Length
     bool tooLarge = false;       // Content-Length above kMaxContentLength
+    bool open = false;           // no usable length: the message ends with the bytes held, so
+                                 // where it ends depends on what the reads delivered
 };
 
 // Frames the message that starts at data[0], of which `size` bytes are held. Searches only the

@@ -1,7 +1,9 @@
 #include "receive/picture_archive.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,7 +31,7 @@ bool MakeFolder(const std::string& path) {
 
 void Note(TrafficLog* log, const char* note) {
     if (log != nullptr) {
-        log->Append(note, std::strlen(note));
+        log->AddNote(note);
     }
 }
 
@@ -92,14 +94,24 @@ bool WritePicture(const std::string& path, std::string_view base64,
         }
     }
     const int count = Base64Decode(base64.data(), textLength, scratch.data());
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    // One write of the whole picture: no stream buffer to copy through and flush.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
         return false;
     }
-    const bool written =
-        count <= 0 || std::fwrite(scratch.data(), 1, static_cast<std::size_t>(count), file) ==
-                          static_cast<std::size_t>(count);
-    const bool closed = std::fclose(file) == 0;
+    bool written = true;
+    for (std::size_t at = 0, total = count > 0 ? static_cast<std::size_t>(count) : 0;
+         written && at < total;) {
+        const ssize_t n = write(fd, scratch.data() + at, total - at);
+        if (n > 0) {
+            at += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            written = false;
+        }
+    }
+    const bool closed = close(fd) == 0;
     return written && closed;
 }
 

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -19,10 +22,52 @@
 
 namespace {
 
+// A receive buffer, and the loan under which the archive writer may view it.
+struct Buffer {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity = 0;
+    WriterLoan loan;
+};
+
+// Buffers of loops that ended, kept for the next connection: memory new to the process costs
+// a page fault per page when first touched, which on some virtual machines costs more than
+// reading the page's bytes from the network, so a reconnect should not pay it again.
+class KeptBuffers {
+  public:
+    static constexpr std::size_t kMost = 4;
+    // A kept buffer (the largest), or null.
+    static std::unique_ptr<Buffer> Take() {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (kept_.empty()) {
+            return nullptr;
+        }
+        std::unique_ptr<Buffer> buffer = std::move(kept_.back());
+        kept_.pop_back();
+        return buffer;
+    }
+    // Keeps a buffer that nobody views any more, unless kMost are kept or it is larger than
+    // `largest`.
+    static void Give(std::unique_ptr<Buffer> buffer, std::size_t largest) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (kept_.size() < kMost && buffer->capacity <= largest) {
+            try {
+                kept_.push_back(std::move(buffer));
+                std::sort(kept_.begin(), kept_.end(),
+                          [](const auto& a, const auto& b) { return a->capacity < b->capacity; });
+            } catch (...) {
+            }
+        }
+    }
+
+  private:
+    static inline std::mutex lock_;
+    static inline std::vector<std::unique_ptr<Buffer>> kept_;
+};
+
 // The thread's receive buffers: the current one is read into; the others may be lent to the
-// archive writer, which decodes pictures from them where they lie. A buffer is allocated when
-// needed (at most kBuffers), grown for a larger message, never shrunk and never zeroed (texts
-// are cut at the first NUL by memchr over the bytes held).
+// archive writer, which decodes pictures from them where they lie. A buffer is taken from the
+// kept ones or allocated when needed (at most kBuffers), grown for a larger message, never
+// shrunk and never zeroed (texts are cut at the first NUL by memchr over the bytes held).
 class ReceiveBuffers {
   public:
     // Buffers above this size are not lent (their pictures are copied): at most kBuffers - 1
@@ -31,10 +76,12 @@ class ReceiveBuffers {
     static constexpr std::size_t kBuffers = 4;
 
     explicit ReceiveBuffers(ArchiveWriter& writer) : writer_(writer) {}
-    // Waits until no buffer is lent any more: the writer may still read them.
+    // Waits until no buffer is lent any more (the writer may still read them), then keeps
+    // those that are not too large for the next loop.
     ~ReceiveBuffers() {
-        for (const std::unique_ptr<Buffer>& buffer : buffers_) {
+        for (std::unique_ptr<Buffer>& buffer : buffers_) {
             writer_.WaitForReturn(buffer->loan);
+            KeptBuffers::Give(std::move(buffer), kMaxLent);
         }
     }
     ReceiveBuffers(const ReceiveBuffers&) = delete;
@@ -86,15 +133,12 @@ class ReceiveBuffers {
     }
 
   private:
-    struct Buffer {
-        std::unique_ptr<char[]> data;
-        std::size_t capacity = 0;
-        WriterLoan loan;
-    };
-
     // Appends a buffer of `capacity` bytes; false when memory is short.
     bool Add(std::size_t capacity) {
-        auto buffer = std::unique_ptr<Buffer>(new (std::nothrow) Buffer);
+        std::unique_ptr<Buffer> buffer = KeptBuffers::Take();
+        if (!buffer) {
+            buffer.reset(new (std::nothrow) Buffer);
+        }
         if (!buffer || !Grow(*buffer, capacity, 0)) {
             return false;
         }
@@ -132,11 +176,115 @@ std::size_t FirstNul(const char* data, std::size_t from, std::size_t size) {
     return nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - data);
 }
 
+// Where the bytes held lie in the log: one span per run of bytes that went to the log one after
+// the other (or did not go at all), in buffer order. Usually one span: a message's reads follow
+// each other in the log, and notes are only written between messages.
+class LogSpans {
+  public:
+    // A read of `count` bytes was appended to the bytes held; the first `logged` of them went to
+    // the log at `offset`.
+    void Add(std::size_t count, std::size_t logged, std::uint64_t offset) {
+        Extend(logged, true, offset);
+        Extend(count - logged, false, 0);
+    }
+    // The first `end` bytes held as they lie in the log: the offset of the first one logged,
+    // how many were logged, and the fingerprint of those bytes (0 when none were).
+    void Locate(const char* data, std::size_t end, std::uint64_t& offset, std::size_t& length,
+                std::uint32_t& fingerprint) const {
+        offset = 0;
+        length = 0;
+        char head[kFingerprintBytes];
+        std::size_t headSize = 0;
+        std::size_t at = 0;
+        for (const Span& span : spans_) {
+            if (at >= end) {
+                break;
+            }
+            const std::size_t count = std::min(span.count, end - at);
+            if (span.logged) {
+                if (length == 0) {
+                    offset = span.offset;
+                }
+                const std::size_t copy = std::min(count, kFingerprintBytes - headSize);
+                std::memcpy(head + headSize, data + at, copy);
+                headSize += copy;
+                length += count;
+            }
+            at += count;
+        }
+        fingerprint = length == 0 ? 0 : LogFingerprint(head, headSize, length);
+    }
+    // Drops the first `end` bytes held.
+    void Consume(std::size_t end) {
+        std::size_t gone = 0;
+        while (gone < spans_.size() && end >= spans_[gone].count) {
+            end -= spans_[gone++].count;
+        }
+        spans_.erase(spans_.begin(), spans_.begin() + static_cast<std::ptrdiff_t>(gone));
+        if (end > 0 && !spans_.empty()) {
+            spans_.front().count -= end;
+            if (spans_.front().logged) {
+                spans_.front().offset += end;
+            }
+        }
+    }
+    void Clear() { spans_.clear(); }
+
+  private:
+    struct Span {
+        std::size_t count = 0;
+        bool logged = false;
+        std::uint64_t offset = 0;  // logged: where its first byte lies in the log
+    };
+    void Extend(std::size_t count, bool logged, std::uint64_t offset) {
+        if (count == 0) {
+            return;
+        }
+        if (!spans_.empty()) {
+            Span& last = spans_.back();
+            if (last.logged == logged && (!logged || last.offset + last.count == offset)) {
+                last.count += count;
+                return;
+            }
+        }
+        spans_.push_back({count, logged, offset});
+    }
+    std::vector<Span> spans_;
+};
+
+// Milliseconds since 1970 by the system clock.
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Reports the folder notes the log received since the last look, after the message before them.
+void ReportNotes(TrafficLog& log, ArchiveWriter& writer) {
+    const std::vector<LoggedNote> notes = log.TakeWrittenNotes();
+    if (notes.empty()) {
+        return;
+    }
+    const std::int64_t now = NowMs();
+    for (const LoggedNote& note : notes) {
+        MessageReport report;
+        report.note = true;
+        report.complete = true;
+        report.length = std::strlen(note.text);
+        report.logOffset = note.offset;
+        report.logLength = report.length;
+        report.fingerprint = LogFingerprint(note.text, report.length, report.length);
+        report.timeMs = now;
+        writer.QueueReport(std::move(report));
+    }
+}
+
 // Shows, records and decodes the message data[0, length); its pictures and its report go
 // through the writer. textEnd: offset of the first NUL among the bytes held (or their count).
+// The report carries where the message lies in the log (spans) and its time (timeMs).
 void HandOut(const ReceiveContext& context, Transport& transport, ArchiveWriter& writer,
              WriterLoan* loan, const char* data, std::size_t length, std::size_t textEnd,
-             const MessageFrame& frame, bool complete) {
+             const MessageFrame& frame, bool complete, const LogSpans& spans, std::int64_t timeMs) {
     MessageReport report;
     report.kind = frame.kind;
     report.length = length;
@@ -152,6 +300,8 @@ void HandOut(const ReceiveContext& context, Transport& transport, ArchiveWriter&
         }
     }
     report.complete = complete;
+    report.timeMs = timeMs;
+    spans.Locate(data, length, report.logOffset, report.logLength, report.fingerprint);
     const std::size_t textLength = textEnd < length ? textEnd : length;
     if (frame.kind != MessageKind::Other && context.observer != nullptr) {
         context.observer->OnResponseText(std::string_view(data, textLength));
@@ -162,6 +312,10 @@ void HandOut(const ReceiveContext& context, Transport& transport, ArchiveWriter&
             context.serverAddress->Set(std::move(address));
         }
     }
+    if (complete && frame.kind == MessageKind::Response && !frame.open && frame.bodyLength > 0) {
+        report.wellFormed = CheckBodyXml(std::string_view(data + frame.bodyStart,
+                                                          frame.bodyLength)) != BodyXml::Broken;
+    }
     if (complete && frame.decodable) {
         // The decoder reads the body where it lies in the buffer; the writer decodes the
         // pictures from there too, under the buffer's loan.
@@ -171,6 +325,9 @@ void HandOut(const ReceiveContext& context, Transport& transport, ArchiveWriter&
         report.decoded = true;
         report.smartType = std::move(result.smartType);
         report.pictures = std::move(result.pictures);
+        report.wellFormed = result.wellFormed;
+        report.firstNumber = result.firstNumber;
+        report.numbersDrawn = result.numbersDrawn;
     }
     writer.QueueReport(std::move(report));
 }
@@ -201,13 +358,22 @@ void RecvThreadProc(ReceiveSession& session) {
         session.stop.WaitForStop();
         return;
     }
+    TrafficLog& log = *context.log;
+    LogSpans spans;           // where the bytes held lie in the log
+    std::int64_t readMs = 0;  // when the last read delivered bytes
     auto read = [&](std::size_t at, std::size_t ask) {
-        const long n = RecvAndLog(*context.log, transport, buffer.Data() + at, ask);
+        const std::uint64_t logged = log.Size();
+        const long n = RecvAndLog(log, transport, buffer.Data() + at, ask);
         if (context.observer != nullptr) {
             context.observer->OnRead(ask, n);
         }
         if (n <= 0) {
             session.peerClosed.store(true);
+        } else {
+            readMs = NowMs();
+            // A log opened by this read starts at 0, as Size() did while it was closed.
+            spans.Add(static_cast<std::size_t>(n), static_cast<std::size_t>(log.Size() - logged),
+                      logged);
         }
         return n;
     };
@@ -221,13 +387,23 @@ void RecvThreadProc(ReceiveSession& session) {
             textEnd = FirstNul(buffer.Data(), from, held);
         }
     };
-    // Drops the first `end` bytes held (a message handed out); what follows starts the next one.
-    auto consume = [&](std::size_t end) {
+    // Hands out the first `end` bytes held as a message and drops them; what follows starts
+    // the next one. Notes wait while bytes of a later message are in the log already.
+    auto handOut = [&](std::size_t end, const MessageFrame& frame, bool whole) {
+        log.SetAtBoundary(end == held);
+        HandOut(context, transport, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame,
+                whole, spans, readMs);
+        ReportNotes(log, writer);
         held -= end;
+        spans.Consume(end);
         buffer.Continue(end, held);
         // The first NUL of what is left: the one found already if it lay past the end, else
         // one searched for anew.
         textEnd = textEnd >= end ? textEnd - end : FirstNul(buffer.Data(), 0, held);
+        if (held == 0) {
+            log.SetAtBoundary(true);
+            ReportNotes(log, writer);
+        }
     };
     while (true) {
         if (!session.stop.Receiving()) {
@@ -237,10 +413,7 @@ void RecvThreadProc(ReceiveSession& session) {
                 const MessageFrame frame = FrameMessage(buffer.Data(), held, textEnd);
                 const bool whole =
                     frame.state == MessageFrame::State::Framed && frame.total <= held;
-                const std::size_t end = whole ? frame.total : held;
-                HandOut(context, transport, writer, buffer.Loan(), buffer.Data(), end, textEnd,
-                        frame, whole);
-                consume(end);
+                handOut(whole ? frame.total : held, frame, whole);
             }
             break;
         }
@@ -257,6 +430,7 @@ void RecvThreadProc(ReceiveSession& session) {
                 continue;
             }
             if (buffer.Data()[0] == '\0') {
+                spans.Clear();  // not logged, and not kept either
                 session.stop.WaitForStopFor(std::chrono::milliseconds(50));
                 continue;
             }
@@ -312,10 +486,7 @@ void RecvThreadProc(ReceiveSession& session) {
             held += static_cast<std::size_t>(n);
             arrived(held - static_cast<std::size_t>(n));
         }
-        const std::size_t end = complete ? frame.total : held;
-        HandOut(context, transport, writer, buffer.Loan(), buffer.Data(), end, textEnd, frame,
-                complete);
-        consume(end);
+        handOut(complete ? frame.total : held, frame, complete);
     }
 }
 

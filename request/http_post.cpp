@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "net/host_text.h"
 #include "net/tcp_connect.h"
@@ -24,8 +25,6 @@ struct HeaderListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
-
-constexpr const char kContentTypeHeader[] = "Content-type:text/plain; charset=UTF-8";
 
 std::string_view TrimLineEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
@@ -186,7 +185,7 @@ HttpOutcome HttpPost(const HttpTarget& target, const std::string& path, const st
         outcome.error = "cannot create a transfer handle";
         return outcome;
     }
-    HeaderList headers(curl_slist_append(nullptr, kContentTypeHeader));
+    HeaderList headers(curl_slist_append(nullptr, kShortContentTypeHeader));
     if (!headers) {
         outcome.error = "cannot build the request headers";
         return outcome;
@@ -248,6 +247,12 @@ HttpOutcome HttpPost(const HttpTarget& target, const std::string& path, const st
     } else if (!outcome.completed) {
         outcome.error =
             errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code);
+        // libcurl says "Couldn't connect to server" for a refused, unreachable or reset
+        // connection alike; the system's reason tells them apart.
+        long osErrno = 0;
+        if (curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osErrno) == CURLE_OK && osErrno != 0)
+            outcome.error +=
+                " (" + std::generic_category().message(static_cast<int>(osErrno)) + ")";
         if (target.tls && code == CURLE_SSL_CONNECT_ERROR) {
             outcome.tls = TlsStatus::HandshakeFailed;
             outcome.error = "TLS handshake failed: " + outcome.error;

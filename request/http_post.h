@@ -8,6 +8,9 @@
 
 // The short connection: one HTTP POST through libcurl's easy interface per call.
 
+// The one header that a post adds to libcurl's own.
+inline constexpr char kShortContentTypeHeader[] = "Content-type:text/plain; charset=UTF-8";
+
 // Transfer limits of one post, in seconds.
 constexpr long kHttpConnectTimeoutSeconds = 10;
 constexpr long kHttpTransferTimeoutSeconds = 60;
@@ -45,8 +48,9 @@ struct HttpOutcome {
     long long elapsedMs = 0;  // from the start of the transfer to its end
     std::string body;         // the answer's body as received, never its headers; after a
                               // failure whatever arrived (normally nothing)
-    std::string error;        // why the transfer failed (libcurl's text, or the TLS check's);
-                              // "" when completed
+    std::string error;        // why the transfer failed: libcurl's text with the system's
+                              // reason when it names one ("... (Connection refused)"), or
+                              // the TLS check's; "" when completed
     TlsStatus tls = TlsStatus::Ok;  // over TLS: how the certificate check ended
     std::string fingerprint;        // over TLS, when refused: the device's key as a pin
 
@@ -67,7 +71,7 @@ struct HttpTarget {
 };
 
 // Posts body to ShortPostUrl(ip, shortPort, path, tls) with the header
-// "Content-type:text/plain; charset=UTF-8", authorised by Basic or Digest as the device's
+// kShortContentTypeHeader, authorised by Basic or Digest as the device's
 // challenge asks. A ":" in the user name is passed through as it is. Texts are bytes: nothing
 // is converted. Over TLS a refused certificate ends the post with `tls` and `fingerprint` set
 // and the reason in `error` (an unknown certificate, a name mismatch, a pinned key that

@@ -38,7 +38,52 @@ size_t FindServerAddressElement(const std::string& text, size_t from) {
     return std::string::npos;
 }
 
+// True when the header line at `at` is named Content-Length (any letter case).
+bool IsContentLengthLine(const std::string& text, size_t at) {
+    static const std::string kName = "content-length:";
+    if (text.size() - at < kName.size())
+        return false;
+    for (size_t i = 0; i < kName.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[at + i])) != kName[i])
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::string WithTrueContentLength(const std::string& request) {
+    const size_t headerEnd = request.find(kHeaderEnd);
+    if (headerEnd == std::string::npos)
+        return request;
+    const std::string length = std::to_string(request.size() - headerEnd - (sizeof kHeaderEnd - 1));
+    std::string out;
+    out.reserve(request.size() + 32);
+    bool found = false;
+    // Header lines start after each CR LF of the head; the request line is never one.
+    size_t copied = 0;
+    for (size_t eol = request.find("\r\n"); eol < headerEnd; eol = request.find("\r\n", eol + 2)) {
+        const size_t line = eol + 2;
+        if (!IsContentLengthLine(request, line))
+            continue;
+        // Keep the name and the blanks after the colon as written; replace the value.
+        size_t value = line + sizeof "content-length:" - 1;
+        while (value < headerEnd && (request[value] == ' ' || request[value] == '\t'))
+            ++value;
+        const size_t valueEnd = request.find("\r\n", value);
+        out.append(request, copied, value - copied);
+        out += length;
+        copied = valueEnd;
+        found = true;
+    }
+    if (!found) {
+        out.append(request, copied, headerEnd - copied);
+        out += "\r\nContent-Length: " + length;
+        copied = headerEnd;
+    }
+    out.append(request, copied, std::string::npos);
+    return out;
+}
 
 std::string SubscriptionInterfaceName(const std::string& path) {
     static const std::string kStart = "SUBSCRIBE_";

@@ -25,6 +25,12 @@ std::string BuildLongRequest(const std::string& ip, const std::string& name,
 // CDATA section lies inside that element.
 bool SubstituteServerAddress(std::string& request, const std::string& serverAddress);
 
+// An edited request made true to its body: every Content-Length header of its head (any
+// letter case) gets the byte count of what follows the first blank line (CR LF CR LF), and a
+// head without one gets "Content-Length: <n>" as its last line. Everything else stays byte
+// for byte. A text without a blank line has no body to count and comes back unchanged.
+std::string WithTrueContentLength(const std::string& request);
+
 // Outcome of PrepareLongRequest.
 enum class PrepareResult {
     Ok,

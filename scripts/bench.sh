@@ -10,7 +10,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TESSALY_BENCH_BUILD:-$root/build-bench}
 "$root/scripts/deps.sh" bench-packages.txt
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTESSALY_BENCH=ON >/dev/null
-programs=(tessaly_bench_codec tessaly_bench_receive tessaly_bench_tls tessaly_bench_window_stall)
+programs=(tessaly_bench_codec tessaly_bench_receive tessaly_bench_index tessaly_bench_tls
+          tessaly_bench_window_stall tessaly_bench_browser)
 cmake --build "$build" -j"$(nproc)" --target "${programs[@]}"
 export QT_QPA_PLATFORM=offscreen
 log=$(mktemp)

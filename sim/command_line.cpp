@@ -151,8 +151,9 @@ SimCommandLine ParseSimCommandLine(const QStringList& arguments) {
         "ms", "0");
     const QCommandLineOption record(
         "record",
-        "Write every byte sent on the long port, in order, to DIR/long-sent.bin and "
-        "every picture sent to DIR/pictures/<seq>_<kind>.jpg.",
+        "Write every byte sent on the long port, in order, to DIR/long-sent.bin, "
+        "every picture sent to DIR/pictures/<seq>_<kind>.jpg and every request the "
+        "short port received to DIR/short-received.bin.",
         "DIR");
     parser.addOption(help);
     parser.addOption(version);

@@ -50,6 +50,8 @@ bool DeviceSimulator::start(QString* error) {
         shortPort_ = 0;
         longPort_ = 0;
         longContext_->recorder = nullptr;
+        if (shortServer_ != nullptr)
+            shortServer_->setRecorder(nullptr);
         recorder_.reset();
         return false;
     };
@@ -118,6 +120,7 @@ bool DeviceSimulator::start(QString* error) {
         if (!recorder_->isOpen())
             return fail(recorder_->error());
         longContext_->recorder = recorder_.get();
+        shortServer_->setRecorder(recorder_.get());
     }
 
     for (const QHostAddress& address : options_.listen) {

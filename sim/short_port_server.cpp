@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "sim/sim_xml.h"
+#include "sim/traffic_recorder.h"
 
 namespace {
 
@@ -41,6 +42,14 @@ ShortPortServer::ShortPortServer(DeviceAuth* auth, DeviceInterfaces* interfaces,
 
 bool ShortPortServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     ++requests_;
+    if (recorder_ != nullptr) {
+        QByteArray record = "POST " + RequestTarget(request) + " HTTP/1.1\r\n";
+        if (request.method() != QHttpServerRequest::Method::Post)
+            record.replace(0, 4, "(not POST)");
+        for (const auto& [name, value] : request.headers())
+            record += name + ": " + value + "\r\n";
+        recorder_->recordShortRequest(record + "\r\n" + request.body());
+    }
     if (request.method() != QHttpServerRequest::Method::Post) {
         send(request, socket, 405, kSimXmlContentType,
              ConfigDocument({}, "failed", 405, "Only POST is served"), {{"Allow", "POST"}});

@@ -5,6 +5,8 @@
 #include "sim/device_auth.h"
 #include "sim/device_interfaces.h"
 
+class TrafficRecorder;
+
 // The simulated device's short port: HTTP/1.1 POST requests, one answer each, authorised by
 // Basic and/or Digest. Lives in the thread that created it.
 class ShortPortServer : public QAbstractHttpServer {
@@ -14,6 +16,10 @@ class ShortPortServer : public QAbstractHttpServer {
 
     // Number of requests answered so far (any status).
     int requestCount() const { return requests_; }
+
+    // Where every request received is recorded from now on (null: nowhere); it must outlive
+    // this server.
+    void setRecorder(TrafficRecorder* recorder) { recorder_ = recorder; }
 
   protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -26,6 +32,7 @@ class ShortPortServer : public QAbstractHttpServer {
 
     DeviceAuth* auth_;
     DeviceInterfaces* interfaces_;
+    TrafficRecorder* recorder_ = nullptr;
     int requests_ = 0;
 };
 

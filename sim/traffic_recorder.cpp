@@ -8,9 +8,21 @@ TrafficRecorder::TrafficRecorder(const QString& folder) : folder_(folder) {
         return;
     }
     sent_.setFileName(folder_ + "/long-sent.bin");
-    if (!sent_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error_ = "cannot write " + sent_.fileName() + ": " + sent_.errorString();
+    received_.setFileName(folder_ + "/short-received.bin");
+    for (QFile* file : {&sent_, &received_}) {
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            error_ = "cannot write " + file->fileName() + ": " + file->errorString();
+            sent_.close();
+            return;
+        }
     }
+}
+
+void TrafficRecorder::recordShortRequest(const QByteArray& request) {
+    if (!received_.isOpen())
+        return;
+    received_.write(request);
+    received_.flush();
 }
 
 void TrafficRecorder::recordSent(const QByteArray& bytes) {

@@ -6,7 +6,9 @@
 #include "app/demo_device.h"
 #include "app/display_form.h"
 #include "app/request_text.h"
+#include "app/status_strip.h"
 #include "request/http_post.h"
+#include "request/long_request.h"
 #include "session/request_text.h"
 #include "window_fixture.h"
 
@@ -17,6 +19,11 @@ const char kSubscribeBody[] =
 QByteArray FileBytes(const std::string& path) {
     QFile file(QString::fromStdString(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// The text of a status strip of the window.
+QString Strip(QWidget* w, const char* name) {
+    return w->findChild<StatusStrip*>(QString::fromLatin1(name))->text();
 }
 
 // What comes on socket until `size` bytes are in or 10 s pass.
@@ -35,6 +42,8 @@ class SendTest : public QObject {
     Q_OBJECT
     DemoDevice device_;
     TempFolder folder_;
+    TempFolder record_;  // what recorded_ received on its short port
+    std::unique_ptr<DemoDevice> recorded_;
     QTcpServer peer_;  // a device that accepts long connections and keeps what it receives
     std::vector<std::unique_ptr<QTcpSocket>> sockets_;
 
@@ -71,6 +80,10 @@ class SendTest : public QObject {
     void initTestCase() {
         QString error;
         QVERIFY2(device_.Start(&error), qPrintable(error));
+        SimulatorOptions options = DemoDevice::DemoOptions();
+        options.recordFolder = QString::fromStdString(record_.Path());
+        recorded_ = std::make_unique<DemoDevice>(options);
+        QVERIFY2(recorded_->Start(&error), qPrintable(error));
         QVERIFY(peer_.listen(QHostAddress::LocalHost));
         folder_.WriteFile("protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml",
                           kSubscribeBody);
@@ -162,9 +175,12 @@ class SendTest : public QObject {
             QString password;
             quint16 port;
             const char *message, *shown;  // null: no message, nothing shown
-        } rows[] = {{"wrong", device_.ShortPort(), nullptr, "<title>401 Unauthorized</title>"},
-                    {"739184", DeadPort(),
-                     "Send fail, Please Check the IP/Username/Password/ShortPort !", nullptr}};
+            const char* status;           // how the strip under the box starts or ends
+        } rows[] = {
+            {"wrong", device_.ShortPort(), nullptr, "<title>401 Unauthorized</title>",
+             "401 Unauthorized, "},
+            {"739184", DeadPort(), "Send fail, Please Check the IP/Username/Password/ShortPort !",
+             nullptr, "(Connection refused)"}};
         for (const auto& row : rows) {
             auto w = Open(row.port);
             QVERIFY(w);
@@ -177,8 +193,86 @@ class SendTest : public QObject {
             QVERIFY2(row.shown ? shown.find(row.shown) != std::string::npos : shown.empty(),
                      shown.c_str());
             QVERIFY(Button(w.get(), kShortSend)->isEnabled());
-            QVERIFY(row.shown || !Box(w.get(), kPairRequest)->isEnabled());
+            const QString status = Strip(w.get(), "resultStatus");
+            QVERIFY2(status.startsWith(row.status) || status.endsWith(row.status),
+                     qPrintable(status));
+            // The 401 page is no setting: the partner's request has no body.
+            QCOMPARE(Box(w.get(), kPairRequest)->isEnabled(), row.shown != nullptr);
+            if (row.shown)
+                QVERIFY(EditedTextToRequestBytes(Box(w.get(), kPairRequest)->toPlainText())
+                            .ends_with("\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n"));
         }
+    }
+
+    void anEditedShortRequestPostsItsOwnPathAndBody() {
+        auto w = Open(recorded_->ShortPort());
+        QVERIFY(w);
+        QVERIFY(ChooseModule(w.get(), QStringLiteral("Image")));
+        QVERIFY(ClickListItem(w.get(), "GetImageConfig"));
+        const auto lastReceived = [this] {
+            const std::string all = ReadFile(record_.Path() + "/short-received.bin");
+            return all.substr(std::min(all.size(), all.rfind("POST /")));
+        };
+        // The editor says Set, with a body of its own and a stale length: that is what goes out.
+        const std::string body = "<config><image><hue>7</hue></image></config>\r\n";
+        Box(w.get(), kRequest)
+            ->setPlainText(
+                "POST /SetImageConfig/1 HTTP/1.1\nContent-Length: 1\n\n"
+                "<config><image><hue>7</hue></image></config>\n");
+        QVERIFY(SendAndWait(w.get()));
+        const std::string sent = lastReceived();
+        QVERIFY2(
+            sent.starts_with("POST /SetImageConfig/1 HTTP/1.1\r\n") &&
+                sent.ends_with("\r\n\r\n" + body) &&
+                sent.find("Content-Length: " + std::to_string(body.size())) != std::string::npos,
+            sent.c_str());
+        QVERIFY(Strip(w.get(), "resultStatus").startsWith("200 OK, "));
+        QVERIFY(Strip(w.get(), "resultStatus").contains("edited"));
+        QVERIFY(!Box(w.get(), kPairRequest)->isEnabled());  // a Set has no partner
+        // A click puts the tool's request back, and that one is posted as it always was.
+        QVERIFY(Send(w.get(), "Image", "GetImageConfig"));
+        QVERIFY(lastReceived().starts_with("POST /GetImageConfig/1 HTTP/1.1\r\n"));
+        QVERIFY(Text(w.get(), kResult).find("<hue>7</hue>") != std::string::npos);
+        // Without a request line nothing is posted.
+        const std::string before = ReadFile(record_.Path() + "/short-received.bin");
+        Box(w.get(), kRequest)->setPlainText("<config/>");
+        Click(Button(w.get(), kShortSend));
+        QCOMPARE(DialogSeam::shownTexts(), QStringList{QString::fromUtf8(kNoRequestLineText)});
+        QTest::qWait(200);
+        QVERIFY(!w->ShortSendInProgress());
+        QCOMPARE(ReadFile(record_.Path() + "/short-received.bin"), before);
+    }
+
+    void changeOkRefreshesOnlyAnUneditedRequest() {
+        auto w = Open(device_.ShortPort());
+        QVERIFY(w);
+        QVERIFY(ChooseModule(w.get(), QStringLiteral("System")));
+        QVERIFY(ClickListItem(w.get(), "GetDeviceInfo"));
+        const auto auth = [&w] {
+            const std::string bytes = w->RequestEditorBytes();
+            const size_t at = bytes.find("Basic ");
+            return at == std::string::npos ? bytes : bytes.substr(at, bytes.find('\r', at) - at);
+        };
+        TypeIntoField(w.get(), kPassword, QStringLiteral("new"));
+        QCOMPARE(auth(), std::string("Basic YWRtaW46NzM5MTg0"));  // unlocked: not yet
+        Click(Button(w.get(), kChangeAccount));                   // "Change OK"
+        QCOMPARE(auth(), "Basic " + QByteArray("admin:new").toBase64().toStdString());
+        QVERIFY(w->RequestEditorPristine());
+        // An edited request is left as the user left it.
+        QPlainTextEdit* editor = Box(w.get(), kRequest);
+        editor->moveCursor(QTextCursor::End);
+        editor->insertPlainText(QStringLiteral("<a/>"));
+        const std::string edited = w->RequestEditorBytes();
+        TypeIntoField(w.get(), kUser, QStringLiteral("root"));
+        Click(Button(w.get(), kChangeAccount));
+        QCOMPARE(w->RequestEditorBytes(), edited);
+        // In long mode the request file is built again.
+        Click(Control<QRadioButton>(w.get(), kLongConnect));
+        QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
+        QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
+        TypeIntoField(w.get(), kPassword, QStringLiteral("long"));
+        Click(Button(w.get(), kChangeAccount));
+        QCOMPARE(auth(), "Basic " + QByteArray("root:long").toBase64().toStdString());
     }
 
     void aSecondSendIsRefusedWhileOneRuns() {
@@ -221,7 +315,8 @@ class SendTest : public QObject {
         QVERIFY(socket);
         QCOMPARE(Read(socket, composed.size()), composed);
 
-        // Typed at the end: every line end becomes CR LF; sent on the same connection.
+        // Typed at the end: every line end becomes CR LF, and the stale length is made true
+        // on the wire; sent on the same connection.
         QPlainTextEdit* editor = Box(w.get(), kRequest);
         editor->setFocus();
         editor->moveCursor(QTextCursor::End);
@@ -232,7 +327,18 @@ class SendTest : public QObject {
                                        .toStdString();
         QCOMPARE(w->RequestEditorBytes(), edited);
         Click(Button(w.get(), kLongSend));
-        QCOMPARE(Read(socket, edited.size()), edited);
+        const std::string sent = WithTrueContentLength(edited);
+        QCOMPARE(Read(socket, sent.size()), sent);
+        const std::string length = std::to_string(BodyAfterBlankLine(edited).size());
+        QVERIFY(sent.find("\r\nContent-Length: " + length + "\r\n") != std::string::npos);
+        QVERIFY(length != std::to_string(sizeof kSubscribeBody - 1));
+        // A request without a Content-Length gets one.
+        const std::string bare = "POST /SetSubscribe HTTP/1.1\r\n\r\n<a/>";
+        editor->setPlainText(QString::fromStdString(bare));
+        Click(Button(w.get(), kLongSend));
+        const std::string withLength =
+            "POST /SetSubscribe HTTP/1.1\r\nContent-Length: 4\r\n\r\n<a/>";
+        QCOMPARE(Read(socket, withLength.size()), withLength);
         QVERIFY(!peer_.waitForNewConnection(200));
         QVERIFY(DialogSeam::shownTexts().isEmpty());
 
@@ -254,6 +360,9 @@ class SendTest : public QObject {
         socket->write(answer);
         QTRY_COMPARE_WITH_TIMEOUT(Box(w.get(), kResult)->toPlainText(),
                                   QString::fromLatin1(answer).replace("\r\n", "\n"), 10000);
+        QTRY_VERIFY(Strip(w.get(), "resultStatus")
+                        .endsWith(", 1 message, " + QString::number(answer.size()) +
+                                  " bytes received, last answer 200"));
 
         // A follow-up request built now carries the recorded address.
         DialogSeam::setNextOpenFile(QString::fromStdString(folder_.WriteFile(
@@ -285,6 +394,9 @@ class SendTest : public QObject {
                     .find("\n<config>\n" + line.left(2000).toStdString() +
                           OmissionMarker(line.size() - 2000, "the traffic log") +
                           "\n</config>\n") != std::string::npos);
+        QCOMPARE(*w->AnswerBytes(kResult), event.toStdString());  // the box keeps it whole
+        socket->disconnectFromHost();
+        QTRY_VERIFY(Strip(w.get(), "resultStatus").startsWith("Closed by the device"));
         w.reset();  // the log is complete once the window is gone
         QCOMPARE(FileBytes(folder_.Path() + "/ApiLog.txt"), answer + event);
     }

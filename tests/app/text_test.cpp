@@ -1,10 +1,14 @@
-// The window's text conversions, the display form and the hand-over from a worker thread.
+// The window's text conversions, the display form, the hand-over from a worker thread, and
+// how the boxes colour and wrap what they show.
 #include <QtTest>
+#include <QtWidgets>
 #include <future>
 
+#include "app/box_look.h"
 #include "app/display_form.h"
 #include "app/latest_text_relay.h"
 #include "app/request_text.h"
+#include "app/xml_highlighter.h"
 #include "session/request_text.h"
 
 namespace {
@@ -12,6 +16,26 @@ const DisplayBounds kSmall{10, 100, "the traffic log"};
 
 std::string Marker(std::size_t count) {
     return OmissionMarker(count, "the traffic log");
+}
+
+// Which of the highlighter's colours the character at (line, column) has; "plain" for none.
+QString ColourAt(const XmlHighlighter& h, const QTextDocument& doc, int line, int column) {
+    const QTextBlock block = doc.findBlockByNumber(line);
+    const std::pair<const char*, const QTextCharFormat*> named[] = {
+        {"tag", &h.TagFormat()},         {"attr", &h.AttributeFormat()},
+        {"value", &h.ValueFormat()},     {"cdata", &h.CDataFormat()},
+        {"comment", &h.CommentFormat()}, {"pi", &h.InstructionFormat()},
+        {"marker", &h.MarkerFormat()}};
+    for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+        if (column < range.start || column >= range.start + range.length)
+            continue;
+        for (const auto& [name, format] : named) {
+            if (range.format == *format)
+                return QString::fromLatin1(name);
+        }
+        return QStringLiteral("other");
+    }
+    return QStringLiteral("plain");
 }
 }  // namespace
 
@@ -71,6 +95,69 @@ class TextTest : public QObject {
                          line.substr(0, kept) + Marker(line.size() - kept));
             }
         }
+    }
+
+    void highlighterColoursMarkupAndCarriesOpenPartsToTheNextLine() {
+        QPlainTextEdit box;  // the box's own way of setting text is what the window uses
+        XmlHighlighter h(box.document());
+        const QTextDocument& doc = *box.document();
+        const std::string cut = "<e>AAAA" + Marker(1234);
+        box.setPlainText(QString::fromStdString(
+            "<?xml version=\"1.0\"?>\n"
+            "<a b=\"x>y\" c='1'>text &amp; more</a>\n"
+            "<!-- one\n"
+            "two --><b/>\n"
+            "<c d=\"multi\n"
+            "line\">x</c>\n"
+            "<![CDATA[ <no> ]]> < lone\n"
+            "<!-->inside\n"
+            "-->out\n" +
+            cut + "\n<f g=\"cut" + OmissionMarker(5, nullptr) + "\nafter\n"));
+        const struct {
+            int line, column;
+            const char* colour;
+        } rows[] = {{0, 0, "pi"},      {0, 20, "pi"},     {1, 1, "tag"},    {1, 3, "attr"},
+                    {1, 5, "value"},   {1, 7, "value"},   {1, 9, "value"},  {1, 15, "value"},
+                    {1, 16, "tag"},    {1, 17, "plain"},  {1, 32, "tag"},   {2, 5, "comment"},
+                    {3, 0, "comment"}, {3, 5, "comment"}, {3, 8, "tag"},    {4, 6, "value"},
+                    {5, 0, "value"},   {5, 4, "value"},   {5, 5, "tag"},    {5, 6, "plain"},
+                    {6, 10, "cdata"},  {6, 18, "plain"},  {6, 20, "plain"}, {7, 5, "comment"},
+                    {8, 0, "comment"}, {8, 3, "plain"},   {9, 1, "tag"},    {9, 4, "plain"},
+                    {9, 8, "marker"},  {10, 3, "attr"},   {10, 7, "value"}, {10, 10, "marker"},
+                    {11, 0, "plain"}};
+        for (const auto& row : rows) {
+            QCOMPARE(QStringLiteral("%1:%2 ").arg(row.line).arg(row.column) +
+                         ColourAt(h, doc, row.line, row.column),
+                     QStringLiteral("%1:%2 %3").arg(row.line).arg(row.column).arg(row.colour));
+        }
+    }
+
+    void boxesHighlightAndWrapAtWordsOnlyWhatFitsTheDisplayBounds() {
+        QPlainTextEdit box;
+        BoxLook look(&box);
+        const QString xml = QStringLiteral("<a b=\"1\">text</a>\n").repeated(100);
+        const QString wide = QString(kLookLineChars + 1, QLatin1Char('x'));
+        const struct {
+            QString text;
+            bool highlighted;
+        } rows[] = {{QString(), false},
+                    {xml, true},
+                    {wide, false},
+                    {QString(kLookLineChars, QLatin1Char('x')), true},
+                    {xml.repeated(kLookTextChars / xml.size() + 1), false}};
+        for (const auto& row : rows) {
+            look.SetText(row.text);
+            QCOMPARE(look.Highlighted(), row.highlighted);
+            QCOMPARE(box.wordWrapMode(), row.highlighted ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                                         : QTextOption::WrapAnywhere);
+        }
+        // Edits move the box across the bounds both ways.
+        look.SetText(xml);
+        box.moveCursor(QTextCursor::End);
+        box.insertPlainText(wide);
+        QVERIFY(!look.Highlighted());
+        box.undo();
+        QTRY_VERIFY(look.Highlighted());
     }
 
     void relayCopiesTheViewAndDeliversTheNewestAfterARest() {

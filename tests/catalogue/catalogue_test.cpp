@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "catalogue/builtin_interfaces.h"
+#include "catalogue/program_folder.h"
+#include "catalogue/request_file_name.h"
 #include "support/test_support.h"
 
 namespace {
@@ -22,9 +24,8 @@ Names AsSet(const std::vector<std::string>& v) {
 std::vector<std::string> Items(const Catalogue& c, int mode, const std::string& folder,
                                const std::string& name) {
     for (const ModuleEntry& m : c.Modules()) {
-        if (m.name == name) {
+        if (m.name == name)
             return c.ListItems(mode, folder, name, m.id);
-        }
     }
     return {"<no module " + name + ">"};
 }
@@ -57,7 +58,7 @@ TEST(CatalogueShort, FolderModulesFirstThenTheBuiltInsEachListingItsOwnRecords) 
     EXPECT_EQ(Names(names.begin(), names.begin() + 3), (Names{"Event", "Smart", "Empty"}));
     EXPECT_EQ(std::vector<std::string>(names.begin() + 3, names.end()),
               std::vector<std::string>(kBuiltinModuleNames, kBuiltinModuleNames + 7));
-    ASSERT_EQ(c.Interfaces().size(), 37u + 6u);
+    ASSERT_EQ(c.Interfaces().size(), BuiltinInterfaces().size() + 6);
     // Each module lists its own records only: Event's Reboot is not the built-in one.
     EXPECT_EQ(AsSet(Items(c, kConnShort, dir, "Event")),
               (Names{"GetEventConfig", "Reboot", "GetImage"}));
@@ -66,9 +67,8 @@ TEST(CatalogueShort, FolderModulesFirstThenTheBuiltInsEachListingItsOwnRecords) 
     for (int m = 0; m < kBuiltinModuleCount; ++m) {
         std::vector<std::string> own;
         for (const API_INTERFACE& r : BuiltinInterfaces()) {
-            if (r.nModule == m) {
+            if (r.nModule == m)
                 own.push_back(r.strName);
-            }
         }
         EXPECT_EQ(Items(c, kConnShort, dir, kBuiltinModuleNames[m]), own) << m;
     }
@@ -103,8 +103,7 @@ TEST(CatalogueShort, FolderModulesFirstThenTheBuiltInsEachListingItsOwnRecords) 
     EXPECT_EQ(ShortRequestFolder("") + LongRequestFolder(""), "");
 }
 
-// Long mode lists the folders and request files as they are now: folders and lower-case
-// ".xml" files apart, links followed.
+// Long mode: the folders and lower-case ".xml" files as they are now, links followed.
 TEST(CatalogueLong, ModulesAreFoldersAndItemsAreFilesReadOnEachChoice) {
     TempFolder tmp;
     const std::string dir = tmp.Path(), sub = tmp.MakeFolder("protocol_long/Subscribe");
@@ -138,4 +137,25 @@ TEST(CatalogueLong, ModulesAreFoldersAndItemsAreFilesReadOnEachChoice) {
     EXPECT_TRUE(ReadRequestFile(
         LongRequestFilePath(dir, "Subscribe", "SUBSCRIBE_SetSubscribe_test"), bytes));
     EXPECT_EQ(bytes, "<s/>");
+}
+
+// Rows "file>name|pair|channel": only the first "&" and "_" count; "_" before "&" leaves no pair.
+TEST(CatalogueNames, RequestFileNamesSplitAndFolderOfPathCutsBeforeTheLastSlash) {
+    std::istringstream rows(
+        "Reboot>Reboot||0 >||0 PtzControl_x>PtzControl||1 Get_Face_Album>Get||1 A_>A||1 "
+        "ModifyUser&SetUser>ModifyUser|SetUser|0 A&>A||0 A&B&C>A|B&C|0 A&_1>A||1 "
+        "GetImageConfig&SetImageConfig_1>GetImageConfig|SetImageConfig|1 Get_x&Set>Get_x||1 "
+        "A_&B>A_||1 &Foo>||0 _Foo>||0 _A&B>||0 &A_1>||0 A_1&>A_1||1");
+    for (std::string row; rows >> row;) {
+        const RequestFileName p = SplitRequestFileName(row.substr(0, row.find('>')));
+        EXPECT_EQ(p.name + "|" + p.pairName + "|" + std::to_string(p.channel),
+                  row.substr(row.find('>') + 1))
+            << row;
+    }
+    // The shipped-file tests find the request folders through GetProgramFolder itself.
+    const char* paths[][2] = {
+        {"/a/b/tessaly", "/a/b"}, {"/tessaly", ""}, {"tessaly", ""}, {"a//b", "a/"}};
+    for (const auto& row : paths)
+        EXPECT_EQ(FolderOfPath(row[0]), row[1]) << row[0];
+    EXPECT_NE(GetProgramFolder().back(), '/');
 }

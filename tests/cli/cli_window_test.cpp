@@ -1,4 +1,4 @@
-// tessaly-cli lists and previews exactly what the window shows.
+// tessaly-cli lists, previews and writes curl command lines exactly as the window does.
 #include "cli_test_support.h"
 #include "window_fixture.h"
 
@@ -64,6 +64,10 @@ class CliWindowTest : public QObject {
                 std::vector<std::string> args = {"preview", name};
                 args.insert(args.end(), settings.begin(), settings.end());
                 QCOMPARE(RunCli(args, folder_.Path()).out, w->RequestEditorBytes());
+                // "Copy as curl" gives what send --curl prints.
+                args[0] = "send";
+                args.push_back("--curl");
+                QCOMPARE(RunCli(args, folder_.Path()).out, w->ShortCurlCommand() + "\n");
             }
             const std::tuple<int, std::string, std::string> typed[] = {
                 {kIp, "--ip", "127.0.0.1"},

@@ -7,7 +7,6 @@
 
 #include <future>
 #include <thread>
-#include <vector>
 
 #include "support/test_support.h"
 
@@ -15,8 +14,7 @@ namespace {
 
 const HttpLibrary kHttp;
 
-// A one-shot HTTP peer: takes one connection, reads until the client has been quiet for
-// 300 ms (the whole request), writes the answer pieces 30 ms apart and returns the request.
+// A one-shot HTTP peer: reads the request until 300 ms of quiet, answers in pieces 30 ms apart.
 std::future<std::string> Serve(LoopbackListener& listener, std::vector<std::string> pieces) {
     return std::async(std::launch::async, [&listener, pieces] {
         const int conn = listener.Accept(10000);
@@ -38,19 +36,7 @@ std::future<std::string> Serve(LoopbackListener& listener, std::vector<std::stri
 
 }  // namespace
 
-TEST(ShortPostUrl, PrintsThePortAsTheWholeNumber) {
-    const char* rows[][2] = {
-        {"54321", "http://h:54321/x"}, {"8080abc", "http://h:8080/x"},
-        {"port", "http://h:0/x"},      {"70000", "http://h:70000/x"},
-        {" -5", "http://h:-5/x"},      {"99999999999", "http://h:99999999999/x"}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(ShortPostUrl("h", row[0], "x"), row[1]) << row[0];
-    }
-    char data[] = "bcdef";
-    EXPECT_EQ(CurlWriteCallback(data, 1, 5, nullptr), 5u);  // dropped
-}
-
-TEST(HttpPost, SendsThePostAsComposedAndReturnsTheAnswerWhole) {
+TEST(HttpPost, SendsThePostAsComposedReturnsTheAnswerWholeOrFailsWithAReason) {
     const std::string body = "<config>\xe5\xbc\xa0</config>";  // bytes go out unconverted
     LoopbackListener listener;
     const std::string port = std::to_string(listener.Port());
@@ -76,9 +62,6 @@ TEST(HttpPost, SendsThePostAsComposedAndReturnsTheAnswerWhole) {
     served = Serve(listener, {"HTTP/1.1 204\r\n\r\n"});
     got = HttpPost("127.0.0.1", port, "admin", "x", "Nothing", "");
     EXPECT_TRUE(got.completed && got.Bytes() == 0 && got.StatusText() == "204");
-}
-
-TEST(HttpPost, DeadPortBadHostAndOutOfRangePortFailWithAReason) {
     const std::string dead = std::to_string(DeadPort());
     for (const auto& [ip, port] : {std::pair<std::string, std::string>{"127.0.0.1", dead},
                                    {"bad host name", "80"},
@@ -87,4 +70,12 @@ TEST(HttpPost, DeadPortBadHostAndOutOfRangePortFailWithAReason) {
         EXPECT_FALSE(got.completed) << ip << ":" << port;
         EXPECT_TRUE(got.body.empty() && got.status == 0 && !got.error.empty()) << got.error;
     }
+    const char* rows[][2] = {
+        {"54321", "http://h:54321/x"}, {"8080abc", "http://h:8080/x"},
+        {"port", "http://h:0/x"},      {"70000", "http://h:70000/x"},
+        {" -5", "http://h:-5/x"},      {"99999999999", "http://h:99999999999/x"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(ShortPostUrl("h", row[0], "x"), row[1]) << row[0];
+    char data[] = "bcdef";
+    EXPECT_EQ(CurlWriteCallback(data, 1, 5, nullptr), 5u);  // dropped
 }

@@ -147,3 +147,27 @@ TEST(PrepareLongRequest, ShippedFollowUpsTakeTheAddressSetSubscribeDoesNot) {
         EXPECT_EQ(request, Expected(name, BodyOf(request))) << name;
     }
 }
+
+TEST(WithTrueContentLength, EveryLengthOfTheHeadTellsTheBodyAndAMissingOneIsAdded) {
+    const std::string body = "<a>\r\n\xe5\xbc\xa0</a>";  // 12 bytes, 10 characters
+    const std::pair<std::string, std::string> rows[] = {
+        {"POST /x HTTP/1.1\r\nContent-Length: 3\r\nKeep-Alive: 300 \r\n\r\n",
+         "POST /x HTTP/1.1\r\nContent-Length: 12\r\nKeep-Alive: 300 \r\n\r\n"},
+        {"POST /x HTTP/1.1\r\ncontent-length:\t99999\r\nContent-Length: \r\n\r\n",
+         "POST /x HTTP/1.1\r\ncontent-length:\t12\r\nContent-Length: 12\r\n\r\n"},
+        {"POST /x HTTP/1.1\r\nHost: h\r\n\r\n",
+         "POST /x HTTP/1.1\r\nHost: h\r\nContent-Length: 12\r\n\r\n"},
+        {"POST /x HTTP/1.1\r\n\r\n", "POST /x HTTP/1.1\r\nContent-Length: 12\r\n\r\n"},
+        // The request line is no header, nor is a header inside the body.
+        {"POST /Content-Length: 5 HTTP/1.1\r\nX-Content-Length: 1\r\n\r\n",
+         "POST /Content-Length: 5 HTTP/1.1\r\nX-Content-Length: 1\r\nContent-Length: 12\r\n\r\n"},
+    };
+    for (const auto& [head, wanted] : rows)
+        EXPECT_EQ(WithTrueContentLength(head + body), wanted + body) << head;
+    // Without a blank line there is no body to count.
+    EXPECT_EQ(WithTrueContentLength("POST /x HTTP/1.1\r\nContent-Length: 5\r\n<a/>"),
+              "POST /x HTTP/1.1\r\nContent-Length: 5\r\n<a/>");
+    const std::string tail = body + "\r\nContent-Length: 2\r\n\r\n";  // in the body: kept
+    EXPECT_EQ(WithTrueContentLength("POST /x HTTP/1.1\r\nContent-Length: 9\r\n\r\n" + tail),
+              "POST /x HTTP/1.1\r\nContent-Length: 35\r\n\r\n" + tail);
+}

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -74,6 +75,13 @@ class RecordingObserver : public ReceiveObserver {
     std::vector<MessageReport> reports_;
     std::vector<std::pair<std::size_t, long>> reads_;
 };
+
+// Milliseconds since 1970 by the system clock, as reports give times.
+inline std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 // Base64 with "=" padding, written independently of the codec under test.
 std::string ToBase64(const std::string& bytes);
