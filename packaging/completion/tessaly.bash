@@ -107,6 +107,7 @@ _tessaly_complete() {
         COMPREPLY=($(compgen -W "$("$program" "${args[@]}" 2>/dev/null | awk '/^  / { print $1 }')" -- "$current"))
         ;;
     listen) _tessaly_request_files "$program" "$home" "$current" ;;
+    index) compopt -o filenames; COMPREPLY=($(compgen -f -- "$current")) ;;
     esac
     return 0
 }

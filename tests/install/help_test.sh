@@ -2,8 +2,8 @@
 # The manual pages and the bash completion agree with the programs' --help.
 #   Options of --help: the -x and --name words that begin a line (after blanks, or after other
 #   options and ", ") or stand in square brackets.
-#   Options of a manual: the bold -x and --name words of its lines that begin with "*" (the
-#   synopsis, command and option terms), not those mentioned in running text.
+#   Options of a manual: the bold -x and --name words of the lines that open a paragraph with
+#   "*" after any tabs (the synopsis, command and option terms), not those of running text.
 # Each program's two lists must be equal, and the completion must offer exactly the options of
 # --help after "-", the commands after the program's name, and the catalogue's names.
 # Usage: tests/install/help_test.sh BIN_FOLDER SOURCE_FOLDER
@@ -20,7 +20,8 @@ help_options() {
         print "$1\n" while /\[(-{1,2}[A-Za-z][\w-]*)/g' | sort -u
 }
 manual_options() {
-    perl -ne 'next unless /^\*/; print "$1\n" while /\*(-{1,2}[A-Za-z][\w-]*)\*/g' \
+    perl -ne 'if ($blank && /^\t*\*/) { print "$1\n" while /\*(-{1,2}[A-Za-z][\w-]*)\*/g }
+              $blank = /^\s*$/; BEGIN { $blank = 1 }' \
         "$source/packaging/man/$1.1.scd" | sort -u
 }
 same() {  # what, expected, got
@@ -43,6 +44,7 @@ complete_line() {  # the words of a command line; the last is completed
     printf '%s\n' "${COMPREPLY[@]}" | sort -u
 }
 cd "$(mktemp -d)"  # listen's names come from the catalogue, not from files here
+touch ApiLog.txt   # index offers files
 for program in tessaly-cli tessaly-devsim; do
     same "$program: completion (>) against --help (<)" "$(help_options "$program")" \
         "$(complete_line "$bin/$program" -)"
@@ -55,10 +57,11 @@ rows=(
     "short long|$cli|catalogue|--mode|"
     "--mode=short|$cli|catalogue|--mode=s"
     "|$cli|--ip|"
-    "|$cli|send|--body-file|"
+    "ApiLog.txt|$cli|send|--body-file|"
     "|$cli|listen|--seconds|"
     "GetDeviceInfo|$cli|send|GetDeviceI"
     "protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml|$cli|listen|protocol_long/Subscribe/SUBSCRIBE_SetS"
+    "ApiLog.txt|$cli|index|Api"
     "basic digest any|$bin/tessaly-devsim|--long-auth|"
 )
 for row in "${rows[@]}"; do
