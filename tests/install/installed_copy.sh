@@ -11,7 +11,11 @@ share=$2
 scratch=$(mktemp -d)
 sim_pid=""
 cleanup() {
-    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+    # The simulator's status on SIGTERM must not become the script's (set -e holds here too).
+    if [ -n "$sim_pid" ]; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
     rm -rf "$scratch"
 }
 trap cleanup EXIT
