@@ -48,8 +48,9 @@ add_custom_target(package_changelog ALL DEPENDS ${generated}/changelog.gz)
 
 # The desktop component.
 install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT desktop)
+# The folders' .gitattributes (which keeps git from changing their bytes) is no request file.
 install(DIRECTORY protocol_short protocol_long DESTINATION ${CMAKE_INSTALL_DATADIR}/tessaly
-        COMPONENT desktop)
+        COMPONENT desktop PATTERN .gitattributes EXCLUDE)
 if(TARGET tessaly)
     install(FILES ${packaging}/${TESSALY_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT desktop)
@@ -79,7 +80,7 @@ install(FILES ${packaging}/copyright ${generated}/changelog.gz
 # The portable component: one folder, as bin/ of a build.
 install(TARGETS ${programs} RUNTIME DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 install(DIRECTORY protocol_short protocol_long DESTINATION . COMPONENT portable
-        EXCLUDE_FROM_ALL)
+        EXCLUDE_FROM_ALL PATTERN .gitattributes EXCLUDE)
 install(FILES README.md DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 
 # CPack: the Debian package of the desktop component, the .tar.gz of the portable one.
@@ -89,13 +90,18 @@ set(CPACK_PACKAGE_CONTACT "Tessaly developers <developers@tessaly.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "exercise the HTTP/XML control interface of network video devices")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tessaly is a desktop tool for engineers who test IP cameras and recorders through their\n"
-    "HTTP/XML control interface: pick an interface from the catalogue, edit the request, and\n"
-    "send it over a short connection, or subscribe over a long connection and receive the\n"
-    "events the device pushes, with a traffic log and the events' pictures filed as JPEG.\n"
-    "It comes with tessaly-cli, the same checks from the command line, and tessaly-devsim,\n"
-    "a simulated device on the loopback interface.")
+    "Tessaly is a desktop tool for engineers who test IP cameras and recorders\n"
+    "through their HTTP/XML control interface: pick an interface from the\n"
+    "catalogue, edit the request, and send it over a short connection, or\n"
+    "subscribe over a long connection and receive the events the device pushes,\n"
+    "with a traffic log and the events' pictures filed as JPEG. It comes with\n"
+    "tessaly-cli, the same checks from the command line, and tessaly-devsim, a\n"
+    "simulated device on the loopback interface.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# A component's package takes its long description from the component, not from the package
+# (the summary comes first by itself).
+set(CPACK_DEBIAN_DESKTOP_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_GENERATOR "DEB;TGZ")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/")
@@ -107,15 +113,18 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-set(CPACK_ARCHIVE_PORTABLE_FILE_NAME
-    "tessaly-${PROJECT_VERSION}-portable-${CMAKE_SYSTEM_PROCESSOR}")
+set(portable_name "tessaly-${PROJECT_VERSION}-portable-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_ARCHIVE_PORTABLE_FILE_NAME ${portable_name})
 # Which component each generator packs is chosen when CPack runs (per generator).
 set(CPACK_PROJECT_CONFIG_FILE ${generated}/cpack-options.cmake)
-file(WRITE ${generated}/cpack-options.cmake [[
-if(CPACK_GENERATOR STREQUAL "DEB")
+# The archive unpacks into one folder named as the archive, not into the current folder.
+file(WRITE ${generated}/cpack-options.cmake "
+if(CPACK_GENERATOR STREQUAL \"DEB\")
     set(CPACK_COMPONENTS_ALL desktop)
 else()
     set(CPACK_COMPONENTS_ALL portable)
+    set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+    set(CPACK_PACKAGE_FILE_NAME ${portable_name})
 endif()
-]])
+")
 include(CPack)
