@@ -24,6 +24,10 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
                        "edit or delete there stay so. The title bar names the folder when it is "
                        "not the program's own."),
         QStringLiteral("DIR"));
+    const QCommandLineOption tls(
+        QStringLiteral("tls"),
+        QStringLiteral("Tick TLS: both connections use TLS. With --demo the simulated device "
+                       "serves TLS too, and its key is trusted for this run only."));
     const QCommandLineOption openLog(
         QStringLiteral("open-log"),
         QStringLiteral("Open the event browser on a captured traffic log (ApiLog.txt): its "
@@ -35,6 +39,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
                                      QStringLiteral("Show the version and stop."));
     parser.addOption(demo);
     parser.addOption(home);
+    parser.addOption(tls);
     parser.addOption(openLog);
     parser.addOption(help);
     parser.addOption(version);
@@ -64,6 +69,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
             QStringLiteral("The home folder '%1' is not a folder.\n\n").arg(line.home) + usage;
         return line;
     }
+    line.tls = parser.isSet(tls);
     line.openLog = parser.value(openLog);
     if (parser.isSet(help)) {
         line.help = true;

@@ -9,6 +9,7 @@
 struct AppCommandLine {
     bool demo = false;     // --demo: start the simulated device and aim the window at it
     QString home;          // --home DIR: an existing folder; "" when absent
+    bool tls = false;      // --tls: tick "TLS"; with --demo the simulated device serves TLS
     QString openLog;       // --open-log FILE: open the event browser on a captured log
     bool help = false;     // --help: print text and stop
     bool version = false;  // --version: print text and stop

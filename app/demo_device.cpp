@@ -1,5 +1,6 @@
 #include "app/demo_device.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 
 #include "app/control_ids.h"
@@ -60,5 +61,10 @@ void DemoDevice::FillWindow(CDorvik_LurvaneDlg& window) const {
     for (const auto& field : fields) {
         if (auto* edit = window.findChild<QLineEdit*>(ControlName(field.id)))
             edit->setText(field.text);
+    }
+    if (m_options.tls) {
+        if (auto* tls = window.findChild<QCheckBox*>(QStringLiteral("tls")))
+            tls->setChecked(true);
+        window.TrustForThisRun(m_thread->fingerprint().toStdString());
     }
 }

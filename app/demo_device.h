@@ -36,8 +36,9 @@ class DemoDevice {
     const QString& Password() const { return m_options.password; }
 
     // Writes "127.0.0.1", both ports and the credentials into the window's connection fields,
-    // as typing them would (an open long connection closes). Does nothing before a
-    // successful start.
+    // as typing them would (an open long connection closes). With TLS it also ticks the TLS
+    // box and trusts the device's key for the window's run (nothing stored). Does nothing
+    // before a successful start.
     void FillWindow(CDorvik_LurvaneDlg& window) const;
 
   private:

@@ -15,6 +15,7 @@ struct SeamState {
     QString nextFolder;
     std::optional<QString> nextText;
     QString nextSaveFile;
+    bool nextQuestionAnswer = false;
     QStringList shown;
     QStringList openedFolders;
 };
@@ -31,6 +32,28 @@ void DialogSeam::information(QWidget* parent, const QString& text) {
         return;
     }
     QMessageBox::information(parent, QStringLiteral("Tessaly"), text, QMessageBox::Ok);
+}
+
+void DialogSeam::warning(QWidget* parent, const QString& text) {
+    if (State().answerMode) {
+        State().shown.append(text);
+        return;
+    }
+    QMessageBox::warning(parent, QStringLiteral("Tessaly"), text, QMessageBox::Ok);
+}
+
+bool DialogSeam::question(QWidget* parent, const QString& text) {
+    if (State().answerMode) {
+        State().shown.append(text);
+        return std::exchange(State().nextQuestionAnswer, false);
+    }
+    return QMessageBox::question(parent, QStringLiteral("Tessaly"), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void DialogSeam::setNextQuestionAnswer(bool yes) {
+    State().nextQuestionAnswer = yes;
 }
 
 QString DialogSeam::openFile(QWidget* parent, const QString& filter) {

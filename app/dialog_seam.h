@@ -13,6 +13,13 @@ class DialogSeam {
     // Shows a modal box with the text and an OK button (in answer mode: records the text).
     static void information(QWidget* parent, const QString& text);
 
+    // Shows a modal warning box with an OK button (in answer mode: records the text).
+    static void warning(QWidget* parent, const QString& text);
+
+    // Asks a yes-or-no question, No being the default. True for Yes (in answer mode: records
+    // the text and returns the answer set by setNextQuestionAnswer, consumed; false when none).
+    static bool question(QWidget* parent, const QString& text);
+
     // Asks for a file to open with the given name filter, e.g. "(*.xml)". Returns the chosen
     // full path, or an empty text when the user cancels (in answer mode: the next answer,
     // which is consumed; empty when none was set).
@@ -50,6 +57,9 @@ class DialogSeam {
 
     // The path that the next saveFile returns in answer mode; an empty path means "cancel".
     static void setNextSaveFile(const QString& path);
+
+    // The answer of the next question in answer mode.
+    static void setNextQuestionAnswer(bool yes);
 
     // Texts of the boxes shown in answer mode since the last clear, oldest first.
     static QStringList shownTexts();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -27,6 +28,7 @@
 #include "app/request_text.h"
 #include "app/status_strip.h"
 #include "catalogue/builtin_interfaces.h"
+#include "net/known_devices.h"
 #include "request/long_request.h"
 #include "session/request_text.h"
 #include "tessaly_version.h"
@@ -90,6 +92,8 @@ CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget
     connect(m_editUser, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
     connect(m_editPassword, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
     connect(m_editLongPort, &QLineEdit::textChanged, this, &CDorvik_LurvaneDlg::OnEnChangeAccount);
+    connect(m_checkTls, &QCheckBox::toggled, this, &CDorvik_LurvaneDlg::OnTlsToggled);
+    connect(m_btnStop, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::CancelShortTransfer);
     connect(m_btnLongSend, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnLongSend);
     connect(m_btnEvents, &QPushButton::clicked, this, &CDorvik_LurvaneDlg::OnEvents);
     auto* events = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
@@ -133,7 +137,7 @@ CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget
     for (QWidget* field :
          {static_cast<QWidget*>(m_editIp), static_cast<QWidget*>(m_editUser),
           static_cast<QWidget*>(m_editPassword), static_cast<QWidget*>(m_editLongPort),
-          static_cast<QWidget*>(m_editShortPort)}) {
+          static_cast<QWidget*>(m_editShortPort), static_cast<QWidget*>(m_checkTls)}) {
         field->setEnabled(false);
     }
     m_btnShortSend->setEnabled(false);
@@ -170,8 +174,10 @@ void CDorvik_LurvaneDlg::OnDestroy() {
     m_bDestroyed = true;
     delete m_browser;  // before the rows it shows
     m_browser = nullptr;
-    DisconnectLong();
+    DisconnectLong();  // gives up a long send that is still connecting
     m_session.CloseLog();
+    if (m_shortCancel)
+        m_shortCancel->Cancel();  // the post ends within one of its ticks
     if (m_shortThread.joinable())
         m_shortThread.join();
     if (m_saveThread.joinable())
@@ -214,6 +220,7 @@ void CDorvik_LurvaneDlg::LockConnectionFields() {
     m_editPassword->setEnabled(false);
     m_editLongPort->setEnabled(false);
     m_editShortPort->setEnabled(false);
+    m_checkTls->setEnabled(false);
     m_btnChangeAccount->setText(kChangeAccountCaption);
     m_btnChangePort->setText(kChangePortCaption);
 }
@@ -298,6 +305,9 @@ void CDorvik_LurvaneDlg::OnBnClickedLongConnect() {
 }
 
 void CDorvik_LurvaneDlg::OnBnClickedShortConnect() {
+    // Short mode gives up a long send that is still connecting or sending.
+    if (m_session.LongSendRunning())
+        DisconnectLong();
     UpdateData(true);
     BuildCatalogue();
     UpdateData(false);
@@ -319,6 +329,7 @@ void CDorvik_LurvaneDlg::OnBnClickedChangePort() {
     const bool unlock = m_btnChangePort->text() == kChangePortCaption;
     m_editLongPort->setEnabled(unlock);
     m_editShortPort->setEnabled(unlock);
+    m_checkTls->setEnabled(unlock);
     m_btnChangePort->setText(unlock ? kChangeOkCaption : kChangePortCaption);
     if (!unlock)
         RefreshUneditedRequests();
@@ -358,7 +369,19 @@ void CDorvik_LurvaneDlg::OnEnChangeAccount() {
     DisconnectLong();
 }
 
-void CDorvik_LurvaneDlg::CancelShortTransfer() {}
+void CDorvik_LurvaneDlg::OnTlsToggled() {
+    DisconnectLong();
+    RefreshUneditedRequests();
+}
+
+void CDorvik_LurvaneDlg::CancelShortTransfer() {
+    if (m_bShortBusy && m_shortCancel)
+        m_shortCancel->Cancel();
+}
+
+void CDorvik_LurvaneDlg::TrustForThisRun(const std::string& pin) {
+    m_session.Settings().trust = TlsTrust{pin, false};
+}
 
 // ---- Interface list and request files ----
 
@@ -421,6 +444,8 @@ void CDorvik_LurvaneDlg::SyncSettings() {
     s.password = ControlText(ControlId::kPassword);
     s.longPort = ControlText(ControlId::kLongPort);
     s.shortPort = ControlText(ControlId::kShortPort);
+    s.tls = m_checkTls->isChecked();
+    s.knownDevices = KnownDevices::DefaultPath();
 }
 
 // ---- Short connection ----
@@ -443,6 +468,15 @@ void CDorvik_LurvaneDlg::SetShortBusy(bool busy) {
     m_bShortBusy = busy;
     m_labelStatus->setText(busy ? QStringLiteral("Sending request...") : QString());
     m_btnShortSend->setEnabled(!busy && m_radioShort->isChecked());
+    // Stop takes the send button's place while a post runs; the focus goes with it, so that
+    // Enter never lands on a button that a post just disabled.
+    const bool stopHadFocus = m_btnStop->hasFocus();
+    m_btnShortSend->setVisible(!busy);
+    m_btnStop->setVisible(busy);
+    if (busy && m_btnShortSend->hasFocus())
+        m_btnStop->setFocus();
+    else if (!busy && stopHadFocus)
+        m_btnShortSend->setFocus();
     UpdatePairSendEnabled();
 }
 
@@ -522,31 +556,32 @@ void CDorvik_LurvaneDlg::StartShortTransfer(ShortPlan plan, bool edited) {
     auto result = std::make_shared<ShortResult>();
     result->plan = std::move(plan);
     result->edited = edited;
-    m_shortThread =
-        std::thread([this, result, look = m_lookPairRequest->Look(), window = thread()]() mutable {
-            ShortResult& r = *result;
-            r.outcome = PostShort(r.plan);
-            // Everything that grows with the answer is made here: the box's display form and the
-            // paired pane's request.
-            r.shown = DisplayForm(r.outcome.body, kShortAnswerBounds);
-            r.shortened = !FitsDisplayBounds(r.outcome.body, kShortAnswerBounds);
-            r.pane = PairPaneAfter(r.plan, r.outcome);
-            r.paneText = BytesForDisplay(r.pane.request);
-            if (r.pane.open) {
-                // A body of megabytes takes longer to lay into a document than a window may wait.
-                r.paneDocument = BoxLook::MakeDocument(r.paneText, look);
-                r.paneDocument->moveToThread(window);
-            }
-            r.line = ShortOutcomeLine(r.outcome);
-            if (r.edited)
-                r.line += kEditedShortNote;
-            r.bytes = std::make_shared<const std::string>(std::move(r.outcome.body));
-            r.outcome.body.clear();
-            // The window's thread holds the last reference: the document goes where it lives.
-            QMetaObject::invokeMethod(
-                this, [this, result = std::move(result)] { FinishShortTransfer(*result); },
-                Qt::QueuedConnection);
-        });
+    m_shortCancel = std::make_shared<HttpCancel>();
+    m_shortThread = std::thread([this, result, cancel = m_shortCancel,
+                                 look = m_lookPairRequest->Look(), window = thread()]() mutable {
+        ShortResult& r = *result;
+        r.outcome = PostShort(r.plan, cancel.get());
+        // Everything that grows with the answer is made here: the box's display form and the
+        // paired pane's request.
+        r.shown = DisplayForm(r.outcome.body, kShortAnswerBounds);
+        r.shortened = !FitsDisplayBounds(r.outcome.body, kShortAnswerBounds);
+        r.pane = PairPaneAfter(r.plan, r.outcome);
+        r.paneText = BytesForDisplay(r.pane.request);
+        if (r.pane.open) {
+            // A body of megabytes takes longer to lay into a document than a window may wait.
+            r.paneDocument = BoxLook::MakeDocument(r.paneText, look);
+            r.paneDocument->moveToThread(window);
+        }
+        r.line = ShortOutcomeLine(r.outcome);
+        if (r.edited)
+            r.line += kEditedShortNote;
+        r.bytes = std::make_shared<const std::string>(std::move(r.outcome.body));
+        r.outcome.body.clear();
+        // The window's thread holds the last reference: the document goes where it lives.
+        QMetaObject::invokeMethod(
+            this, [this, result = std::move(result)] { FinishShortTransfer(*result); },
+            Qt::QueuedConnection);
+    });
 }
 
 void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
@@ -554,6 +589,22 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
         m_shortThread.join();
     SetShortBusy(false);
     const ShortPlan& plan = result.plan;
+    StatusStrip* strip = StripOf(plan.pair ? ControlId::kPairResult : ControlId::kResult);
+    if (result.outcome.cancelled) {
+        // Given up by the user: said in the strip, no box.
+        strip->setText(QStringLiteral("Cancelled"));
+        emit shortSendFinished();
+        return;
+    }
+    if (!result.outcome.completed && plan.settings.tls &&
+        OfferTrust(plan.settings.ip, plan.settings.shortPort, result.outcome.tls,
+                   result.outcome.fingerprint, result.outcome.error)) {
+        // Trusted now: the same post again, with the key just pinned.
+        ShortPlan again = plan;
+        again.settings.trust = TlsTrust{result.outcome.fingerprint, false};
+        StartShortTransfer(std::move(again), result.edited);
+        return;
+    }
     if (!result.outcome.completed)
         DialogSeam::information(this, QString::fromUtf8(kShortSendFailText));
     else if (result.outcome.status != 401)  // the device knows the user: worth remembering
@@ -563,8 +614,7 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
     QString name = QString::fromStdString(plan.path);
     box->SetSuggestedName(name.replace(QLatin1Char('/'), QLatin1Char('_')) +
                           QStringLiteral(".xml"));
-    StripOf(plan.pair ? ControlId::kPairResult : ControlId::kResult)
-        ->setText(QString::fromStdString(result.line));
+    strip->setText(QString::fromStdString(result.line));
     if (!plan.pair) {
         m_session.RecordShortSend(plan, result.outcome);
         if (result.pane.open) {

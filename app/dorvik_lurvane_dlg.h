@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,6 +16,8 @@
 
 class AnswerBox;
 class BoxLook;
+class HttpCancel;
+class QCheckBox;
 class EditTracker;
 class QButtonGroup;
 class QComboBox;
@@ -45,6 +48,10 @@ struct ShortPlan;
 // paired pane; Ctrl+F finds text in the focused box; Ctrl+S saves the answer of the focused
 // pane; Escape cancels a running short transfer and never closes the window (Ctrl+Q and the
 // title bar do).
+//
+// Nothing here waits on the network: a short post and "Long connect send" run on threads of
+// their own and hand their outcome back to the window's thread, where the messages are shown.
+// Closing gives both up (the post through its cancel, the long send through a disconnect).
 class CDorvik_LurvaneDlg : public QDialog {
     Q_OBJECT
   public:
@@ -52,7 +59,8 @@ class CDorvik_LurvaneDlg : public QDialog {
     // the picture folder are taken from programFolder (an empty folder finds no request files).
     explicit CDorvik_LurvaneDlg(const std::string& programFolder = GetProgramFolder(),
                                 QWidget* parent = nullptr);
-    // Runs OnDestroy if it has not run yet: waits for a short transfer and the receive thread.
+    // Runs OnDestroy if it has not run yet: gives up a short transfer and a long send, and
+    // waits for their threads and the receive thread (each ends within a few ticks).
     ~CDorvik_LurvaneDlg() override;
 
     // Data exchange. true (read): m_nConnMode := index of the checked radio (-1 for none) and
@@ -106,6 +114,14 @@ class CDorvik_LurvaneDlg : public QDialog {
     // would post nothing (see OnShortSend) or the window is not in short mode.
     std::string ShortCurlCommand();
 
+    // True from "Long connect send" until its outcome has been shown.
+    bool LongSendRunning() const { return m_session.LongSendRunning(); }
+    // The long connect's limit (tests make it short).
+    void SetLongConnectLimit(std::chrono::milliseconds limit) { m_session.SetConnectLimit(limit); }
+    // Trusts the TLS key `pin` ("sha256//...") for both ports of any address for this run only,
+    // nothing stored (the demo device's own key); "" takes it back.
+    void TrustForThisRun(const std::string& pin);
+
     // The event browser, made when first opened ("Events", Ctrl+E); null before.
     EventBrowser* Browser() const { return m_browser; }
     // Every message of the long connection since the window was made.
@@ -128,8 +144,8 @@ class CDorvik_LurvaneDlg : public QDialog {
     void OnEnChangeAccount();
     // Shows the event browser (made on first use) beside the window.
     void OnEvents();
-    // Stops a running short transfer (Escape). The post cannot be interrupted yet: it runs to
-    // its end or its time limits (request/http_post.h), so this does nothing visible so far.
+    // Gives up a running short transfer (Escape, "Stop"): its strip says "Cancelled" and no
+    // box is shown. Nothing when none runs.
     void CancelShortTransfer();
     // Saves the whole answer of a response box (1001 or 1011) to a file the user chooses.
     void OnSaveAnswer(int id);
@@ -141,6 +157,9 @@ class CDorvik_LurvaneDlg : public QDialog {
   signals:
     // Emitted on the window's thread once the outcome of a short or paired send is shown.
     void shortSendFinished();
+    // Emitted on the window's thread once the outcome of "Long connect send" is shown (also
+    // when it was given up).
+    void longSendFinished();
     // Emitted on the window's thread once a save has ended: ok false after a failure, which
     // was also reported in a message box.
     void answerSaved(const QString& path, bool ok);
@@ -175,6 +194,16 @@ class CDorvik_LurvaneDlg : public QDialog {
     // Copies the connection fields into the session's settings.
     void SyncSettings();
     void StartShortTransfer(ShortPlan plan, bool edited);
+    // Starts the long send of `request` off the window's thread; FinishLongSend shows it.
+    void StartLongSend(const std::string& request);
+    void FinishLongSend(const LongSendOutcome& outcome, const std::string& request);
+    // A TLS refusal of a key that nobody pinned: shows the key and asks whether to trust it
+    // for host:port; true once it is pinned (in the known-devices file). False for any other
+    // outcome, after a warning naming both keys when a pinned key changed.
+    bool OfferTrust(const std::string& host, const std::string& portText, TlsStatus status,
+                    const std::string& fingerprint, const std::string& reason);
+    // The TLS box was ticked or cleared: as an edit of a port, the long connection closes.
+    void OnTlsToggled();
     void FinishShortTransfer(ShortResult& result);
     void SetShortBusy(bool busy);
     void SetPairPaneEnabled(bool enabled);
@@ -217,6 +246,8 @@ class CDorvik_LurvaneDlg : public QDialog {
     QRadioButton* m_radioShort = nullptr;         // 1026
     QLineEdit* m_editShortPort = nullptr;         // 1028
     QPushButton* m_btnChangePort = nullptr;       // 1030
+    QCheckBox* m_checkTls = nullptr;              // "tls": both connections over TLS
+    QPushButton* m_btnStop = nullptr;  // "stop": in place of the send button while a post runs
     QButtonGroup* m_groupMode = nullptr;
     QToolButton* m_btnDevices = nullptr;  // "Devices", beside the IP field
     QMenu* m_menuDevices = nullptr;
@@ -255,7 +286,8 @@ class CDorvik_LurvaneDlg : public QDialog {
     std::thread m_shortThread;
     std::thread m_saveThread;
     bool m_bShortBusy = false;
-    bool m_bPairPaneEnabled = false;  // what the paired pane shows once no post runs
+    std::shared_ptr<HttpCancel> m_shortCancel;  // the running post's; shared with its thread
+    bool m_bPairPaneEnabled = false;            // what the paired pane shows once no post runs
 
     // Remembered devices, and what this window knows the keychain holds (device key to
     // password), so that a send with an unchanged password writes nothing.

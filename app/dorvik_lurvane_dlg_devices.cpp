@@ -1,5 +1,6 @@
 // Remembered devices: the "Devices" menu beside the IP field, and their passwords in the
 // desktop keychain (never in the device list, never in a log).
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -68,6 +69,7 @@ void CDorvik_LurvaneDlg::OnChooseDevice(const DeviceRecord& record) {
     m_editUser->setText(Q(record.user));
     m_editLongPort->setText(Q(record.longPort));
     m_editShortPort->setText(Q(record.shortPort));
+    m_checkTls->setChecked(record.tls);
     // Another device must never get this one's password, not even while the keychain answers.
     if (otherDevice)
         m_editPassword->clear();

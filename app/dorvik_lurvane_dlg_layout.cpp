@@ -1,5 +1,6 @@
 // Creation and arrangement of the window's controls.
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetricsF>
 #include <QFrame>
@@ -141,6 +142,14 @@ void CDorvik_LurvaneDlg::CreateControls() {
     ports->addWidget(MakeLabel(this, QStringLiteral("Short port")), 1, 0);
     ports->addWidget(m_editShortPort, 1, 1);
     ports->addWidget(m_btnChangePort, 0, 2, 2, 1);
+    // Locked and unlocked with the ports: both describe how the device is reached.
+    m_checkTls = new QCheckBox(QStringLiteral("TLS"), this);
+    m_checkTls->setObjectName(QStringLiteral("tls"));
+    m_checkTls->setToolTip(
+        QStringLiteral("Both connections over TLS (https:// for the short one). A device "
+                       "whose certificate no authority vouches for is shown with its key "
+                       "once; a key you trust is remembered for its address and port."));
+    ports->addWidget(m_checkTls, 2, 1);
 
     m_radioLong = new QRadioButton(QStringLiteral("Long connect"), this);
     m_radioLong->setObjectName(ControlName(ControlId::kLongConnect));
@@ -215,6 +224,12 @@ void CDorvik_LurvaneDlg::CreateControls() {
     m_btnShortSend->setToolTip(
         QStringLiteral("Post the editor's request on a short connection "
                        "(Ctrl+Enter in short mode; Escape cancels)"));
+    // Stands in for the disabled send button while a post runs.
+    m_btnStop = new QPushButton(QStringLiteral("Stop"), this);
+    m_btnStop->setObjectName(QStringLiteral("stop"));
+    m_btnStop->setAutoDefault(false);
+    m_btnStop->setToolTip(QStringLiteral("Give up the running post (Escape)"));
+    m_btnStop->hide();
     m_labelStatus = new QLabel(this);
     m_labelStatus->setObjectName(QStringLiteral("status"));
     const QString answerTip = QStringLiteral(
@@ -227,6 +242,7 @@ void CDorvik_LurvaneDlg::CreateControls() {
     buttons->addWidget(m_btnLongSend);
     buttons->addWidget(m_btnEvents);
     buttons->addWidget(m_btnShortSend);
+    buttons->addWidget(m_btnStop);
     buttons->addWidget(m_labelStatus, 1);
     auto* centre = new QVBoxLayout;
     centre->addWidget(m_editRequest, 1);

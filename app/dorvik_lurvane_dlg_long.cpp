@@ -1,7 +1,10 @@
 // The long connection of the window: connect, disconnect and "Long connect send".
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
+#include <cstdlib>
 
 #include "app/control_ids.h"
 #include "app/dialog_seam.h"
@@ -9,7 +12,10 @@
 #include "app/event_browser.h"
 #include "app/latest_text_relay.h"
 #include "app/status_strip.h"
+#include "net/host_text.h"
+#include "net/known_devices.h"
 #include "request/long_request.h"
+#include "session/long_status.h"
 
 void CDorvik_LurvaneDlg::RelayObserver::OnResponseText(std::string_view text) {
     relay->Post(text);
@@ -79,27 +85,126 @@ std::string CDorvik_LurvaneDlg::ServerAddressCopy() const {
 }
 
 void CDorvik_LurvaneDlg::OnLongSend() {
+    // One at a time: a second press while the first still connects or sends does nothing.
+    if (m_session.LongSendRunning())
+        return;
     LockConnectionFields();
     m_strLongFailure.clear();
-    const bool connecting = m_session.NeedConnect();
-    if (connecting) {
-        DisconnectLong();
-        ConnectLong();  // its outcome is not examined: a failed connect makes the send fail
-    }
     UpdateData(true);
+    m_strIp = ControlText(ControlId::kIp);
+    SyncSettings();
     // An edited request goes out as edited, but with the length of the body it now has.
-    const std::string request = RequestEditorPristine()
-                                    ? RequestEditorBytes()
-                                    : WithTrueContentLength(RequestEditorBytes());
-    const SendResult result = m_session.SendLong(request);
-    if (result != SendResult::Ok && m_strLongFailure.empty())
-        m_strLongFailure = "send failed";
+    StartLongSend(RequestEditorPristine() ? RequestEditorBytes()
+                                          : WithTrueContentLength(RequestEditorBytes()));
+}
+
+void CDorvik_LurvaneDlg::StartLongSend(const std::string& request) {
+    const bool connecting = m_session.NeedConnect();
+    // The outcome comes back on the send's thread; the window shows it on its own. A window
+    // that is gone by then drops the call (its destructor has joined the thread first).
+    const bool started = m_session.StartLongSend(request, [this, request](LongSendOutcome outcome) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, outcome = std::move(outcome), request] { FinishLongSend(outcome, request); },
+            Qt::QueuedConnection);
+    });
+    if (!started) {
+        DialogSeam::information(this, QString::fromUtf8(SendResultMessage(SendResult::Failed)));
+        return;
+    }
+    m_btnLongSend->setEnabled(false);
+    m_bLongStrip = true;
+    m_longStripTimer->stop();
+    const ConnectionSettings& s = m_session.Settings();
+    m_stripResult->setText(connecting
+                               ? QStringLiteral("Connecting to ") +
+                                     QString::fromStdString(UrlHostText(s.ip) + ":" + s.longPort) +
+                                     QStringLiteral("...")
+                               : QStringLiteral("Sending..."));
+}
+
+void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
+                                        const std::string& request) {
+    m_btnLongSend->setEnabled(m_radioLong->isChecked());
+    const ConnectionSettings& s = m_session.Settings();
+    if (outcome.connectTried && outcome.connect == ConnectResult::Cancelled) {
+        // Given up (a field changed, short mode, closing): no box, as the user asked for it.
+        m_strLongFailure = "connect given up";
+        ShowLongStrip();
+        emit longSendFinished();
+        return;
+    }
+    if (outcome.connectTried && outcome.connect != ConnectResult::Ok) {
+        if (s.tls &&
+            OfferTrust(s.ip, s.longPort, outcome.tls, outcome.fingerprint, outcome.reason)) {
+            StartLongSend(request);  // trusted now: connect again with the key pinned
+            return;
+        }
+        m_strLongFailure =
+            std::string("connect to ") + s.ip + ":" + s.longPort + " failed: " +
+            (outcome.reason.empty() ? ConnectFailureText(outcome.connect) : outcome.reason);
+    }
+    // The messages and the focus of a connect, then those of the send, as they always came.
+    if (outcome.connectTried) {
+        const QString message = QString::fromUtf8(ConnectResultMessage(outcome.connect));
+        if (!message.isEmpty())
+            DialogSeam::information(this, message);
+        switch (ConnectResultFocus(outcome.connect)) {
+            case FocusField::User:
+                m_editUser->setFocus();
+                break;
+            case FocusField::Password:
+                m_editPassword->setFocus();
+                break;
+            case FocusField::Ip:
+                m_editIp->setFocus();
+                break;
+            case FocusField::None:
+                break;
+        }
+    }
+    if (outcome.send != SendResult::Ok && m_strLongFailure.empty())
+        m_strLongFailure =
+            outcome.reason.empty() ? "send failed" : "send failed: " + outcome.reason;
     ShowLongStrip();
-    const QString message = QString::fromUtf8(SendResultMessage(result));
+    const QString message = QString::fromUtf8(SendResultMessage(outcome.send));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
-    if (connecting && result == SendResult::Ok)
-        RememberDevice(m_session.Settings());
+    if (outcome.connectTried && outcome.send == SendResult::Ok)
+        RememberDevice(s);
+    emit longSendFinished();
+}
+
+bool CDorvik_LurvaneDlg::OfferTrust(const std::string& host, const std::string& portText,
+                                    TlsStatus status, const std::string& fingerprint,
+                                    const std::string& reason) {
+    if (status == TlsStatus::PinChanged) {
+        // Never trusted from here: the user must know why the key changed, and edit the file.
+        DialogSeam::warning(this, QString::fromStdString(reason) +
+                                      QStringLiteral("\n\nThe trusted keys are in ") +
+                                      QString::fromStdString(KnownDevices::DefaultPath()) + '.');
+        return false;
+    }
+    if ((status != TlsStatus::UnknownCertificate && status != TlsStatus::NameMismatch) ||
+        fingerprint.empty())
+        return false;
+    const std::string address = UrlHostText(host) + ":" + portText;
+    const QString question =
+        QString::fromStdString(reason) + QStringLiteral(".\n\nTrust this key for ") +
+        QString::fromStdString(address) +
+        QStringLiteral(" from now on? Compare it with the key the device itself shows first.");
+    if (!DialogSeam::question(this, question))
+        return false;
+    const KnownDevices known(KnownDevices::DefaultPath());
+    const unsigned long port = std::strtoul(portText.c_str(), nullptr, 10);
+    std::string error;
+    if (port == 0 || port > 65535 ||
+        !known.Trust(host, static_cast<unsigned short>(port), fingerprint, &error)) {
+        ShowDeviceStatus(QStringLiteral("The key is not stored: ") + QString::fromStdString(error));
+        return false;
+    }
+    ShowDeviceStatus(QStringLiteral("Trusted the key of ") + QString::fromStdString(address) + '.');
+    return true;
 }
 
 void CDorvik_LurvaneDlg::OnEvents() {

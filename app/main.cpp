@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QStringList>
 #include <cstdio>
@@ -46,7 +47,9 @@ int main(int argc, char** argv) {
         }
         std::unique_ptr<DemoDevice> demo;
         if (line.demo) {
-            demo = std::make_unique<DemoDevice>();
+            SimulatorOptions options = DemoDevice::DemoOptions();
+            options.tls = line.tls;
+            demo = std::make_unique<DemoDevice>(options);
             QString error;
             if (!demo->Start(&error)) {
                 std::fprintf(stderr, "tessaly: the simulated device cannot start: %s\n",
@@ -57,6 +60,8 @@ int main(int argc, char** argv) {
         if (result == 0) {
             result = app.InitInstance(home.folder, [&](CDorvik_LurvaneDlg& window) {
                 window.setWindowTitle(WindowCaption(window.windowTitle(), home, where.userHome));
+                if (line.tls)
+                    window.findChild<QCheckBox*>(QStringLiteral("tls"))->setChecked(true);
                 if (demo)
                     demo->FillWindow(window);
                 if (!line.openLog.isEmpty())

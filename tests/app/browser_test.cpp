@@ -77,7 +77,7 @@ class BrowserTest : public QObject {
     QToolButton* Tile(int index) {
         return Find<QToolButton>(QStringLiteral("thumbnail%1").arg(index).toLatin1());
     }
-    void Subscribe() { Click(Button(window_.get(), kLongSend)); }
+    void Subscribe() { QVERIFY(LongSendAndWait(window_.get())); }
 
   private slots:
     void initTestCase() {

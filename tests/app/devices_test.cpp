@@ -94,13 +94,13 @@ class DevicesTest : public QObject {
     }
 
     void choosingADeviceFillsTheFieldsAsTypingWould() {
-        DeviceList().Remember({"Lab", "10.0.0.5", "viewer", "9001", "9002", false});
+        DeviceList().Remember({"Lab", "10.0.0.5", "viewer", "9001", "9002", true});
         auto w = OpenWindow(folder_.Path());
         QVERIFY(w);
         QCOMPARE(Field(w.get(), kIp)->text(), "192.168.1.100");  // still the defaults
         QVERIFY(!Entry(w.get(), "forgetDevice")->isEnabled());
         device_.FillWindow(*w);
-        Click(Button(w.get(), kLongSend));
+        QVERIFY(LongSendAndWait(w.get()));
         QVERIFY(w->LongConnected() && DeviceList().Find("admin@127.0.0.1"));  // remembered
         w->SetRequestEditorBytes("<a/>");
 
@@ -111,6 +111,7 @@ class DevicesTest : public QObject {
         for (int id : {kIp, kUser, kPassword, kLongPort, kShortPort})
             fields << Field(w.get(), id)->text() + (Field(w.get(), id)->isEnabled() ? "+" : "");
         QCOMPARE(fields.join('|'), "10.0.0.5|viewer||9001|9002");  // locked, no password
+        QVERIFY(w->findChild<QCheckBox*>(QStringLiteral("tls"))->isChecked());
 
         // The device the fields already show keeps the password typed for it.
         TypeIntoField(w.get(), kPassword, "typed");

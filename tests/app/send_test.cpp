@@ -65,8 +65,7 @@ class SendTest : public QObject {
     }
     // Presses "Long connect send" and takes the connection it opens at the peer.
     QTcpSocket* Connect(CDorvik_LurvaneDlg* w) {
-        Click(Button(w, kLongSend));
-        if (!w->LongConnected() || !DialogSeam::shownTexts().isEmpty() ||
+        if (!LongSendAndWait(w) || !w->LongConnected() || !DialogSeam::shownTexts().isEmpty() ||
             (!peer_.hasPendingConnections() && !peer_.waitForNewConnection(10000)))
             return nullptr;
         return sockets_.emplace_back(peer_.nextPendingConnection()).get();
@@ -326,7 +325,7 @@ class SendTest : public QObject {
                                        .replace("\n", "\r\n")
                                        .toStdString();
         QCOMPARE(w->RequestEditorBytes(), edited);
-        Click(Button(w.get(), kLongSend));
+        QVERIFY(LongSendAndWait(w.get()));
         const std::string sent = WithTrueContentLength(edited);
         QCOMPARE(Read(socket, sent.size()), sent);
         const std::string length = std::to_string(BodyAfterBlankLine(edited).size());
@@ -335,7 +334,7 @@ class SendTest : public QObject {
         // A request without a Content-Length gets one.
         const std::string bare = "POST /SetSubscribe HTTP/1.1\r\n\r\n<a/>";
         editor->setPlainText(QString::fromStdString(bare));
-        Click(Button(w.get(), kLongSend));
+        QVERIFY(LongSendAndWait(w.get()));
         const std::string withLength =
             "POST /SetSubscribe HTTP/1.1\r\nContent-Length: 4\r\n\r\n<a/>";
         QCOMPARE(Read(socket, withLength.size()), withLength);
@@ -444,7 +443,7 @@ class SendTest : public QObject {
             const QString before = Field(w.get(), row.id)->text();
             Field(w.get(), row.id)->setText(row.text);
             DialogSeam::clearShown();
-            Click(Button(w.get(), kLongSend));
+            QVERIFY(LongSendAndWait(w.get()));
             QCOMPARE(DialogSeam::shownTexts(), (QStringList{row.message, "Send fail"}));
             // Connecting with the fields unlocked, so that they can take the focus.
             Click(Button(w.get(), kChangeAccount));
@@ -474,7 +473,7 @@ class SendTest : public QObject {
         device->FillWindow(*w);
         QVERIFY(ChooseModule(w.get(), QStringLiteral("Subscribe")));
         QVERIFY(ClickListItem(w.get(), "SUBSCRIBE_SetSubscribe_test"));
-        Click(Button(w.get(), kLongSend));
+        QVERIFY(LongSendAndWait(w.get()));
         const QDir pictures(QString::fromStdString(folder.Path() + "/pic/VFD_MATCH"));
         QTRY_VERIFY_WITH_TIMEOUT(pictures.entryList(QDir::Files).size() > 40, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(Text(w.get(), kResult).rfind("POST", 0) == 0, 10000);

@@ -94,6 +94,13 @@ inline std::unique_ptr<CDorvik_LurvaneDlg> OpenWindow(const std::string& program
     return QTest::qWaitForWindowExposed(window.get()) ? std::move(window) : nullptr;
 }
 
+// Presses "Long connect send" and waits until its outcome is shown; false when none is.
+inline bool LongSendAndWait(CDorvik_LurvaneDlg* w) {
+    QSignalSpy finished(w, &CDorvik_LurvaneDlg::longSendFinished);
+    Click(Button(w, kLongSend));
+    return finished.wait(30000);
+}
+
 // Presses a short-mode send button and waits for its outcome; false when none is shown.
 inline bool SendAndWait(CDorvik_LurvaneDlg* w, int button = kShortSend) {
     QSignalSpy finished(w, &CDorvik_LurvaneDlg::shortSendFinished);

@@ -12,17 +12,17 @@
 
 #include "net/host_text.h"
 #include "net/tcp_connect.h"
+#include "support/test_support.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A listener on a loopback address; with `fill` its accept queue is made full, so that a
-// further connect hangs until its limit (the kernel drops the SYNs meanwhile).
+// A listener on a loopback address of either family.
 class Listener {
   public:
-    explicit Listener(int family, bool fill = false) : fd_(socket(family, SOCK_STREAM, 0)) {
+    explicit Listener(int family) : fd_(socket(family, SOCK_STREAM, 0)) {
         sockaddr_storage address{};
         socklen_t size;
         if (family == AF_INET6) {
@@ -37,13 +37,10 @@ class Listener {
             size = sizeof a;
         }
         auto* any = reinterpret_cast<sockaddr*>(&address);
-        if (bind(fd_.Get(), any, size) == 0 && listen(fd_.Get(), fill ? 0 : 8) == 0 &&
+        if (bind(fd_.Get(), any, size) == 0 && listen(fd_.Get(), 8) == 0 &&
             getsockname(fd_.Get(), any, &size) == 0) {
             port_ = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
                                              : reinterpret_cast<sockaddr_in&>(address).sin_port);
-        }
-        if (fill) {  // the queue holds one connection that nobody accepts
-            queued_ = ConnectTcp(family == AF_INET6 ? "::1" : "127.0.0.1", port_, 2s, nullptr);
         }
     }
     unsigned short Port() const { return port_; }
@@ -51,7 +48,6 @@ class Listener {
   private:
     UniqueFd fd_;
     unsigned short port_ = 0;
-    TcpConnectOutcome queued_;
 };
 
 // A host name that fails at once, without a query leaving the machine: its first label is
@@ -97,7 +93,7 @@ TEST(TcpConnect, LiteralsNamesAndFailuresSayWhatHappened) {
 }
 
 TEST(TcpConnect, AHangingConnectEndsAtItsLimitOrAtOnceWhenCancelled) {
-    Listener full(AF_INET, true);
+    FullListener full;
     auto start = Clock::now();
     TcpConnectOutcome got = ConnectTcp("127.0.0.1", full.Port(), 300ms, nullptr);
     EXPECT_EQ(got.status, TcpConnectStatus::TimedOut);

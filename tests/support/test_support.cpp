@@ -201,6 +201,55 @@ int LoopbackListener::Accept(int milliseconds) {
     return poll(&waiting, 1, milliseconds) == 1 ? accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
 }
 
+FullListener::FullListener() {
+    listening_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    if (listening_ < 0 || bind(listening_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listening_, 0) != 0 ||
+        getsockname(listening_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        return;
+    }
+    // A queue of length 0 still takes one connection; it is this one.
+    queued_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (queued_ >= 0 && connect(queued_, reinterpret_cast<sockaddr*>(&address), size) == 0) {
+        port_ = ntohs(address.sin_port);
+    }
+}
+
+FullListener::~FullListener() {
+    close(queued_);
+    close(listening_);
+}
+
+TricklePeer::TricklePeer(std::chrono::milliseconds interval) {
+    thread_ = std::thread([this, interval] {
+        const int conn = listener_.Accept();
+        if (conn < 0) {
+            return;
+        }
+        ReadBytes(conn, 1);  // the request has begun
+        WriteAll(conn, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+        std::unique_lock<std::mutex> hold(lock_);
+        for (int i = 0; i < 100 && !wake_.wait_for(hold, interval, [this] { return stop_; }); ++i) {
+            WriteAll(conn, "x");
+        }
+        close(conn);
+    });
+}
+
+TricklePeer::~TricklePeer() {
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    // A post that never came leaves the peer waiting in Accept for at most its 5 s.
+    thread_.join();
+}
+
 namespace {
 
 // The device side of DriveReceiveLoop: feeds the next bytes whenever the loop has read all.

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -135,6 +136,39 @@ class LoopbackListener {
   private:
     int fd_ = -1;
     int port_ = 0;
+};
+
+// A listening socket on 127.0.0.1 whose queue is full: one connection waits in it and nobody
+// accepts, so that a further connect hangs until its own limit. Port 0 when none could be had.
+class FullListener {
+  public:
+    FullListener();
+    ~FullListener();
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+    unsigned short Port() const { return port_; }
+
+  private:
+    int listening_ = -1;
+    int queued_ = -1;
+    unsigned short port_ = 0;
+};
+
+// A device on 127.0.0.1 that answers one connection slowly: once the request has begun it
+// sends an answer's head promising 100 bytes, then one byte per `interval`, at most 100,
+// until it is destroyed (which ends within one interval).
+class TricklePeer {
+  public:
+    explicit TricklePeer(std::chrono::milliseconds interval);
+    ~TricklePeer();
+    int Port() const { return listener_.Port(); }
+
+  private:
+    LoopbackListener listener_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread thread_;
 };
 
 // What the receive loop did with a stream, run on the test's own thread.
