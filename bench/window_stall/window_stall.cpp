@@ -7,7 +7,11 @@
 //     once with the window alone, once with the event browser open beside it, following the
 //     newest row with its detail and thumbnails;
 //   - short: "Short connect send" of a Get whose answer is 3 MB, shown cut in the response
-//     box and whole as the paired pane's body, several times over.
+//     box and whole as the paired pane's body, several times over;
+//   - connect: "Long connect send" to a listener whose queue is full, so that the connect
+//     hangs until its 10 s limit;
+//   - cancel: "Short connect send" to a device that answers a byte a second, cancelled with
+//     Escape after a second (the time from Escape to the shown outcome is printed too).
 // It also prints what highlighting costs when a response box shows a full 128 KB display form
 // (the box set and painted with its highlighter against a plain box, interleaved, fastest
 // kept), and what highlighting and word wrap cost on the cut Base64 lines of events against
@@ -17,6 +21,8 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -37,6 +43,7 @@
 #include "app/dorvik_lurvane_dlg.h"
 #include "app/event_browser.h"
 #include "request/http_post.h"
+#include "support/test_support.h"
 
 namespace {
 constexpr int kIntervalMs = 5;
@@ -198,6 +205,9 @@ bool EventsCase(QApplication& app, const QTemporaryDir& folder, bool withBrowser
         QCoreApplication::processEvents();
         rssBefore = ResidentKb();
         window.OnLongSend();
+        while (window.LongSendRunning())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents();  // the outcome, shown on this thread
         if (!window.LongConnected() || !DialogSeam::shownTexts().isEmpty()) {
             std::fprintf(stderr, "window_stall: the long send failed: %s\n",
                          qPrintable(DialogSeam::shownTexts().join(QStringLiteral("; "))));
@@ -243,6 +253,86 @@ bool EventsCase(QApplication& app, const QTemporaryDir& folder, bool withBrowser
     PrintValue(withBrowser ? "largest stall, subscribed, the event browser following"
                            : "largest stall of the window's thread, subscribed to the device",
                meter.StallMs(), met);
+    return true;
+}
+
+// A window aimed at 127.0.0.1 with these ports, in long or short mode.
+void AimWindow(CDorvik_LurvaneDlg& window, int longPort, int shortPort, bool shortMode) {
+    const std::pair<int, QString> fields[] = {{ControlId::kIp, QStringLiteral("127.0.0.1")},
+                                              {ControlId::kLongPort, QString::number(longPort)},
+                                              {ControlId::kShortPort, QString::number(shortPort)}};
+    for (const auto& [id, text] : fields)
+        window.findChild<QLineEdit*>(ControlName(id))->setText(text);
+    window
+        .findChild<QRadioButton*>(
+            ControlName(shortMode ? ControlId::kShortConnect : ControlId::kLongConnect))
+        ->click();
+}
+
+// The connect case; false when it could not run.
+bool ConnectCase(QApplication& app, const QTemporaryDir& folder, bool& met) {
+    FullListener full;
+    if (full.Port() == 0) {
+        std::fprintf(stderr, "window_stall: no listener with a full queue\n");
+        return false;
+    }
+    StallMeter meter;
+    QString outcome;
+    {
+        CDorvik_LurvaneDlg window(folder.path().toStdString());
+        window.show();
+        AimWindow(window, full.Port(), 1, false);
+        QCoreApplication::processEvents();
+        DialogSeam::clearShown();
+        window.OnLongSend();
+        meter.Run(app, [&] { return !window.LongSendRunning() || meter.ElapsedMs() > kGiveUpMs; });
+        QCoreApplication::processEvents();
+        outcome = DialogSeam::shownTexts().join(QStringLiteral("; "));
+    }
+    std::printf("connect: to a listener whose queue is full, given up after %.1f s (%s)\n",
+                meter.RunMs() / 1000.0, qPrintable(outcome));
+    met = meter.StallMs() <= kGoalMs && meter.RunMs() >= 9000;
+    PrintValue("largest stall, a long connect hanging until its limit", meter.StallMs(), met);
+    return true;
+}
+
+// The cancel case; false when it could not run.
+bool CancelCase(QApplication& app, const QTemporaryDir& folder, bool& met) {
+    TricklePeer device(std::chrono::seconds(1));
+    StallMeter meter;
+    qint64 cancelToShownMs = -1;
+    QString strip;
+    {
+        CDorvik_LurvaneDlg window(folder.path().toStdString());
+        window.show();
+        AimWindow(window, 1, device.Port(), true);
+        if (!Choose(window, QStringLiteral("System"), QStringLiteral("GetDeviceInfo"))) {
+            std::fprintf(stderr, "window_stall: GetDeviceInfo is not listed\n");
+            return false;
+        }
+        QElapsedTimer sinceEscape;
+        QObject::connect(&window, &CDorvik_LurvaneDlg::shortSendFinished,
+                         [&] { cancelToShownMs = sinceEscape.elapsed(); });
+        window.findChild<QPushButton*>(ControlName(ControlId::kShortSend))->click();
+        bool cancelled = false;
+        meter.Run(app, [&] {
+            if (!cancelled && meter.ElapsedMs() >= 1000) {
+                cancelled = true;
+                sinceEscape.start();
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QCoreApplication::sendEvent(&window, &escape);
+            }
+            return cancelToShownMs >= 0 || meter.ElapsedMs() > kGiveUpMs;
+        });
+        strip =
+            window.findChild<QWidget*>(QStringLiteral("resultStatus"))->property("text").toString();
+    }
+    std::printf(
+        "cancel: a post to a device that answers a byte a second, Escape after 1 s: "
+        "\"%s\" %lld ms after Escape\n",
+        qPrintable(strip), static_cast<long long>(cancelToShownMs));
+    met = meter.StallMs() <= kGoalMs && cancelToShownMs >= 0 && cancelToShownMs <= kGoalMs;
+    PrintValue("largest stall, a short post cancelled", meter.StallMs(), met);
     return true;
 }
 
@@ -409,11 +499,14 @@ int main(int argc, char** argv) {
     bool eventsMet = false;
     bool browserMet = false;
     bool shortMet = false;
+    bool connectMet = false;
+    bool cancelMet = false;
     bool xmlMet = false;
     bool linesMet = false;
     std::string answer;
     if (!EventsCase(app, folder, false, eventsMet) || !EventsCase(app, folder, true, browserMet) ||
-        !ShortCase(app, folder, shortMet, answer) ||
+        !ShortCase(app, folder, shortMet, answer) || !ConnectCase(app, folder, connectMet) ||
+        !CancelCase(app, folder, cancelMet) ||
         !ShowCost("a full 128 KB display", "highlighting cost of a full 128 KB display",
                   DisplayForm(answer, kShortAnswerBounds),
                   QTextOption::WrapAtWordBoundaryOrAnywhere, xmlMet) ||
@@ -421,5 +514,6 @@ int main(int argc, char** argv) {
                   "cost of highlighting and word wrap on cut 2,000-byte lines", EventDisplayForm(),
                   QTextOption::WrapAnywhere, linesMet))
         return 2;
-    return eventsMet && browserMet && shortMet && xmlMet && linesMet ? 0 : 1;
+    return eventsMet && browserMet && shortMet && connectMet && cancelMet && xmlMet && linesMet ? 0
+                                                                                                : 1;
 }

@@ -92,21 +92,26 @@ class SendTest : public QObject {
     void commandLineChoosesTheRun() {
         const struct {
             QStringList arguments;
-            const char *flags, *says;  // flags: demo, help, version, error
-        } rows[] = {{{}, "0000", ""},
-                    {{"--demo"}, "1000", ""},
-                    {{"--version"}, "0010", "Tessaly 3.0.0.6\n"},
-                    {{"--help"}, "0100", "--demo"},
-                    {{"--dmeo"}, "0001", "dmeo"},
-                    {{"--demo", "10.0.0.1"}, "0001", "10.0.0.1"},
-                    {{"--home", "/"}, "0000", ""},
-                    {{"--home=/no/such/folder"}, "0001", "'/no/such/folder' is not a folder"}};
+            const char *flags, *says;  // flags: demo, help, version, error, tls
+        } rows[] = {{{}, "00000", ""},
+                    {{"--demo"}, "10000", ""},
+                    {{"--demo", "--tls"}, "10001", ""},
+                    {{"--version"}, "00100", "Tessaly 3.0.0.6\n"},
+                    {{"--help"}, "01000", "--tls"},
+                    {{"--dmeo"}, "00010", "dmeo"},
+                    {{"--demo", "10.0.0.1"}, "00010", "10.0.0.1"},
+                    {{"--home", "/"}, "00000", ""},
+                    {{"--home=/no/such/folder"}, "00010", "'/no/such/folder' is not a folder"}};
         for (const auto& row : rows) {
             const AppCommandLine line =
                 ParseAppCommandLine(QStringList{"/opt/x/tessaly"} + row.arguments);
-            QCOMPARE(
-                QString("%1%2%3%4").arg(line.demo).arg(line.help).arg(line.version).arg(line.error),
-                QString(row.flags));
+            QCOMPARE(QString("%1%2%3%4%5")
+                         .arg(line.demo)
+                         .arg(line.help)
+                         .arg(line.version)
+                         .arg(line.error)
+                         .arg(line.tls),
+                     QString(row.flags));
             QVERIFY2(line.text.contains(row.says), row.says);
         }
         // The caption names the folder in use only when it is not the program's own.
