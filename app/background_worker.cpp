@@ -1,14 +1,5 @@
 #include "app/background_worker.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-namespace {
-// The niceness of a worker thread (0 is the program's own, 19 the lowest).
-constexpr int kNice = 10;
-}  // namespace
-
 BackgroundWorker::~BackgroundWorker() {
     {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -49,9 +40,6 @@ bool BackgroundWorker::Busy() {
 }
 
 void BackgroundWorker::Run() {
-    // Below the window's thread and the receive path: on a busy machine the window keeps
-    // answering and no byte waits, while the reading and decoding here take what is left.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kNice);
     for (;;) {
         Entry entry;
         {

@@ -11,8 +11,7 @@
 // One thread that runs posted jobs in order, off the window's thread (reading logs, decoding
 // pictures, searching). A job gets a flag that turns true once it is no longer wanted; it
 // looks at it between steps and returns early. Posting and cancelling never wait for a
-// running job; only the destructor does. The thread starts with the first job and runs at a
-// lower priority than the window's thread.
+// running job; only the destructor does. The thread starts with the first job.
 class BackgroundWorker {
   public:
     using Job = std::function<void(const std::atomic<bool>& cancelled)>;

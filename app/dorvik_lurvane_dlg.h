@@ -197,6 +197,10 @@ class CDorvik_LurvaneDlg : public QDialog {
     // Starts the long send of `request` off the window's thread; FinishLongSend shows it.
     void StartLongSend(const std::string& request);
     void FinishLongSend(const LongSendOutcome& outcome, const std::string& request);
+    // The strip's words for a failed connect: the address and the reason.
+    std::string ConnectFailure(ConnectResult result, const std::string& reason) const;
+    // A connect's message box (none for Ok and the silent outcomes) and the field to focus.
+    void ShowConnectOutcome(ConnectResult result);
     // A TLS refusal of a key that nobody pinned: shows the key and asks whether to trust it
     // for host:port; true once it is pinned (in the known-devices file). False for any other
     // outcome, after a warning naming both keys when a pinned key changed.

@@ -35,11 +35,18 @@ void CDorvik_LurvaneDlg::ConnectLong() {
     SyncSettings();
     std::string reason;
     const ConnectResult result = m_session.ConnectLong(&reason);
-    m_strLongFailure = result == ConnectResult::Ok
-                           ? std::string()
-                           : std::string("connect to ") + m_session.Settings().ip + ":" +
-                                 m_session.Settings().longPort + " failed: " +
-                                 (reason.empty() ? ConnectFailureText(result) : reason);
+    m_strLongFailure = result == ConnectResult::Ok ? std::string() : ConnectFailure(result, reason);
+    ShowConnectOutcome(result);
+}
+
+std::string CDorvik_LurvaneDlg::ConnectFailure(ConnectResult result,
+                                               const std::string& reason) const {
+    const ConnectionSettings& s = m_session.Settings();
+    return std::string("connect to ") + s.ip + ":" + s.longPort +
+           " failed: " + (reason.empty() ? ConnectFailureText(result) : reason);
+}
+
+void CDorvik_LurvaneDlg::ShowConnectOutcome(ConnectResult result) {
     const QString message = QString::fromUtf8(ConnectResultMessage(result));
     if (!message.isEmpty())
         DialogSeam::information(this, message);
@@ -140,29 +147,11 @@ void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
             StartLongSend(request);  // trusted now: connect again with the key pinned
             return;
         }
-        m_strLongFailure =
-            std::string("connect to ") + s.ip + ":" + s.longPort + " failed: " +
-            (outcome.reason.empty() ? ConnectFailureText(outcome.connect) : outcome.reason);
+        m_strLongFailure = ConnectFailure(outcome.connect, outcome.reason);
     }
     // The messages and the focus of a connect, then those of the send, as they always came.
-    if (outcome.connectTried) {
-        const QString message = QString::fromUtf8(ConnectResultMessage(outcome.connect));
-        if (!message.isEmpty())
-            DialogSeam::information(this, message);
-        switch (ConnectResultFocus(outcome.connect)) {
-            case FocusField::User:
-                m_editUser->setFocus();
-                break;
-            case FocusField::Password:
-                m_editPassword->setFocus();
-                break;
-            case FocusField::Ip:
-                m_editIp->setFocus();
-                break;
-            case FocusField::None:
-                break;
-        }
-    }
+    if (outcome.connectTried)
+        ShowConnectOutcome(outcome.connect);
     if (outcome.send != SendResult::Ok && m_strLongFailure.empty())
         m_strLongFailure =
             outcome.reason.empty() ? "send failed" : "send failed: " + outcome.reason;

@@ -598,6 +598,21 @@ void EventBrowser::ShowHelp() {
            "the text: click one to see it whole.</pictures>"));
 }
 
+void EventBrowser::ReportProgress(std::size_t done, std::size_t total, unsigned generation,
+                                  std::chrono::steady_clock::time_point& last) {
+    if (std::chrono::steady_clock::now() - last < kReportEvery)
+        return;
+    last = std::chrono::steady_clock::now();
+    const int permille = static_cast<int>(1000 * done / total);
+    QMetaObject::invokeMethod(
+        this,
+        [this, permille, generation] {
+            if (generation == m_longGeneration)
+                m_progress->setValue(permille);
+        },
+        Qt::QueuedConnection);
+}
+
 void EventBrowser::RequestDetail(std::size_t rowIndex) {
     m_detailTimer->stop();
     m_sinceDetail.start();
@@ -946,17 +961,7 @@ void EventBrowser::SearchFrom(std::size_t from) {
             if (std::search(text.begin(), text.end(), searcher) != text.end())
                 found.push_back(static_cast<std::uint32_t>(copy.index));
             ++searched;
-            if (Clock::now() - last >= kReportEvery) {
-                last = Clock::now();
-                const int permille = static_cast<int>(1000 * searched / copies.size());
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, permille, generation] {
-                        if (generation == m_longGeneration)
-                            m_progress->setValue(permille);
-                    },
-                    Qt::QueuedConnection);
-            }
+            ReportProgress(searched, copies.size(), generation, last);
         }
         const bool stopped = searched < copies.size();
         const std::size_t searchedTo = copies.empty() ? to : copies.front().index + searched;
@@ -1063,17 +1068,7 @@ void EventBrowser::SavePictures(bool selectedOnly) {
                 }
             }
             ++done;
-            if (Clock::now() - last >= kReportEvery) {
-                last = Clock::now();
-                const int permille = static_cast<int>(1000 * done / copies.size());
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, permille, generation] {
-                        if (generation == m_longGeneration)
-                            m_progress->setValue(permille);
-                    },
-                    Qt::QueuedConnection);
-            }
+            ReportProgress(done, copies.size(), generation, last);
         }
         QString status =
             tr("%1 pictures saved under %2").arg(saved).arg(QString::fromStdString(target));

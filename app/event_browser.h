@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -123,6 +124,10 @@ class EventBrowser : public QWidget {
     void ShowThumbnail(unsigned generation, int index, QImage image, QString name, QString problem,
                        QString path);
     void ClearDetail(const QString& text);
+    // On a worker thread: hands done/total to the progress bar, at most every 100 ms (`last`
+    // keeps the time of the last report); dropped once another long job started.
+    void ReportProgress(std::size_t done, std::size_t total, unsigned generation,
+                        std::chrono::steady_clock::time_point& last);
     // The detail when no row is selected: what the pane will show.
     void ShowHelp();
     // The tile of picture `index`, made (hidden) when there is none yet.
