@@ -1,6 +1,7 @@
 #include "app/app_command_line.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "app/ui_language.h"
 #include "tessaly_version.h"
@@ -16,6 +17,17 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
                "Start a simulated device on free 127.0.0.1 ports and fill the IP, "
                "ports and credentials in with its own, so everything can be tried "
                "without a camera."));
+    const QCommandLineOption home(
+        QStringLiteral("home"),
+        UiText("AppCommandLine",
+               "Folder of protocol_short, protocol_long, ApiLog.txt and pic, used as it "
+               "is. Default: the program's folder when it is writable and holds "
+               "protocol_short and protocol_long (a build or an unpacked archive), else "
+               "$XDG_DATA_HOME/tessaly (~/.local/share/tessaly), made on first start and "
+               "filled with copies of the installed request folders; request files you "
+               "edit or delete there stay so. The title bar names the folder when it is "
+               "not the program's own."),
+        QStringLiteral("DIR"));
     const QCommandLineOption tls(
         QStringLiteral("tls"),
         UiText("AppCommandLine",
@@ -39,6 +51,7 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      UiText("AppCommandLine", "Show the version and stop."));
     parser.addOption(demo);
+    parser.addOption(home);
     parser.addOption(tls);
     parser.addOption(openLog);
     parser.addOption(lang);
@@ -70,6 +83,15 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         return line;
     }
     line.demo = parser.isSet(demo);
+    line.home = parser.value(home);
+    if (parser.isSet(home) && !parser.isSet(help) && !parser.isSet(version) &&
+        !QFileInfo(line.home).isDir()) {
+        line.error = true;
+        line.text =
+            UiText("AppCommandLine", "The home folder '%1' is not a folder.\n\n").arg(line.home) +
+            usage;
+        return line;
+    }
     line.tls = parser.isSet(tls);
     line.openLog = parser.value(openLog);
     if (parser.isSet(help)) {
@@ -80,4 +102,11 @@ AppCommandLine ParseAppCommandLine(const QStringList& arguments) {
         line.text = QStringLiteral("Tessaly %1\n").arg(QLatin1String(kTessalyVersion));
     }
     return line;
+}
+
+QString WindowCaption(const QString& base, const HomeChoice& home, const std::string& userHome) {
+    if (home.kind == HomeKind::Program)
+        return base;
+    return base + QStringLiteral(" \u2014 ") +
+           QString::fromStdString(ShortFolderName(home.folder, userHome));
 }

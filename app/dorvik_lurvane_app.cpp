@@ -8,10 +8,13 @@ CDorvik_LurvaneApp::CDorvik_LurvaneApp(int& argc, char** argv) : QApplication(ar
     setApplicationName(QStringLiteral("Tessaly"));
     setApplicationVersion(QString::fromLatin1(kTessalyVersion));
     InstallUiLanguage(*this);  // the language main loaded (none in tests that load none)
+    // Lets the desktop match the window with its launcher entry and icon.
+    setDesktopFileName(QStringLiteral("io.tessaly.Tessaly"));
 }
 
-int CDorvik_LurvaneApp::InitInstance(const std::function<void(CDorvik_LurvaneDlg&)>& prepare) {
-    CDorvik_LurvaneDlg dlg;
+int CDorvik_LurvaneApp::InitInstance(const std::string& homeFolder,
+                                     const std::function<void(CDorvik_LurvaneDlg&)>& prepare) {
+    CDorvik_LurvaneDlg dlg(homeFolder);
     if (prepare)
         prepare(dlg);
     dlg.exec();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <functional>
+#include <string>
 
 class CDorvik_LurvaneDlg;
 
@@ -11,7 +12,9 @@ class CDorvik_LurvaneApp : public QApplication {
   public:
     CDorvik_LurvaneApp(int& argc, char** argv);
 
-    // Runs the main window as a modal dialog until it is closed; returns the program's exit
-    // code (0). prepare, when given, runs on the window after its set-up and before it shows.
-    int InitInstance(const std::function<void(CDorvik_LurvaneDlg&)>& prepare = {});
+    // Runs the main window, with its files in homeFolder, as a modal dialog until it is
+    // closed; returns the program's exit code (0). prepare, when given, runs on the window
+    // after its set-up and before it shows.
+    int InitInstance(const std::string& homeFolder,
+                     const std::function<void(CDorvik_LurvaneDlg&)>& prepare = {});
 };

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QMessageBox>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -33,10 +34,20 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const HomeInputs where = HomeInputsFromEnvironment(line.home.toStdString());
+    const HomeChoice home = ChooseHomeFolder(where);
     const HttpLibrary http;
     int result = 0;
     {
         CDorvik_LurvaneApp app(argc, argv);
+        if (const HomePrepared prepared = PrepareHomeFolder(home);
+            prepared.status != HomeStatus::Ok) {
+            std::fprintf(stderr, "tessaly: %s\n", prepared.error.c_str());
+            // Started from a launcher, nobody reads stderr.
+            QMessageBox::critical(nullptr, QStringLiteral("Tessaly"),
+                                  QString::fromStdString(prepared.error));
+            return 1;
+        }
         std::unique_ptr<DemoDevice> demo;
         if (line.demo) {
             SimulatorOptions options = DemoDevice::DemoOptions();
@@ -50,7 +61,8 @@ int main(int argc, char** argv) {
             }
         }
         if (result == 0) {
-            result = app.InitInstance([&demo, &line](CDorvik_LurvaneDlg& window) {
+            result = app.InitInstance(home.folder, [&](CDorvik_LurvaneDlg& window) {
+                window.setWindowTitle(WindowCaption(window.windowTitle(), home, where.userHome));
                 if (line.tls)
                     window.findChild<QCheckBox*>(QStringLiteral("tls"))->setChecked(true);
                 if (demo)

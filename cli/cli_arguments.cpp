@@ -227,6 +227,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             (isLong ? out.given.longPort : out.given.shortPort) = true;
         } else if (name == "home") {
             out.home = value;
+            out.given.home = true;
         } else if (name == "tls") {
             out.connection.tls = true;
         } else if (name == "insecure") {
@@ -317,7 +318,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         out.error = "--pin and --insecure exclude each other";
         return out;
     }
-    if (!IsFolder(out.home)) {
+    if (out.given.home && !IsFolder(out.home)) {
         out.error = "the home folder \"" + out.home + "\" is not a folder";
         return out;
     }
@@ -352,7 +353,9 @@ std::string CliUsage() {
            "                                  file FILE, waits for its answer, sends each\n"
            "                                  follow-up, then receives until N seconds have\n"
            "                                  passed or Ctrl-C; one line per message\n"
-           "                                  (--json: one JSON object per message)\n"
+           "                                  (--json: one JSON object per message). A FILE\n"
+           "                                  not found from the current folder is looked\n"
+           "                                  for in the home folder (protocol_long/...)\n"
            "  index FILE [--json]             lists the messages of a traffic log (ApiLog.txt):\n"
            "                                  offset, length, kind, status, smart type and\n"
            "                                  picture count, one line or JSON object each\n"
@@ -381,8 +384,13 @@ std::string CliUsage() {
            "  --short-port N      port of the short connection (default " +
            std::string(kDefaultShortPort) +
            ")\n"
-           "  --home DIR          folder of protocol_short, protocol_long, ApiLog.txt and pic\n"
-           "                      (default: the program's folder)\n"
+           "  --home DIR          folder of protocol_short, protocol_long, ApiLog.txt and pic,\n"
+           "                      used as it is. Default: the program's folder when it is\n"
+           "                      writable and holds protocol_short and protocol_long (a\n"
+           "                      build or an unpacked archive), else $XDG_DATA_HOME/tessaly\n"
+           "                      (~/.local/share/tessaly), made on first use and filled with\n"
+           "                      copies of the installed request folders; request files you\n"
+           "                      edit or delete there stay so\n"
            "  --tls               both connections over TLS (https and TLS on the long port).\n"
            "                      The device's certificate must be vouched for by the system's\n"
            "                      authorities, or its key trusted: in the window, or with --pin\n"

@@ -30,6 +30,7 @@ struct GivenOptions {
     bool user = false;
     bool longPort = false;
     bool shortPort = false;
+    bool home = false;  // --home: the folder is used as given, never made or filled
 };
 
 // The parsed command line.
@@ -66,7 +67,8 @@ struct CliArguments {
 // missing or extra positional argument, --password with --password-file, or a --home that is
 // no folder sets `error`. Nothing is read here: --device and the password are completed by
 // CompleteCredentials (cli_credentials.h).
-// `defaultHome` is used when --home is absent (it is not checked).
+// `defaultHome` is used when --home is absent (it is not checked: the user's home folder is
+// made only after the parse, see home_folder.h).
 CliArguments ParseCliArguments(const std::vector<std::string>& args,
                                const std::string& defaultHome);
 

@@ -42,7 +42,8 @@ int RunSend(const CliArguments& args, std::ostream& out, std::ostream& err);
 // FormatMessageLine; with --json one ReportJson object, folder notes included). Disconnects and
 // closes the log on every way out. kExitFailed when a file cannot be read, the connection fails,
 // a send fails, an answer does not come in time or its status is not 2xx (the status is named on
-// `err`); an interruption is a clean end (kExitOk).
+// `err`); an interruption is a clean end (kExitOk). A relative file missing from the current
+// folder is read from the home folder when it is there.
 int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
               const InterruptWait& interrupted);
 

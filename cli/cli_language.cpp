@@ -125,10 +125,27 @@ constexpr Message kUsage[] = {
      "                                  file FILE, waits for its answer, sends each\n"
      "                                  follow-up, then receives until N seconds have\n"
      "                                  passed or Ctrl-C; one line per message\n"
-     "                                  (--json: one JSON object per message)\n",
+     "                                  (--json: one JSON object per message). A FILE\n"
+     "                                  not found from the current folder is looked\n"
+     "                                  for in the home folder (protocol_long/...)\n",
      "                                  用请求文件 FILE 在长连接端口上订阅，等待其应答，\n"
      "                                  依次发送后续请求，然后接收，直到 N 秒过去或按下\n"
-     "                                  Ctrl-C；每条消息一行（--json：每条消息一个 JSON 对象）\n"},
+     "                                  Ctrl-C；每条消息一行（--json：每条消息一个 JSON 对象）。\n"
+     "                                  在当前文件夹中找不到的 FILE 会到主文件夹中查找\n"
+     "                                  （protocol_long/...）\n"},
+    {"  --home DIR          folder of protocol_short, protocol_long, ApiLog.txt and pic,\n"
+     "                      used as it is. Default: the program's folder when it is\n"
+     "                      writable and holds protocol_short and protocol_long (a\n"
+     "                      build or an unpacked archive), else $XDG_DATA_HOME/tessaly\n"
+     "                      (~/.local/share/tessaly), made on first use and filled with\n"
+     "                      copies of the installed request folders; request files you\n"
+     "                      edit or delete there stay so\n",
+     "  --home DIR          存放 protocol_short、protocol_long、ApiLog.txt 和 pic 的文件夹，\n"
+     "                      按原样使用。默认：程序所在的文件夹可写且含有 protocol_short 和\n"
+     "                      protocol_long 时（构建目录或解压的归档）用该文件夹，否则用\n"
+     "                      $XDG_DATA_HOME/tessaly（~/.local/share/tessaly），首次使用时\n"
+     "                      创建并复制已安装的请求文件夹；你在其中修改或删除的请求文件\n"
+     "                      会保持原样\n"},
     {"  index FILE [--json]             lists the messages of a traffic log (ApiLog.txt):\n"
      "                                  offset, length, kind, status, smart type and\n"
      "                                  picture count, one line or JSON object each\n",

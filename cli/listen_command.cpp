@@ -1,4 +1,6 @@
 // The listen command: a subscription on the long connection, as the window makes it.
+#include <unistd.h>
+
 #include <algorithm>
 #include <mutex>
 #include <optional>
@@ -142,10 +144,26 @@ int SendFiles(const CliArguments& args, DeviceSession& session, ListenReport& re
     return kExitOk;
 }
 
+// A relative request file that the current folder lacks but the home folder has is taken
+// from there, so that an installed copy's shipped files are named as in a portable folder
+// (protocol_long/Subscribe/SUBSCRIBE_SetSubscribe_test.xml).
+CliArguments WithRequestFilesFound(const CliArguments& given) {
+    CliArguments args = given;
+    for (std::string& file : args.files) {
+        if (file.empty() || file.front() == '/' || access(file.c_str(), F_OK) == 0)
+            continue;
+        const std::string inHome = args.home + "/" + file;
+        if (access(inHome.c_str(), F_OK) == 0)
+            file = inHome;
+    }
+    return args;
+}
+
 }  // namespace
 
-int RunListen(const CliArguments& args, std::ostream& out, std::ostream& err,
+int RunListen(const CliArguments& given, std::ostream& out, std::ostream& err,
               const InterruptWait& interrupted) {
+    const CliArguments args = WithRequestFilesFound(given);
     // Nothing goes out while any of the files is unusable.
     for (const std::string& file : args.files) {
         std::string data;

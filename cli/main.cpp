@@ -6,7 +6,7 @@
 #include <iostream>
 #include <thread>
 
-#include "catalogue/program_folder.h"
+#include "catalogue/home_folder.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_language.h"
 #include "request/http_post.h"
@@ -37,7 +37,8 @@ InterruptWait TakeInterruptsSynchronously() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    CliArguments parsed = ParseCliArguments(args, GetProgramFolder());
+    const HomeChoice home = ChooseHomeFolder(HomeInputsFromEnvironment(std::string()));
+    CliArguments parsed = ParseCliArguments(args, home.folder);
     // The program's own messages on stderr in the chosen language; stdout carries what scripts
     // read and stays as it is, but for --help.
     parsed.language = ChooseCliLanguage(args, LocaleOfEnvironment());
@@ -48,6 +49,20 @@ int main(int argc, char** argv) {
         std::cerr.rdbuf(&localized);
         // Whole lines are translated: a flush after every insertion would cut them.
         std::cerr.unsetf(std::ios::unitbuf);
+    }
+    // The user's home folder is made and filled by a command that uses it, not by --help, a
+    // wrong line, index (which reads the log it is given) or devices.
+    const bool usesHome =
+        parsed.command == CliCommand::Catalogue || parsed.command == CliCommand::Preview ||
+        parsed.command == CliCommand::Send || parsed.command == CliCommand::Listen;
+    if (usesHome && !parsed.given.home) {
+        const HomePrepared prepared = PrepareHomeFolder(home);
+        if (prepared.status != HomeStatus::Ok) {
+            std::cerr << "tessaly-cli: " << prepared.error << "\n";
+            std::cerr.flush();
+            std::cerr.rdbuf(plainErrors);
+            return kExitFailed;
+        }
     }
 
     // Only listen waits for Ctrl-C itself; everywhere else it ends the program at once.

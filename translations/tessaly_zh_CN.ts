@@ -58,6 +58,18 @@
 
 </translation>
     </message>
+    <message>
+        <source>Folder of protocol_short, protocol_long, ApiLog.txt and pic, used as it is. Default: the program&apos;s folder when it is writable and holds protocol_short and protocol_long (a build or an unpacked archive), else $XDG_DATA_HOME/tessaly (~/.local/share/tessaly), made on first start and filled with copies of the installed request folders; request files you edit or delete there stay so. The title bar names the folder when it is not the program&apos;s own.</source>
+        <translation>存放 protocol_short、protocol_long、ApiLog.txt 和 pic 的文件夹，按原样使用。默认：程序所在的文件夹可写且含有 protocol_short 和 protocol_long 时（构建目录或解压的归档）用该文件夹，否则用 $XDG_DATA_HOME/tessaly（~/.local/share/tessaly），首次启动时创建并复制已安装的请求文件夹；你在其中修改或删除的请求文件会保持原样。所用文件夹不是程序所在的文件夹时，标题栏会显示它。</translation>
+    </message>
+    <message>
+        <source>The home folder &apos;%1&apos; is not a folder.
+
+</source>
+        <translation>主文件夹“%1”不是文件夹。
+
+</translation>
+    </message>
 </context>
 <context>
     <name>CDorvik_LurvaneDlg</name>

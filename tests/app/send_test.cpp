@@ -99,7 +99,9 @@ class SendTest : public QObject {
                     {{"--version"}, "00100", "Tessaly 3.0.0.6\n"},
                     {{"--help"}, "01000", "--tls"},
                     {{"--dmeo"}, "00010", "dmeo"},
-                    {{"--demo", "10.0.0.1"}, "00010", "10.0.0.1"}};
+                    {{"--demo", "10.0.0.1"}, "00010", "10.0.0.1"},
+                    {{"--home", "/"}, "00000", ""},
+                    {{"--home=/no/such/folder"}, "00010", "'/no/such/folder' is not a folder"}};
         for (const auto& row : rows) {
             const AppCommandLine line =
                 ParseAppCommandLine(QStringList{"/opt/x/tessaly"} + row.arguments);
@@ -112,6 +114,14 @@ class SendTest : public QObject {
                      QString(row.flags));
             QVERIFY2(line.text.contains(row.says), row.says);
         }
+        // The caption names the folder in use only when it is not the program's own.
+        const QString base = QStringLiteral("Tessaly 3.0.0.6");
+        QCOMPARE(WindowCaption(base, {HomeKind::Program, "/opt/x", ""}, "/home/a"), base);
+        QCOMPARE(
+            WindowCaption(base, {HomeKind::User, "/home/a/.local/share/tessaly", ""}, "/home/a"),
+            base + QStringLiteral(" \u2014 ~/.local/share/tessaly"));
+        QCOMPARE(WindowCaption(base, {HomeKind::Given, "/srv/lab", ""}, "/home/a"),
+                 base + QStringLiteral(" \u2014 /srv/lab"));
     }
 
     void demoFillsTheWindowAndGetDeviceInfoLeavesThePairedPaneDisabled() {
