@@ -235,7 +235,9 @@ class BodyWriter {
             started_ = true;
             return;
         }
-        display_.Append("\n" + std::string(static_cast<std::size_t>(depth), '\t'));
+        std::string indent(static_cast<std::size_t>(depth) + 1, '\t');
+        indent.front() = '\n';
+        display_.Append(indent);
     }
 
     void Emit(const Token& token) {

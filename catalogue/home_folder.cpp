@@ -175,5 +175,5 @@ std::string ShortFolderName(const std::string& folder, const std::string& userHo
         return folder;
     if (folder.size() == home.size())
         return "~";
-    return folder[home.size()] == '/' ? "~" + folder.substr(home.size()) : folder;
+    return folder[home.size()] == '/' ? std::string("~").append(folder, home.size()) : folder;
 }

@@ -19,9 +19,15 @@ std::string UrlHostText(const std::string& host) {
     if (zone == std::string::npos) {
         return "[" + host + "]";
     }
-    return "[" + host.substr(0, zone) + "%25" + host.substr(zone + 1) + "]";
+    std::string text = "[";
+    text.append(host, 0, zone).append("%25").append(host, zone + 1).append("]");
+    return text;
 }
 
 std::string HostHeaderText(const std::string& host) {
-    return IsIpv6Literal(host) ? "[" + host.substr(0, host.find('%')) + "]" : host;
+    if (!IsIpv6Literal(host))
+        return host;
+    std::string text = "[";
+    text.append(host, 0, host.find('%')).append("]");
+    return text;
 }
