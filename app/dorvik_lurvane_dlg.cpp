@@ -56,15 +56,6 @@ const char kEditedShortNote[] =
 }  // namespace
 
 namespace {
-// "12,345 bytes", "1 byte" or "3.4 MB" (as ByteCountText) in the window's language.
-QString ByteCount(long long bytes) {
-    const std::string text = ByteCountText(bytes);
-    const std::string number = text.substr(0, text.find(' '));
-    if (text.size() > 3 && text.compare(text.size() - 3, 3, " MB") == 0)
-        return CDorvik_LurvaneDlg::tr("%1 MB").arg(QString::fromStdString(number));
-    return (bytes == 1 ? CDorvik_LurvaneDlg::tr("%1 byte") : CDorvik_LurvaneDlg::tr("%1 bytes"))
-        .arg(QString::fromStdString(number));
-}
 
 // The strip's line after a short post (ShortOutcomeLine) in the window's language; the
 // device's status text and libcurl's reason stay as they came.
@@ -79,7 +70,8 @@ QString ShortOutcomeText(const HttpOutcome& outcome) {
     const QString auth = outcome.auth.empty() ? CDorvik_LurvaneDlg::tr("no authentication")
                                               : QString::fromStdString(outcome.auth);
     return CDorvik_LurvaneDlg::tr("%1, %2, %3, %4")
-        .arg(status, time, ByteCount(static_cast<long long>(outcome.Bytes())), auth);
+        .arg(status, time,
+             CDorvik_LurvaneDlg::ByteCountInWindow(static_cast<long long>(outcome.Bytes())), auth);
 }
 }  // namespace
 
@@ -97,6 +89,14 @@ struct CDorvik_LurvaneDlg::ShortResult {
     std::unique_ptr<QTextDocument> paneDocument;  // paneText, made for the paired request box
     QString line;                                 // the status strip's line
 };
+
+QString CDorvik_LurvaneDlg::ByteCountInWindow(long long bytes) {
+    const std::string text = ByteCountText(bytes);
+    const std::string number = text.substr(0, text.find(' '));
+    if (text.size() > 3 && text.compare(text.size() - 3, 3, " MB") == 0)
+        return tr("%1 MB").arg(QString::fromStdString(number));
+    return (bytes == 1 ? tr("%1 byte") : tr("%1 bytes")).arg(QString::fromStdString(number));
+}
 
 CDorvik_LurvaneDlg::CDorvik_LurvaneDlg(const std::string& programFolder, QWidget* parent)
     : QDialog(parent),

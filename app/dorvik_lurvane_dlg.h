@@ -129,6 +129,9 @@ class CDorvik_LurvaneDlg : public QDialog {
     // Opens the event browser on the messages of a captured log (tessaly --open-log FILE).
     void OpenLogInBrowser(const QString& path);
 
+    // "12,345 bytes", "1 byte" or "3.4 MB" (as ByteCountText) in the window's language.
+    static QString ByteCountInWindow(long long bytes);
+
   public slots:
     void OnCbnSelchangeModule();
     void OnClickInterfaceList();
@@ -197,6 +200,10 @@ class CDorvik_LurvaneDlg : public QDialog {
     // Starts the long send of `request` off the window's thread; FinishLongSend shows it.
     void StartLongSend(const std::string& request);
     void FinishLongSend(const LongSendOutcome& outcome, const std::string& request);
+    // The long connection's strip in the window's language: "Connected to IP:PORT, 3
+    // messages, 1.2 MB received, last answer 200", "Closed by the device (...) after ...",
+    // "Reading failed (...) after ...", or "Not connected" with ": <m_strLongFailure>".
+    QString LongStripText();
     // The strip's words for a failed connect: the address and the reason.
     std::string ConnectFailure(ConnectResult result, const std::string& reason) const;
     // A connect's message box (none for Ok and the silent outcomes) and the field to focus.

@@ -82,8 +82,31 @@ void CDorvik_LurvaneDlg::ShowLongStrip() {
     m_longStripTimer->start();
 }
 
+QString CDorvik_LurvaneDlg::LongStripText() {
+    const QString failure = QString::fromStdString(m_strLongFailure);
+    if (!m_session.LongConnected())
+        return failure.isEmpty() ? tr("Not connected") : tr("Not connected: %1").arg(failure);
+    const ReceiveTally& tally = m_session.Tally();
+    const QString messages = QString::number(tally.Messages());
+    const QString bytes = ByteCountInWindow(tally.Bytes());
+    QString counts = tally.Messages() == 1 ? tr("%1 message, %2 received").arg(messages, bytes)
+                                           : tr("%1 messages, %2 received").arg(messages, bytes);
+    if (const int status = tally.LastStatus())
+        counts += tr(", last answer %1").arg(status);
+    const ConnectionSettings& s = m_session.Settings();
+    const QString address = QString::fromStdString(s.ip + ":" + s.longPort);
+    if (!failure.isEmpty())
+        return tr("Connected to %1, %2; %3").arg(address, failure, counts);
+    if (m_session.NeedConnect()) {
+        return tally.End() == ReadEnd::ReadFailed
+                   ? tr("Reading failed (%1) after %2").arg(address, counts)
+                   : tr("Closed by the device (%1) after %2").arg(address, counts);
+    }
+    return tr("Connected to %1, %2").arg(address, counts);
+}
+
 void CDorvik_LurvaneDlg::UpdateLongStrip() {
-    m_stripResult->setText(QString::fromStdString(m_session.LongStatusLine(m_strLongFailure)));
+    m_stripResult->setText(LongStripText());
     if (!m_session.LongConnected())
         m_longStripTimer->stop();
 }

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QStringList>
 #include <cstdio>
@@ -44,8 +45,10 @@ int main(int argc, char** argv) {
             prepared.status != HomeStatus::Ok) {
             std::fprintf(stderr, "tessaly: %s\n", prepared.error.c_str());
             // Started from a launcher, nobody reads stderr.
-            QMessageBox::critical(nullptr, QStringLiteral("Tessaly"),
-                                  QString::fromStdString(prepared.error));
+            QMessageBox::critical(
+                nullptr, QStringLiteral("Tessaly"),
+                QCoreApplication::translate("Home", "Tessaly cannot prepare its home folder.") +
+                    QStringLiteral("\n\n") + QString::fromStdString(prepared.error));
             return 1;
         }
         std::unique_ptr<DemoDevice> demo;

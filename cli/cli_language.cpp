@@ -13,6 +13,13 @@ struct Message {
 // tessaly-cli's messages. A more particular message stands before a more general one that
 // would match it too.
 constexpr Message kMessages[] = {
+    // The home folder.
+    {"no home folder for Tessaly: neither XDG_DATA_HOME nor HOME is set",
+     "Tessaly 没有主文件夹：XDG_DATA_HOME 和 HOME 都未设置"},
+    {"cannot create the folder \"%1\": %2", "无法创建文件夹“%1”：%2"},
+    {"cannot create the folder \"%1\"", "无法创建文件夹“%1”"},
+    {"cannot copy \"%1\" to \"%2\": %3", "无法将“%1”复制到“%2”：%3"},
+    {"cannot write \"%1\"", "无法写入“%1”"},
     // The command line.
     {"unknown option %1", "未知选项 %1"},
     {"%1 takes no value", "%1 不带值"},

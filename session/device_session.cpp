@@ -268,22 +268,3 @@ bool DeviceSession::StartLongSend(const std::string& bytes,
                                     done(std::move(outcome));
                                 });
 }
-
-std::string DeviceSession::LongStatusLine(const std::string& failure) const {
-    if (!long_->IsOpen())
-        return failure.empty() ? "Not connected" : "Not connected: " + failure;
-    std::string counts = std::to_string(tally_.Messages()) +
-                         (tally_.Messages() == 1 ? " message, " : " messages, ") +
-                         ByteCountText(tally_.Bytes()) + " received";
-    if (const int status = tally_.LastStatus())
-        counts += ", last answer " + std::to_string(status);
-    const std::string address = settings_.ip + ":" + settings_.longPort;
-    if (!failure.empty())
-        return "Connected to " + address + ", " + failure + "; " + counts;
-    if (long_->NeedConnect()) {
-        const char* how =
-            tally_.End() == ReadEnd::ReadFailed ? "Reading failed" : "Closed by the device";
-        return std::string(how) + " (" + address + ") after " + counts;
-    }
-    return "Connected to " + address + ", " + counts;
-}

@@ -192,11 +192,6 @@ class DeviceSession {
     void SetConnectLimit(std::chrono::milliseconds limit) { long_->SetConnectLimit(limit); }
     // What the connection received; the owner's observer feeds it (see ReceiveTally).
     ReceiveTally& Tally() { return tally_; }
-    // One line on the long connection: "Connected to IP:PORT, 3 messages, 1.2 MB received,
-    // last answer 200", "Closed by the device after ...", "Reading failed after ...", or
-    // "Not connected" followed by ": <failure>" when `failure` says why (a connect's or
-    // send's failure the owner saw last; "" for none).
-    std::string LongStatusLine(const std::string& failure) const;
     // A copy of the server address the device reported last; "" until one was.
     std::string ServerAddressCopy() const { return serverAddress_.Get(); }
     // Closes the traffic log; call once the connection is closed. The next data opens it anew.

@@ -399,6 +399,42 @@ Trust this key for %2 from now on? Compare it with the key the device itself sho
         <source>Trusted the key of %1.</source>
         <translation>已信任 %1 的密钥。</translation>
     </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <source>Not connected: %1</source>
+        <translation>未连接：%1</translation>
+    </message>
+    <message>
+        <source>%1 message, %2 received</source>
+        <translation>%1 条消息，已接收 %2</translation>
+    </message>
+    <message>
+        <source>%1 messages, %2 received</source>
+        <translation>%1 条消息，已接收 %2</translation>
+    </message>
+    <message>
+        <source>, last answer %1</source>
+        <translation>，最后应答 %1</translation>
+    </message>
+    <message>
+        <source>Connected to %1, %2; %3</source>
+        <translation>已连接到 %1，%2；%3</translation>
+    </message>
+    <message>
+        <source>Reading failed (%1) after %2</source>
+        <translation>读取失败（%1），此前 %2</translation>
+    </message>
+    <message>
+        <source>Closed by the device (%1) after %2</source>
+        <translation>设备已关闭连接（%1），此前 %2</translation>
+    </message>
+    <message>
+        <source>Connected to %1, %2</source>
+        <translation>已连接到 %1，%2</translation>
+    </message>
 </context>
 <context>
     <name>CoreText</name>
@@ -850,6 +886,13 @@ decoding...</source>
     <message>
         <source>Pictures</source>
         <translation>图片</translation>
+    </message>
+</context>
+<context>
+    <name>Home</name>
+    <message>
+        <source>Tessaly cannot prepare its home folder.</source>
+        <translation>Tessaly 无法准备其主文件夹。</translation>
     </message>
 </context>
 <context>

@@ -32,6 +32,8 @@ TEST(CliLanguage, MessagesKeepWhatIsFilledInAndLeaveUnknownLinesAlone) {
          "tessaly-cli: --long-port 需要 1 到 65535 之间的端口号，而不是“0”"},
         {"tessaly-cli: cannot read the log \"a.txt\" past byte 7: gone",
          "tessaly-cli: 无法读取日志“a.txt”第 7 字节之后的内容：gone"},
+        {"tessaly-cli: cannot create the folder \"/h/t\": Permission denied",
+         "tessaly-cli: 无法创建文件夹“/h/t”：Permission denied"},
         // A reason that is a message itself is translated too.
         {"tessaly-cli: no password for the device \"cam\" (no keychain: bus down); give "
          "--password-file FILE or --password -",

@@ -130,9 +130,6 @@ TEST(OutcomeLines, StatusTimeBytesAndSchemeOrTheReason) {
               "Failed after 0 ms: Couldn't connect to server (Connection refused)");
     EXPECT_EQ(ByteCountText(3 * 1024 * 1024 + 400 * 1024), "3.4 MB");
 
-    DeviceSession session("");
-    EXPECT_EQ(session.LongStatusLine(""), "Not connected");
-    EXPECT_EQ(session.LongStatusLine("x failed"), "Not connected: x failed");
     ReceiveTally tally;
     tally.Read(300);
     MessageReport answer;
