@@ -39,7 +39,7 @@ SSL_CTX* ClientContext() {
             // A device pushes megabytes: take whole socket reads into a larger buffer rather
             // than a header and a record per read, and prefer the cheaper of the AES suites.
             SSL_CTX_set_read_ahead(ctx, 1);
-            SSL_CTX_set_default_read_buffer_len(ctx, 64 * 1024);
+            SSL_CTX_set_default_read_buffer_len(ctx, 128 * 1024);
             SSL_CTX_set_ciphersuites(
                 ctx, "TLS_AES_128_GCM_SHA256:TLS_AES_256_GCM_SHA384:TLS_CHACHA20_POLY1305_SHA256");
         }
