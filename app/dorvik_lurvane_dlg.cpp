@@ -408,7 +408,6 @@ void CDorvik_LurvaneDlg::OnEnChangeAccount() {
 
 void CDorvik_LurvaneDlg::OnTlsToggled() {
     DisconnectLong();
-    RefreshUneditedRequests();
 }
 
 void CDorvik_LurvaneDlg::CancelShortTransfer() {
@@ -632,7 +631,7 @@ void CDorvik_LurvaneDlg::FinishShortTransfer(ShortResult& result) {
         return;
     }
     if (!result.outcome.completed && plan.settings.tls &&
-        OfferTrust(plan.settings.ip, plan.settings.shortPort, result.outcome.tls,
+        OfferTrust(plan.settings, plan.settings.shortPort, result.outcome.tls,
                    result.outcome.fingerprint, result.outcome.error)) {
         // Trusted now: the same post again, with the key just pinned.
         ShortPlan again = plan;

@@ -209,10 +209,10 @@ class CDorvik_LurvaneDlg : public QDialog {
     // A connect's message box (none for Ok and the silent outcomes) and the field to focus.
     void ShowConnectOutcome(ConnectResult result);
     // A TLS refusal of a key that nobody pinned: shows the key and asks whether to trust it
-    // for host:port; true once it is pinned (in the known-devices file). False for any other
-    // outcome, after a warning naming both keys when a pinned key changed.
-    bool OfferTrust(const std::string& host, const std::string& portText, TlsStatus status,
-                    const std::string& fingerprint, const std::string& reason);
+    // for the settings' address and this port; true once it is pinned (see TrustKey). False for any
+    // other outcome, after a warning naming both keys when a pinned key changed.
+    bool OfferTrust(const ConnectionSettings& settings, const std::string& portText,
+                    TlsStatus status, const std::string& fingerprint, const std::string& reason);
     // The TLS box was ticked or cleared: as an edit of a port, the long connection closes.
     void OnTlsToggled();
     void FinishShortTransfer(ShortResult& result);

@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <cstdlib>
 
 #include "app/control_ids.h"
 #include "app/core_texts.h"
@@ -14,7 +13,6 @@
 #include "app/latest_text_relay.h"
 #include "app/status_strip.h"
 #include "net/host_text.h"
-#include "net/known_devices.h"
 #include "request/long_request.h"
 #include "session/long_status.h"
 
@@ -169,8 +167,7 @@ void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
         return;
     }
     if (outcome.connectTried && outcome.connect != ConnectResult::Ok) {
-        if (s.tls &&
-            OfferTrust(s.ip, s.longPort, outcome.tls, outcome.fingerprint, outcome.reason)) {
+        if (s.tls && OfferTrust(s, s.longPort, outcome.tls, outcome.fingerprint, outcome.reason)) {
             StartLongSend(request);  // trusted now: connect again with the key pinned
             return;
         }
@@ -193,31 +190,28 @@ void CDorvik_LurvaneDlg::FinishLongSend(const LongSendOutcome& outcome,
     emit longSendFinished();
 }
 
-bool CDorvik_LurvaneDlg::OfferTrust(const std::string& host, const std::string& portText,
+bool CDorvik_LurvaneDlg::OfferTrust(const ConnectionSettings& settings, const std::string& portText,
                                     TlsStatus status, const std::string& fingerprint,
                                     const std::string& reason) {
     if (status == TlsStatus::PinChanged) {
         // Never trusted from here: the user must know why the key changed, and edit the file.
         DialogSeam::warning(this, tr("%1\n\nThe trusted keys are in %2.")
                                       .arg(QString::fromStdString(reason),
-                                           QString::fromStdString(KnownDevices::DefaultPath())));
+                                           QString::fromStdString(settings.knownDevices)));
         return false;
     }
     if ((status != TlsStatus::UnknownCertificate && status != TlsStatus::NameMismatch) ||
         fingerprint.empty())
         return false;
-    const std::string address = UrlHostText(host) + ":" + portText;
+    const std::string address = UrlHostText(settings.ip) + ":" + portText;
     const QString question =
         tr("%1.\n\nTrust this key for %2 from now on? Compare it with the key the device itself "
            "shows first.")
             .arg(QString::fromStdString(reason), QString::fromStdString(address));
     if (!DialogSeam::question(this, question))
         return false;
-    const KnownDevices known(KnownDevices::DefaultPath());
-    const unsigned long port = std::strtoul(portText.c_str(), nullptr, 10);
     std::string error;
-    if (port == 0 || port > 65535 ||
-        !known.Trust(host, static_cast<unsigned short>(port), fingerprint, &error)) {
+    if (!TrustKey(settings, portText, fingerprint, &error)) {
         ShowDeviceStatus(tr("The key is not stored: %1").arg(QString::fromStdString(error)));
         return false;
     }

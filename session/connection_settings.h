@@ -22,3 +22,8 @@ struct ConnectionSettings {
 // The trust for one port of the settings: `trust` when it names a pin or is insecure, else the
 // key trusted for ip:port in the known-devices file (none: the system's authorities decide).
 TlsTrust TrustFor(const ConnectionSettings& settings, const std::string& portText);
+
+// Trusts `pin` for ip:port of the settings from now on, in their known-devices file. False,
+// with *error when given, when the port text names no port or the file cannot be written.
+bool TrustKey(const ConnectionSettings& settings, const std::string& portText,
+              const std::string& pin, std::string* error = nullptr);

@@ -173,6 +173,20 @@ class WaitsTest : public QObject {
                 shown[0].contains(QString::fromStdString(other)));
         QCOMPARE(shown[1], QString::fromUtf8(kShortSendFailText));
         QCOMPARE(known.Find("127.0.0.1", device.ShortPort()), other);  // left as it was
+
+        // The demo trusts its own device's key for the run only: no question, nothing stored.
+        w.reset();
+        auto demo = OpenWindow(folder_.Path());
+        QVERIFY(demo);
+        device.FillWindow(*demo);
+        Click(Control<QRadioButton>(demo.get(), kShortConnect));
+        QVERIFY(ChooseModule(demo.get(), QStringLiteral("System")));
+        QVERIFY(ClickListItem(demo.get(), "GetDeviceInfo"));
+        DialogSeam::clearShown();
+        QVERIFY(SendAndWait(demo.get()));
+        QCOMPARE(DialogSeam::shownTexts(), QStringList());
+        QVERIFY2(Strip(demo.get()).startsWith("200 OK"), qPrintable(Strip(demo.get())));
+        QCOMPARE(known.Find("127.0.0.1", device.ShortPort()), other);
     }
 };
 
