@@ -28,6 +28,7 @@
 #include "app/dorvik_lurvane_dlg.h"
 #include "app/event_browser.h"
 #include "app/live_traffic.h"
+#include "loop_gaps.h"
 
 namespace {
 constexpr int kRows = 100000;
@@ -191,14 +192,8 @@ int main(int argc, char** argv) {
 
         // Scrolling: jumps, pages and steps, a row selected now and then; a 5 ms timer
         // measures the gaps of the event loop meanwhile.
-        QElapsedTimer sinceShot, running;
-        double largestGap = 0;
-        QTimer ticker;
-        ticker.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            largestGap = std::max(largestGap, sinceShot.nsecsElapsed() / 1e6);
-            sinceShot.start();
-        });
+        QElapsedTimer running;
+        LoopGaps gaps(kIntervalMs);
         QTimer scroller;
         int step = 0;
         QRandomGenerator random(7);
@@ -222,15 +217,14 @@ int main(int argc, char** argv) {
                 }
             }
         });
-        ticker.start(kIntervalMs);
+        gaps.Start();
         scroller.start(16);
-        sinceShot.start();
         running.start();
         while (running.elapsed() < kScrollMs)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        ticker.stop();
+        gaps.Stop();
         scroller.stop();
-        stallMs = std::max(0.0, largestGap - kIntervalMs);
+        stallMs = gaps.StallMs();
         Settle(500);
         browserMb = ResidentMb();
         cacheMb = browser->ThumbnailCacheBytes() / 1048576.0;
@@ -265,25 +259,19 @@ int main(int argc, char** argv) {
         window.OnEvents();
         EventBrowser* browser = window.Browser();
         Settle(300);
-        QElapsedTimer sinceShot, running;
-        double largestGap = 0;
-        QTimer ticker;
-        ticker.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            largestGap = std::max(largestGap, sinceShot.nsecsElapsed() / 1e6);
-            sinceShot.start();
+        QElapsedTimer running;
+        LoopGaps gaps(kIntervalMs);
+        running.start();
+        browser->OpenLog(log.fileName());
+        gaps.Start([&](double) {
             if (firstRowsMs < 0 && browser->Rows().Size() > 0)
                 firstRowsMs = running.nsecsElapsed() / 1e6;
         });
-        running.start();
-        browser->OpenLog(log.fileName());
-        sinceShot.start();
-        ticker.start(kIntervalMs);
         while (browser->LongTaskRunning() && running.elapsed() < 120000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        ticker.stop();
+        gaps.Stop();
         logMs = running.elapsed();
-        logStallMs = std::max(0.0, largestGap - kIntervalMs);
+        logStallMs = gaps.StallMs();
         logRows = browser->Rows().Size();
     }
 

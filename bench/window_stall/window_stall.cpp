@@ -42,6 +42,7 @@
 #include "app/display_form.h"
 #include "app/dorvik_lurvane_dlg.h"
 #include "app/event_browser.h"
+#include "loop_gaps.h"
 #include "request/http_post.h"
 #include "support/test_support.h"
 
@@ -126,12 +127,7 @@ class StallMeter {
     // `tick`, when given, runs every 20 shots (about 100 ms).
     void Run(QApplication& app, const std::function<bool()>& poll,
              const std::function<void()>& tick = {}) {
-        QTimer ticker;
-        ticker.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            const double gapMs = sinceShot_.nsecsElapsed() / 1e6;
-            sinceShot_.start();
-            largestGapMs_ = std::max(largestGapMs_, gapMs);
+        gaps_.Start([&](double gapMs) {
             if (gapMs - kIntervalMs > kGoalMs)
                 ++over_;
             if (tick && (ticks_ + 1) % 20 == 0)
@@ -140,13 +136,11 @@ class StallMeter {
                 app.quit();
         });
         running_.start();
-        sinceShot_.start();
-        ticker.start(kIntervalMs);
         app.exec();
-        ticker.stop();
+        gaps_.Stop();
         runMs_ = running_.elapsed();
     }
-    double StallMs() const { return std::max(0.0, largestGapMs_ - kIntervalMs); }
+    double StallMs() const { return gaps_.StallMs(); }
     int Ticks() const { return ticks_; }
     int Over() const { return over_; }
     qint64 RunMs() const { return runMs_; }
@@ -154,8 +148,7 @@ class StallMeter {
 
   private:
     QElapsedTimer running_;
-    QElapsedTimer sinceShot_;
-    double largestGapMs_ = 0;
+    LoopGaps gaps_{kIntervalMs};
     int ticks_ = 0;
     int over_ = 0;
     qint64 runMs_ = 0;
