@@ -230,27 +230,6 @@ ConnectResult DeviceSession::ConnectLong(std::string* reason) {
     return result;
 }
 
-SendResult DeviceSession::SendLong(const std::string& bytes) {
-    const std::uint32_t ticket = inbox_ != nullptr ? inbox_->AddSent(bytes, NowMs()) : 0;
-    const SendResult result = long_->Send(bytes);
-    if (result != SendResult::Ok && inbox_ != nullptr) {
-        inbox_->SendFailed(ticket);
-    }
-    return result;
-}
-
-LongSendOutcome DeviceSession::LongSend(const std::string& bytes) {
-    if (!long_->IsOpen() || long_->NeedConnect())
-        tally_.Reset();
-    // Recorded first, so that the row stands before its answer.
-    const std::uint32_t ticket = inbox_ != nullptr ? inbox_->AddSent(bytes, NowMs()) : 0;
-    const LongSendOutcome outcome = long_->LongSend(LongTarget(settings_, bytes));
-    if (outcome.send != SendResult::Ok && inbox_ != nullptr) {
-        inbox_->SendFailed(ticket);
-    }
-    return outcome;
-}
-
 bool DeviceSession::StartLongSend(const std::string& bytes,
                                   std::function<void(LongSendOutcome)> done) {
     // Before the send's thread starts: a connection it opens counts from nothing.

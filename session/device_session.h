@@ -16,8 +16,8 @@
 #include "request/long_request.h"
 #include "request/short_request.h"
 #include "session/connection_settings.h"
-#include "session/traffic_rows.h"
 #include "session/long_status.h"
+#include "session/traffic_rows.h"
 
 // Message box texts of the short connection, byte for byte.
 inline constexpr char kSelectInterfaceText[] = "Please select the interface!";
@@ -177,14 +177,11 @@ class DeviceSession {
     bool NeedConnect() const { return long_->NeedConnect(); }
     // True while a socket is connected.
     bool LongConnected() const { return long_->IsOpen(); }
-    // Sends on the open connection; the request goes to the inbox first (so that it stands
-    // before its answer), marked failed afterwards when the send failed.
-    SendResult SendLong(const std::string& bytes);
-    // "Long connect send": reconnects when needed (outcome reported, not examined), then sends;
-    // the request goes to the inbox as SendLong says.
-    LongSendOutcome LongSend(const std::string& bytes);
-    // The same on a thread of its own, with the settings as they are now; `done` gets the
-    // outcome on that thread (see LongConnection::StartLongSend). False while one runs.
+    // "Long connect send" on a thread of its own, with the settings as they are now: reconnects
+    // when needed (outcome reported, not examined), then sends. The request goes to the inbox
+    // first (so that it stands before its answer), marked failed afterwards when the send
+    // failed. `done` gets the outcome on that thread (see LongConnection::StartLongSend).
+    // False while one runs.
     bool StartLongSend(const std::string& bytes, std::function<void(LongSendOutcome)> done);
     // True while a long send started by StartLongSend runs.
     bool LongSendRunning() const { return long_->LongSendRunning(); }

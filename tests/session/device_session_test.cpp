@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -163,6 +165,20 @@ TEST(DeviceSession, ScriptsChooseInterfacesAndPartnersByName) {
     EXPECT_NE(session.Choice().strBody.find("<speed>4</speed>"), std::string::npos);
 }
 
+// "Long connect send", waited for.
+LongSendOutcome LongSendAndWait(DeviceSession& session, const std::string& bytes) {
+    // Shared with the send's thread, which may still be leaving set_value when get returns.
+    auto outcome = std::make_shared<std::promise<LongSendOutcome>>();
+    std::future<LongSendOutcome> done = outcome->get_future();
+    if (!session.StartLongSend(
+            bytes, [outcome](LongSendOutcome o) { outcome->set_value(std::move(o)); })) {
+        LongSendOutcome refused;
+        refused.send = SendResult::Failed;
+        return refused;
+    }
+    return done.get();
+}
+
 TEST(DeviceSession, LongSendRecordsTheAnswersAddressForFollowUps) {
     TempFolder folder;
     RecordingObserver observer;
@@ -175,7 +191,7 @@ TEST(DeviceSession, LongSendRecordsTheAnswersAddressForFollowUps) {
         folder.WriteFile("SUBSCRIBE_RenewSubscribe_test.xml",
                          "<config><serverAddress><![CDATA[old]]></serverAddress></config>");
 
-    const LongSendOutcome sent = session.LongSend("POST /SetSubscribe HTTP/1.1\r\n\r\n");
+    const LongSendOutcome sent = LongSendAndWait(session, "POST /SetSubscribe HTTP/1.1\r\n\r\n");
     EXPECT_TRUE(sent.connectTried && sent.connect == ConnectResult::Ok);
     EXPECT_EQ(sent.send, SendResult::Ok);
     const int peer = device.Accept();
@@ -194,7 +210,8 @@ TEST(DeviceSession, LongSendRecordsTheAnswersAddressForFollowUps) {
         usleep(10000);
     EXPECT_TRUE(session.NeedConnect());
     session.DisconnectLong();
-    EXPECT_EQ(session.SendLong("POST /Late HTTP/1.1\r\n\r\n"), SendResult::Failed);
+    session.Settings().longPort = std::to_string(DeadPort());  // the device is gone
+    EXPECT_EQ(LongSendAndWait(session, "POST /Late HTTP/1.1\r\n\r\n").send, SendResult::Failed);
     session.CloseLog();
     EXPECT_EQ(ReadFile(folder.Path() + "/ApiLog.txt"), SubscribeAnswer("http://127.0.0.1:1/S/9"));
     // The browser's rows: each request before its answer, the failed one marked.
