@@ -79,10 +79,15 @@ class WaitsTest : public QObject {
         QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
         w->OnLongSend();  // refused while the first runs
 
-        // An edit of the IP gives it up without a box; so does closing the window.
+        // An edit of the IP gives it up without a box; so do short mode and closing the window.
         Click(Button(w.get(), kChangeAccount));
         QVERIFY(Took([&] { TypeIntoField(w.get(), kIp, QStringLiteral("127.0.0.1")); }) < 200);
         QVERIFY(!w->LongSendRunning());
+        w->OnLongSend();
+        QVERIFY(w->LongSendRunning());
+        Click(Control<QRadioButton>(w.get(), kShortConnect));  // so does short mode
+        QVERIFY(!w->LongSendRunning());
+        Click(Control<QRadioButton>(w.get(), kLongConnect));
         w->OnLongSend();
         QVERIFY(w->LongSendRunning());
         QVERIFY(Took([&] { w.reset(); }) < 200);
